@@ -1,0 +1,377 @@
+// The Effect Control dialog: its controls, the exchange with the main window's values, the
+// keys it passes on and its self-deleting lifetime. See EffCtrlDlg.h.
+#include "EffCtrlDlg.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRegularExpressionValidator>
+#include <QSlider>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <algorithm>
+#include <climits>
+
+#include "KeyMap.h"
+#include "MainDlg.h"
+#include "Resources.h"
+
+namespace {
+
+constexpr int kCtrlMax = 127;
+
+// The dialog's layout in dialog units, the font-relative measure of the Windows original:
+// a quarter of the font's average character width across, an eighth of its height down.
+class DialogUnits {
+public:
+    explicit DialogUnits(const QFont& font)
+    {
+        const QFontMetrics metrics(font);
+        const QString alphabet =
+            QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+        m_baseX = (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2;
+        m_baseY = metrics.height();
+    }
+    QRect Rect(int x, int y, int w, int h) const
+    {
+        return QRect(X(x), Y(y), X(x + w) - X(x), Y(y + h) - Y(y));
+    }
+    QSize Size(int w, int h) const { return QSize(X(w), Y(h)); }
+
+private:
+    int X(int units) const { return (units * m_baseX + 2) / 4; }
+    int Y(int units) const { return (units * m_baseY + 4) / 8; }
+
+    int m_baseX = 6;
+    int m_baseY = 13;
+};
+
+// The integer exchange's reading of a field: an optional sign and decimal digits, blanks
+// around them allowed. A number beyond the int range saturates, so it is then clamped like
+// any other number that is too large.
+bool ParseInteger(const QString& text, int& value)
+{
+    const QString digits = text.trimmed();
+    int i = 0;
+    bool negative = false;
+    if (i < digits.size() && (digits[i] == u'+' || digits[i] == u'-')) {
+        negative = digits[i] == u'-';
+        ++i;
+    }
+    if (i == digits.size()) return false;
+    long long magnitude = 0;
+    for (; i < digits.size(); ++i) {
+        const char16_t c = digits[i].unicode();
+        if (c < u'0' || c > u'9') return false;
+        magnitude = std::min(magnitude * 10 + (c - u'0'), static_cast<long long>(INT_MAX) + 1);
+    }
+    const long long signedValue = negative ? -magnitude : magnitude;
+    value = static_cast<int>(std::clamp<long long>(signedValue, INT_MIN, INT_MAX));
+    return true;
+}
+
+}  // namespace
+
+CSpinButtonCtrl::CSpinButtonCtrl(QWidget* parent) : QWidget(parent)
+{
+    // Like the Windows up-down control it never takes the focus: the field keeps it.
+    setFocusPolicy(Qt::NoFocus);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_pUp = new QToolButton(this);
+    m_pDown = new QToolButton(this);
+    for (QToolButton* button : {m_pUp, m_pDown}) {
+        button->setArrowType(button == m_pUp ? Qt::UpArrow : Qt::DownArrow);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setAutoRepeat(true);
+        // The arrows are smaller than a tool button would like to be.
+        button->setMinimumSize(1, 1);
+        button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+        layout->addWidget(button);
+    }
+    connect(m_pUp, &QToolButton::clicked, this, [this] { Step(1); });
+    connect(m_pDown, &QToolButton::clicked, this, [this] { Step(-1); });
+}
+
+void CSpinButtonCtrl::SetBuddy(QLineEdit* buddy)
+{
+    m_pBuddy = buddy;
+    QRect field = buddy->geometry();
+    const int w = width();
+    field.setWidth(std::max(1, field.width() - w));
+    buddy->setGeometry(field);
+    setGeometry(field.right() + 1, field.top(), w, field.height());
+    buddy->installEventFilter(this);
+}
+
+void CSpinButtonCtrl::SetRange(int lower, int upper)
+{
+    m_nLower = lower;
+    m_nUpper = upper;
+}
+
+void CSpinButtonCtrl::Step(int delta)
+{
+    if (!m_pBuddy) return;
+    // The field may have been typed into since the last step: start from its number.
+    int current = m_nPos;
+    if (!ParseInteger(m_pBuddy->text(), current)) current = m_nPos;
+    const long long low = std::min(m_nLower, m_nUpper);
+    const long long high = std::max(m_nLower, m_nUpper);
+    m_nPos = static_cast<int>(std::clamp(static_cast<long long>(current) + delta, low, high));
+    const QString text = QString::number(m_nPos);
+    if (m_pBuddy->text() != text) m_pBuddy->setText(text);
+}
+
+bool CSpinButtonCtrl::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_pBuddy && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            Step(key == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+CEffCtrlDlg::CEffCtrlDlg() : QDialog(nullptr)
+{
+    setObjectName(QStringLiteral("CEffCtrlDlg"));
+    setWindowTitle(QStringLiteral("Effect Control"));
+    // A helper window: closing it must never count as the program's last window closing.
+    setAttribute(Qt::WA_QuitOnClose, false);
+}
+
+CEffCtrlDlg::~CEffCtrlDlg()
+{
+    // Deleted without a close (by its owner's code): the owner must not keep pointing here.
+    if (m_pOwner && m_pOwner->m_pEffCtrlDlg == this) m_pOwner->m_pEffCtrlDlg = nullptr;
+}
+
+bool CEffCtrlDlg::Open(CMainDlg* main)
+{
+    if (!main || m_pOwner) return false;
+    m_pOwner = main;
+    // Close box only: no help button, no minimise or maximise.
+    setParent(main, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setModal(false);
+    CreateControls();
+    // The owner, once gone, is not to be touched: it takes this dialog with it right after.
+    connect(main, &QObject::destroyed, this, &CEffCtrlDlg::Unbind);
+
+    create();
+    if (!windowHandle() || !windowHandle()->handle()) {
+        disconnect(main, &QObject::destroyed, this, &CEffCtrlDlg::Unbind);
+        destroy();
+        setParent(nullptr);
+        m_pOwner = nullptr;
+        return false;
+    }
+    show();
+    return true;
+}
+
+void CEffCtrlDlg::CreateControls()
+{
+    const DialogUnits units(font());
+    setFixedSize(units.Size(142, 84));
+
+    (new QLabel(QStringLiteral("Number"), this))->setGeometry(units.Rect(6, 15, 26, 8));
+    (new QLabel(QStringLiteral("Ctrl 1"), this))->setGeometry(units.Rect(6, 40, 18, 8));
+    (new QLabel(QStringLiteral("Ctrl 2"), this))->setGeometry(units.Rect(6, 64, 18, 8));
+
+    // Created in the Windows template's order, which is also the tab order.
+    m_slider1 = new QSlider(Qt::Horizontal, this);
+    m_slider1->setObjectName(QString::number(IDC_SLIDER1));
+    m_slider1->setGeometry(units.Rect(36, 36, 100, 15));
+    m_slider2 = new QSlider(Qt::Horizontal, this);
+    m_slider2->setObjectName(QString::number(IDC_SLIDER2));
+    m_slider2->setGeometry(units.Rect(36, 60, 100, 15));
+    for (QSlider* slider : {m_slider1, m_slider2}) {
+        slider->setTickPosition(QSlider::NoTicks);
+        slider->setFocusPolicy(Qt::StrongFocus);
+        // Every user action counts, also one that leaves the position where it was (an
+        // arrow key at an end, a click on the thumb): the value is written back each time.
+        connect(slider, &QAbstractSlider::actionTriggered, this,
+                [this, slider] { OnHScroll(slider); });
+        connect(slider, &QAbstractSlider::sliderReleased, this,
+                [this, slider] { OnHScroll(slider); });
+    }
+
+    m_pNumberEdit = new QLineEdit(this);
+    m_pNumberEdit->setObjectName(QString::number(IDC_NUMBER));
+    m_pNumberEdit->setGeometry(units.Rect(42, 12, 42, 14));
+    m_pNumberEdit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
+    connect(m_pNumberEdit, &QLineEdit::textChanged, this, &CEffCtrlDlg::OnNumberChange);
+
+    m_spin = new CSpinButtonCtrl(this);
+    m_spin->setObjectName(QString::number(IDC_SPIN));
+    m_spin->setGeometry(units.Rect(84, 12, 11, 14));
+    m_spin->SetBuddy(m_pNumberEdit);
+
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+
+    // The first exchange shows 0; its change notification finds nothing bound yet.
+    DoDataExchange(false);
+}
+
+void CEffCtrlDlg::Bind(CMainDlg* main)
+{
+    m_pCtrl2 = &main->m_nCtrl2;
+    m_pMain = main;
+    m_pCtrl1 = &main->m_nCtrl1;
+    if (m_slider1 && m_slider2) {
+        // Setting a position is no user action, so it causes no scroll notification.
+        m_slider1->setRange(0, kCtrlMax);
+        m_slider2->setRange(0, kCtrlMax);
+        m_slider1->setValue(*m_pCtrl1);
+        m_slider2->setValue(*m_pCtrl2);
+    }
+    m_pEffect = &main->m_nEffect;
+    m_nMaxEffect = main->m_nEffectCount - 1;
+    if (m_spin) m_spin->SetRange(0, m_nMaxEffect);
+    m_nNumber = *m_pEffect;
+    if (m_pNumberEdit) DoDataExchange(false);
+}
+
+bool CEffCtrlDlg::DoDataExchange(bool saveAndValidate)
+{
+    if (!saveAndValidate) {
+        const QString text = QString::number(m_nNumber);
+        // Replaced only when it differs, so the change notification this causes ends there.
+        if (m_pNumberEdit->text() != text) m_pNumberEdit->setText(text);
+        return true;
+    }
+    int value = 0;
+    if (!ParseInteger(m_pNumberEdit->text(), value)) {
+        QMessageBox box(QMessageBox::Warning, kProgramName,
+                        QStringLiteral("Please enter an integer."), QMessageBox::Ok, this);
+        box.exec();
+        return false;
+    }
+    m_nNumber = value;
+    return true;
+}
+
+void CEffCtrlDlg::OnNumberChange()
+{
+    if (!m_pEffect) return;
+    // A field that holds no integer leaves m_nNumber as it was, which is then put back.
+    DoDataExchange(true);
+    if (m_nNumber > m_nMaxEffect) {
+        m_nNumber = m_nMaxEffect;
+    } else if (m_nNumber < 0) {
+        m_nNumber = 0;
+    }
+    *m_pEffect = m_nNumber;
+    DoDataExchange(false);
+    m_pMain->UpdateTitle();
+}
+
+void CEffCtrlDlg::OnHScroll(QSlider* slider)
+{
+    if (!m_pMain) return;
+    // The position the action moved to; the slider's value follows only after this signal.
+    if (slider == m_slider1) {
+        *m_pCtrl1 = slider->sliderPosition();
+    } else if (slider == m_slider2) {
+        *m_pCtrl2 = slider->sliderPosition();
+    }
+    m_pMain->UpdateTitle();
+}
+
+void CEffCtrlDlg::closeEvent(QCloseEvent* event)
+{
+    if (!m_pOwner) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    event->accept();
+    OnClose();
+}
+
+void CEffCtrlDlg::OnClose()
+{
+    if (!m_pOwner) return;
+    // A modeless close: the window goes, and with it this object.
+    hide();
+    PostNcDestroy();
+}
+
+void CEffCtrlDlg::PostNcDestroy()
+{
+    if (!m_pOwner) return;
+    if (m_pOwner->m_pEffCtrlDlg == this) m_pOwner->m_pEffCtrlDlg = nullptr;
+    Unbind();
+    // Later, as this runs inside the dialog's own close handling.
+    deleteLater();
+}
+
+void CEffCtrlDlg::Unbind()
+{
+    m_pOwner = nullptr;
+    m_pMain = nullptr;
+    m_pCtrl1 = nullptr;
+    m_pCtrl2 = nullptr;
+    m_pEffect = nullptr;
+}
+
+bool CEffCtrlDlg::OnHelpInfo() { return false; }
+
+bool CEffCtrlDlg::event(QEvent* event)
+{
+    switch (event->type()) {
+        case QEvent::WindowDeactivate:
+            // Keys released while another window has the focus never arrive here.
+            m_keys.Clear();
+            break;
+        case QEvent::KeyPress:
+            // F1 asks for help, which the dialog does not have.
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) OnHelpInfo();
+            break;
+        default:
+            break;
+    }
+    return QDialog::event(event);
+}
+
+bool CEffCtrlDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        // A key a control ignores travels on to its parents: act on it once, where it was
+        // delivered, which is the dialog's focused control (or the dialog itself).
+        QWidget* target = focusWidget() ? focusWidget() : this;
+        if (watched == target && PreTranslateMessage(static_cast<QKeyEvent*>(event))) {
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool CEffCtrlDlg::PreTranslateMessage(QKeyEvent* event)
+{
+    const int nChar = VirtualKeyFromQt(event->key());
+    const bool press = event->type() == QEvent::KeyPress;
+    const bool pass = press ? !m_keys.Press(nChar, event->isAutoRepeat())
+                            : m_keys.Release(nChar, event->isAutoRepeat());
+    if (pass && m_pMain) {
+        int camera = 0;
+        int key = 0;
+        if (nChar == VK_SHIFT) {
+            m_pMain->m_bRecord = press;
+        } else if (FrameMemoryKey(nChar, camera, key)) {
+            m_pMain->FrameKey(camera, key, press);
+        }
+    }
+    // Enter and Escape go no further, so neither closes the dialog nor presses a button.
+    return false;
+}

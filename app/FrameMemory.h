@@ -1,0 +1,46 @@
+// One camera's frame path and frame memory: the newest camera frame converted to RGB and
+// scaled to the picture size, and eight stored pictures that held keys show instead.
+#ifndef KOVRA_APP_FRAMEMEMORY_H
+#define KOVRA_APP_FRAMEMEMORY_H
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+class CFrameMemory {
+public:
+    static constexpr int kKeys = 8;
+
+    // Starts the camera at the device position and makes every buffer; false when the
+    // camera cannot be started (the caller then treats the camera as having no device).
+    bool Open(int position, void* owner, bool showPinPages);
+    // Frees the buffers and ends the camera. Safe to call twice.
+    void Close();
+    // Makes the current picture from the camera's newest frame.
+    void Update();
+    // A frame-memory key pressed or released; with record set, the current picture is
+    // stored into the key that ends up shown.
+    void KeyEvent(int key, bool pressed, bool record);
+
+    // Camera frame (B, G, R, rows padded to 4 bytes) to packed R, G, B; row order kept.
+    static void ConvertToRgb(const uint8_t* source, uint8_t* destination, int w, int h);
+    // Nearest-neighbour stretch of packed RGB w x h into tw x th.
+    static void Scale(const uint8_t* source, int w, int h, uint8_t* destination, int tw, int th);
+
+    int Shown() const { return m_nShown; }
+    const uint8_t* Picture() const { return m_pScaled.data(); }
+    const uint8_t* StoredPicture(int key) const { return m_pSlot[key].data(); }
+
+    int m_nTargetWidth = 0;
+    int m_nTargetHeight = 0;
+
+private:
+    std::vector<uint8_t> m_pRaw;
+    std::vector<uint8_t> m_pScaled;
+    std::array<std::vector<uint8_t>, kKeys> m_pSlot;
+    std::vector<uint8_t> m_pRgb;
+    int m_nShown = -1;  // -1: the live picture; 0..7: that key's stored picture
+    std::array<int, kKeys> m_nStamp = {-1, -1, -1, -1, -1, -1, -1, -1};
+};
+
+#endif

@@ -1,0 +1,60 @@
+// The main window's OpenGL surface; see GlView.h.
+#include "GlView.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QResizeEvent>
+
+#include "MainDlg.h"
+
+CGlView::CGlView(CMainDlg& owner) : m_owner(owner)
+{
+    setSurfaceType(QSurface::OpenGLSurface);
+    setFormat(Format());
+}
+
+QSurfaceFormat CGlView::Format()
+{
+    QSurfaceFormat format;
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setRedBufferSize(8);
+    format.setGreenBufferSize(8);
+    format.setBlueBufferSize(8);
+    format.setAlphaBufferSize(8);
+    format.setDepthBufferSize(24);
+    format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
+    // The frame loop paces itself; waiting for the display's refresh would halve its rate.
+    format.setSwapInterval(0);
+    return format;
+}
+
+void CGlView::keyPressEvent(QKeyEvent* event)
+{
+    m_owner.HandleKeyPress(event->key(), event->isAutoRepeat());
+}
+
+void CGlView::keyReleaseEvent(QKeyEvent* event)
+{
+    m_owner.HandleKeyRelease(event->key(), event->isAutoRepeat());
+}
+
+void CGlView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) m_owner.OnLButtonDown();
+    QWindow::mousePressEvent(event);
+}
+
+void CGlView::resizeEvent(QResizeEvent* event)
+{
+    QWindow::resizeEvent(event);
+    const qreal ratio = devicePixelRatio();
+    m_owner.OnSize(static_cast<int>(event->size().width() * ratio),
+                   static_cast<int>(event->size().height() * ratio));
+}
+
+void CGlView::focusOutEvent(QFocusEvent* event)
+{
+    m_owner.HandleFocusLost();
+    QWindow::focusOutEvent(event);
+}

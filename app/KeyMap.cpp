@@ -1,0 +1,37 @@
+// The keyboard map's key codes; see KeyMap.h.
+#include "KeyMap.h"
+
+#include <Qt>
+
+int VirtualKeyFromQt(int qtKey)
+{
+    if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)) {
+        return qtKey;  // Qt's codes for these are their ASCII capitals
+    }
+    switch (qtKey) {
+        case Qt::Key_Shift:
+            return VK_SHIFT;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return VK_RETURN;
+        case Qt::Key_Escape:
+            return VK_ESCAPE;
+        default:
+            // Qt's other codes are punctuation (never 13, 16 or 27) or lie far above ASCII.
+            return qtKey;
+    }
+}
+
+bool FrameMemoryKey(int virtualKey, int& camera, int& key)
+{
+    static const char kCameraA[] = "QWERTYUI";
+    static const char kCameraB[] = "ASDFGHJK";
+    for (int i = 0; i < 8; ++i) {
+        if (virtualKey == kCameraA[i] || virtualKey == kCameraB[i]) {
+            camera = virtualKey == kCameraA[i] ? 0 : 1;
+            key = i;
+            return true;
+        }
+    }
+    return false;
+}

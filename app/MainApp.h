@@ -1,0 +1,17 @@
+// The application object: finds the settings file, runs the main window and ends.
+#ifndef KOVRA_APP_MAINAPP_H
+#define KOVRA_APP_MAINAPP_H
+
+#include <QApplication>
+
+class CMainApp {
+public:
+    CMainApp(int& argc, char** argv);
+    // Runs the main window until it closes; the program's exit code.
+    int InitInstance();
+
+private:
+    QApplication m_app;
+};
+
+#endif

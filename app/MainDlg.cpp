@@ -1,0 +1,424 @@
+// The main window: set-up and tear-down, the frame loop, the keyboard map, the menu bar
+// and full screen.
+#include "MainDlg.h"
+
+#include <QCloseEvent>
+#include <algorithm>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QOpenGLContext>
+#include <QWindowStateChangeEvent>
+#include <string>
+
+#include "AboutDlg.h"
+#include "CameraTexture.h"
+#include "EffCtrlDlg.h"
+#include "FrameClock.h"
+#include "GlView.h"
+#include "IniFile.h"
+#include "KeyMap.h"
+#include "KovraEff.h"
+#include "Resources.h"
+#include "StatusText.h"
+
+namespace {
+
+// The picture area a new window opens with: the effects' 4:3 view at 640 x 480.
+constexpr int kStartWidth = 640;
+constexpr int kStartHeight = 480;
+
+// The MIDI message classes the input accepts: notes, Control Change, Program Change.
+constexpr unsigned kMidiFilter = 13;
+
+int Clamp(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
+
+}  // namespace
+
+CMainDlg::CMainDlg(QWidget* parent) : QMainWindow(parent), m_hIcon(kIconPath)
+{
+    setWindowTitle(kProgramName);
+    setWindowIcon(m_hIcon);
+    m_pDC = new CGlView(*this);
+    QWidget* container = QWidget::createWindowContainer(m_pDC, this);
+    container->setFocusPolicy(Qt::StrongFocus);
+    container->setMinimumSize(1, 1);
+    setCentralWidget(container);
+    BuildMenuBar();
+    resize(kStartWidth, kStartHeight + menuBar()->sizeHint().height());
+
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &CMainDlg::OnTimer);
+}
+
+CMainDlg::~CMainDlg()
+{
+    // Closing normally has torn everything down already; this covers a window that never
+    // opened, such as one whose OpenGL set-up failed. The settings are not written then.
+    m_bRunning = false;
+    m_timer.stop();
+    if (m_hRC) m_hRC->doneCurrent();
+}
+
+void CMainDlg::BuildMenuBar()
+{
+    QMenu* menu = nullptr;
+    const char* title = nullptr;
+    for (int i = 0; i < g_menuBarSize; ++i) {
+        const MenuEntry& entry = g_menuBar[i];
+        QAction* action = nullptr;
+        if (!entry.item) {
+            action = menuBar()->addAction(entry.menu);
+        } else {
+            if (!title || std::string(title) != entry.menu) {
+                menu = menuBar()->addMenu(entry.menu);
+                title = entry.menu;
+            }
+            if (entry.id == 0) {
+                menu->addSeparator();
+                continue;
+            }
+            action = menu->addAction(entry.item);
+        }
+        const int id = entry.id;
+        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+        // The cameras and the MIDI input have no commands of their own yet.
+        const bool ready = id == ID_VIEW_FULLSCREEN || id == ID_VIEW_CONTROL ||
+                           id == ID_VIEW_ABOUT || id == ID_VIEW_EXIT;
+        action->setEnabled(ready);
+    }
+    // A menu with nothing to offer yet is greyed out on the bar as a whole.
+    for (QMenu* m : menuBar()->findChildren<QMenu*>()) {
+        const QList<QAction*> actions = m->actions();
+        const bool any = std::any_of(actions.begin(), actions.end(),
+                                     [](QAction* a) { return !a->isSeparator() && a->isEnabled(); });
+        m->menuAction()->setEnabled(any);
+    }
+}
+
+bool CMainDlg::Setup()
+{
+    ExchangeSettings(true);
+
+    if (m_hRC) {
+        m_hRC->doneCurrent();
+        m_hRC.reset();
+    }
+    m_pDC->create();
+    m_hRC = std::make_unique<QOpenGLContext>();
+    m_hRC->setFormat(CGlView::Format());
+    if (!m_hRC->create() || !m_hRC->makeCurrent(m_pDC)) {
+        m_hRC.reset();
+        return false;
+    }
+    OnSize(m_pDC->width() * m_pDC->devicePixelRatio(), m_pDC->height() * m_pDC->devicePixelRatio());
+
+    CreateCameraTexture(kTextureA, kTextureSize, kTextureSize);
+    CreateCameraTexture(kTextureB, kTextureSize, kTextureSize);
+    m_pPlaceholderA = MakePlaceholder(200, 200, 255);
+    m_pPlaceholderB = MakePlaceholder(255, 200, 200);
+
+    m_memA.m_nTargetWidth = kPictureWidth;
+    m_memA.m_nTargetHeight = kPictureHeight;
+    if (!m_memA.Open(m_nDeviceA, this, false)) m_nDeviceA = 0;
+    m_memB.m_nTargetWidth = kPictureWidth;
+    m_memB.m_nTargetHeight = kPictureHeight;
+    if (!m_memB.Open(m_nDeviceB, this, false)) m_nDeviceB = 0;
+
+    m_nMidiFilter = kMidiFilter;
+
+    m_nEffectCount = KOVRAEFF_Init();
+
+    m_dwFpsStart = timeGetTime();
+    m_dwTickDue = m_dwFpsStart + static_cast<uint32_t>(m_nInterval);
+    m_timer.start(m_nInterval);
+    m_bRunning = true;
+    UpdateTitle();
+    return true;
+}
+
+void CMainDlg::OnTimer()
+{
+    const uint32_t t0 = m_dwTickDue;
+    if (m_bRunning && m_hRC && m_hRC->makeCurrent(m_pDC)) {
+        DrawFrame();
+        // An unexposed surface (minimised, not yet mapped) has nothing to present.
+        if (m_pDC->isExposed()) m_hRC->swapBuffers(m_pDC);
+    }
+    const TickPlan plan = PlanNextTick(t0, timeGetTime(), m_nInterval);
+    m_dwTickDue = plan.nextDue;
+    m_timer.start(plan.delayMs);
+
+    ++m_nFrameCount;
+    if (timeGetTime() - m_dwFpsStart > 5000u) {
+        m_fFps = static_cast<float>(m_nFrameCount) * 0.2f;
+        m_nFrameCount = 0;
+        m_dwFpsStart = timeGetTime();
+        UpdateTitle();
+    }
+}
+
+void CMainDlg::DrawFrame()
+{
+    PickPicture(m_memA, m_nDeviceA, m_pPlaceholderA, kTextureA);
+    PickPicture(m_memB, m_nDeviceB, m_pPlaceholderB, kTextureB);
+
+    EffectParams params = {};
+    params.ctrl1 = m_nCtrl1;
+    params.ctrl2 = m_nCtrl2;
+    params.texA = kTextureA;
+    params.maxSA = 1.0f;
+    params.maxTA = 0.75f;
+    params.texB = kTextureB;
+    params.maxSB = 1.0f;
+    params.maxTB = 0.75f;
+
+    if (m_nEffect != m_nLastEffect) {
+        m_nLastEffect = m_nEffect;
+        KOVRAEFF_Reset(m_nEffect);
+    }
+    KOVRAEFF_Draw(m_nEffect, &params);
+}
+
+void CMainDlg::PickPicture(CFrameMemory& memory, int device,
+                           const std::vector<uint8_t>& placeholder, unsigned texture)
+{
+    const uint8_t* picture = nullptr;
+    if (device == 0) {
+        picture = placeholder.empty() ? nullptr : placeholder.data();
+    } else if (memory.Shown() >= 0) {
+        picture = memory.StoredPicture(memory.Shown());
+    } else {
+        memory.Update();
+        picture = memory.Picture();
+    }
+    if (picture) UploadCameraPicture(texture, picture, 1, 0, kPictureWidth, kPictureHeight);
+}
+
+void CMainDlg::OnSize(int cx, int cy)
+{
+    // A minimised window keeps the last viewport; the picture stretches with the window.
+    if (cx == 0 || cy == 0 || !m_hRC || !m_hRC->makeCurrent(m_pDC)) return;
+    glViewport(0, 0, cx, cy);
+}
+
+void CMainDlg::closeEvent(QCloseEvent* event)
+{
+    OnDestroy();
+    QMainWindow::closeEvent(event);
+}
+
+void CMainDlg::OnDestroy()
+{
+    if (m_bDestroyed) return;
+    m_bDestroyed = true;
+    ExchangeSettings(false);
+    m_bRunning = false;
+    m_timer.stop();
+    if (m_nDeviceA != 0) m_memA.Close();
+    if (m_nDeviceB != 0) m_memB.Close();
+    m_pPlaceholderA = {};
+    m_pPlaceholderB = {};
+    if (m_hRC) {
+        m_hRC->doneCurrent();
+        m_hRC.reset();
+    }
+}
+
+void CMainDlg::ExchangeSettings(bool load)
+{
+    struct Setting {
+        const char* section;
+        const char* key;
+        int* value;
+    };
+    const Setting settings[] = {
+        {"MIDI", "DEVICE", &m_nMidiDevice}, {"MIDI", "CH", &m_nMidiChannel},
+        {"MIDI", "CTRL1", &m_nMidiCtrl1},   {"MIDI", "CTRL2", &m_nMidiCtrl2},
+        {"CAMERA", "DEVICE1", &m_nDeviceA}, {"CAMERA", "DEVICE2", &m_nDeviceB},
+    };
+    for (const Setting& s : settings) {
+        if (load) {
+            *s.value = GetPrivateProfileInt(s.section, s.key, 0, m_settingsPath);
+        } else {
+            // A failed write (read-only file, missing folder) is ignored without a word.
+            WritePrivateProfileString(s.section, s.key, std::to_string(*s.value), m_settingsPath);
+        }
+    }
+}
+
+void CMainDlg::UpdateTitle()
+{
+    setWindowTitle(QString::fromStdString(StatusText(m_nEffect, m_nCtrl1, m_nCtrl2, m_fFps)));
+}
+
+void CMainDlg::FrameKey(int camera, int key, bool pressed)
+{
+    if (camera == 0) {
+        if (m_nDeviceA != 0) m_memA.KeyEvent(key, pressed, m_bRecord);
+    } else {
+        if (m_nDeviceB != 0) m_memB.KeyEvent(key, pressed, m_bRecord);
+    }
+}
+
+void CMainDlg::HandleKeyPress(int qtKey, bool isAutoRepeat)
+{
+    const int key = VirtualKeyFromQt(qtKey);
+    OnKeyDown(key, m_keys.Press(key, isAutoRepeat));
+}
+
+void CMainDlg::HandleKeyRelease(int qtKey, bool isAutoRepeat)
+{
+    const int key = VirtualKeyFromQt(qtKey);
+    if (m_keys.Release(key, isAutoRepeat)) OnKeyUp(key);
+}
+
+void CMainDlg::keyPressEvent(QKeyEvent* event)
+{
+    HandleKeyPress(event->key(), event->isAutoRepeat());
+}
+
+void CMainDlg::keyReleaseEvent(QKeyEvent* event)
+{
+    HandleKeyRelease(event->key(), event->isAutoRepeat());
+}
+
+void CMainDlg::OnKeyDown(int nChar, bool alreadyDown)
+{
+    switch (nChar) {
+        case 'C':
+            --m_nCtrl1;
+            break;
+        case 'V':
+            ++m_nCtrl1;
+            break;
+        case 'B':
+            --m_nCtrl2;
+            break;
+        case 'N':
+            ++m_nCtrl2;
+            break;
+        case 'Z':
+            --m_nEffect;
+            break;
+        case 'X':
+            ++m_nEffect;
+            break;
+        default:
+            break;
+    }
+    m_nCtrl1 = Clamp(m_nCtrl1, 0, 127);
+    m_nCtrl2 = Clamp(m_nCtrl2, 0, 127);
+    m_nEffect = Clamp(m_nEffect, 0, m_nEffectCount - 1);
+
+    if (!alreadyDown) {
+        int camera = 0;
+        int key = 0;
+        if (nChar == VK_SHIFT) {
+            m_bRecord = true;
+        } else if (FrameMemoryKey(nChar, camera, key)) {
+            FrameKey(camera, key, true);
+        }
+    }
+    UpdateTitle();
+
+    // Like any dialog, the main window ends on Enter and Escape.
+    if (nChar == VK_RETURN || nChar == VK_ESCAPE) close();
+}
+
+void CMainDlg::OnKeyUp(int nChar)
+{
+    int camera = 0;
+    int key = 0;
+    if (nChar == VK_SHIFT) {
+        m_bRecord = false;
+    } else if (FrameMemoryKey(nChar, camera, key)) {
+        FrameKey(camera, key, false);
+    }
+}
+
+void CMainDlg::OnLButtonDown() { ToggleFullScreen(); }
+
+void CMainDlg::OnCommand(int id)
+{
+    switch (id) {
+        case ID_VIEW_FULLSCREEN:
+            ToggleFullScreen();
+            break;
+        case ID_VIEW_CONTROL:
+            OpenEffectControl();
+            break;
+        case ID_VIEW_ABOUT:
+            ShowAbout();
+            break;
+        case ID_VIEW_EXIT:
+            // Posted, so the menu finishes before the window goes.
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainDlg::ShowAbout()
+{
+    // Windows puts About in the window's system menu too; X window managers have no such
+    // menu for programs to extend, so it lives in the View menu alone.
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CMainDlg::OpenEffectControl()
+{
+    if (m_pEffCtrlDlg) return;
+    m_pEffCtrlDlg = new CEffCtrlDlg;
+    if (!m_pEffCtrlDlg->Open(this)) {
+        delete m_pEffCtrlDlg;
+        m_pEffCtrlDlg = nullptr;
+        return;
+    }
+    m_pEffCtrlDlg->Bind(this);
+}
+
+void CMainDlg::ToggleFullScreen()
+{
+    if (m_bFullScreen) {
+        LeaveFullScreen();
+    } else {
+        EnterFullScreen();
+    }
+}
+
+void CMainDlg::EnterFullScreen()
+{
+    // Maximised without caption and frame covers the screen on Windows; here that is a
+    // full-screen window: no frame, no menu bar, panels covered.
+    m_bChangingScreen = true;
+    menuBar()->hide();
+    showFullScreen();
+    m_bFullScreen = true;
+    m_bChangingScreen = false;
+}
+
+void CMainDlg::LeaveFullScreen()
+{
+    m_bChangingScreen = true;
+    showNormal();
+    menuBar()->show();
+    m_bFullScreen = false;
+    m_bChangingScreen = false;
+}
+
+void CMainDlg::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || m_bChangingScreen) return;
+    // The title bar's maximise button enters full screen; a restore from outside (the
+    // task bar, the window manager) leaves it.
+    const Qt::WindowStates state = windowState();
+    if (!m_bFullScreen && (state & Qt::WindowMaximized)) {
+        QMetaObject::invokeMethod(this, &CMainDlg::EnterFullScreen, Qt::QueuedConnection);
+    } else if (m_bFullScreen && !(state & Qt::WindowFullScreen)) {
+        QMetaObject::invokeMethod(this, &CMainDlg::LeaveFullScreen, Qt::QueuedConnection);
+    }
+}

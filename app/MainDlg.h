@@ -1,0 +1,112 @@
+// The main window: its whole client area is the OpenGL picture. It holds the performance
+// state every other part reads and writes in place, runs the frame loop and owns the
+// OpenGL context, the camera textures and the two cameras' frame memories.
+#ifndef KOVRA_APP_MAINDLG_H
+#define KOVRA_APP_MAINDLG_H
+
+#include <QIcon>
+#include <QMainWindow>
+#include <QTimer>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "FrameMemory.h"
+#include "KeyRepeat.h"
+
+class CEffCtrlDlg;
+class CGlView;
+class QOpenGLContext;
+class QMenu;
+
+class CMainDlg : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit CMainDlg(QWidget* parent = nullptr);
+    ~CMainDlg() override;
+
+    // Reads the settings, makes the OpenGL context, textures, placeholders and cameras,
+    // initialises the effects and starts the frame timer. False when no OpenGL context
+    // could be made: the caller shows the message and ends the program.
+    bool Setup();
+
+    void UpdateTitle();
+    // A frame-memory key of camera 0 (A) or 1 (B), key 0..7; nothing while it has no device.
+    void FrameKey(int camera, int key, bool pressed);
+    void ExchangeSettings(bool load);
+    void ToggleFullScreen();
+
+    // Handlers, named after the window messages they stand for.
+    void OnTimer();
+    void OnSize(int cx, int cy);
+    void OnDestroy();
+    void OnKeyDown(int nChar, bool alreadyDown);
+    void OnKeyUp(int nChar);
+    void OnLButtonDown();
+    void OnCommand(int id);
+
+    // One frame's own work: each camera's picture into its texture, the reset of a newly
+    // chosen effect and the draw call. Allocates nothing.
+    void DrawFrame();
+
+    // Key events from the picture and from this window, turned into OnKeyDown / OnKeyUp.
+    void HandleKeyPress(int qtKey, bool isAutoRepeat);
+    void HandleKeyRelease(int qtKey, bool isAutoRepeat);
+    void HandleFocusLost() { m_keys.Clear(); }
+
+    // Performance state; read and written in place by the dialogs and the MIDI input.
+    CFrameMemory m_memA;
+    CFrameMemory m_memB;
+    int m_nDeviceA = 0;
+    int m_nDeviceB = 0;
+    bool m_bRecord = false;
+    int m_nInterval = 33;
+    bool m_bRunning = false;
+    int m_nMidiDevice = 0;
+    int m_nMidiChannel = 0;
+    int m_nMidiCtrl1 = 0;
+    int m_nMidiCtrl2 = 0;
+    unsigned m_nMidiFilter = 0;
+    int m_nCtrl1 = 0;
+    int m_nCtrl2 = 0;
+    int m_nEffectCount = 0;
+    int m_nEffect = 0;
+    int m_nLastEffect = 0;
+    CEffCtrlDlg* m_pEffCtrlDlg = nullptr;  // not owned: the dialog deletes itself
+    uint32_t m_dwFpsStart = 0;
+    int m_nFrameCount = 0;
+    float m_fFps = 0.0f;
+
+    // The settings file; set by the application before Setup.
+    std::string m_settingsPath;
+    bool m_bFullScreen = false;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    void BuildMenuBar();
+    void PickPicture(CFrameMemory& memory, int device, const std::vector<uint8_t>& placeholder,
+                     unsigned texture);
+    void EnterFullScreen();
+    void LeaveFullScreen();
+    void OpenEffectControl();
+    void ShowAbout();
+
+    QIcon m_hIcon;
+    CGlView* m_pDC = nullptr;               // the OpenGL surface, owned by its container
+    std::unique_ptr<QOpenGLContext> m_hRC;  // the program's one OpenGL context
+    std::vector<uint8_t> m_pPlaceholderA;
+    std::vector<uint8_t> m_pPlaceholderB;
+    QTimer m_timer;
+    uint32_t m_dwTickDue = 0;  // when the coming tick was planned to start
+    CKeyRepeat m_keys;
+    bool m_bDestroyed = false;
+    bool m_bChangingScreen = false;  // our own full-screen switch is under way
+};
+
+#endif

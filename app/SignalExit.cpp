@@ -1,0 +1,42 @@
+// A signal handler may do next to nothing: it writes one byte into a pipe, and the event
+// loop, watching the pipe, closes the window.
+#include "SignalExit.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+#include <QWidget>
+
+namespace {
+
+int s_pipe[2] = {-1, -1};
+
+void OnSignal(int)
+{
+    const char byte = 1;
+    const ssize_t written = write(s_pipe[1], &byte, 1);
+    (void)written;  // a full pipe already holds a wake-up
+}
+
+}  // namespace
+
+bool CloseOnSignals(QWidget* window)
+{
+    if (s_pipe[0] < 0 && pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+    auto* notifier = new QSocketNotifier(s_pipe[0], QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+        char bytes[16];
+        while (read(s_pipe[0], bytes, sizeof bytes) > 0) {
+        }
+        window->close();
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    return true;
+}

@@ -1,0 +1,138 @@
+// The frame loop on a real window and OpenGL context (under a virtual X display), with the
+// effects library's calls recorded: the reset rule, the record it is handed, the frame
+// rate window and the title's moments.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include "MainDlg.h"
+#include "RecordingEffects.h"
+
+namespace {
+
+class FrameLoop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RecordedEffectCalls().clear();
+        m_dlg = std::make_unique<CMainDlg>();
+        m_dlg->m_settingsPath = "/nonexistent-folder/kovra-test.ini";
+        ASSERT_TRUE(m_dlg->Setup()) << "no OpenGL context on this display";
+        RecordedEffectCalls().clear();
+    }
+
+    std::vector<std::string> Tick()
+    {
+        RecordedEffectCalls().clear();
+        m_dlg->DrawFrame();
+        return RecordedEffectCalls();
+    }
+
+    std::unique_ptr<CMainDlg> m_dlg;
+};
+
+TEST_F(FrameLoop, SetupInitialisesTheEffectsOnceAndShowsTheStartTitle)
+{
+    CMainDlg dlg;
+    dlg.m_settingsPath = "/nonexistent-folder/kovra-test.ini";
+    RecordedEffectCalls().clear();
+    ASSERT_TRUE(dlg.Setup());
+    EXPECT_EQ(RecordedEffectCalls(), std::vector<std::string>{"init"});
+    EXPECT_EQ(dlg.m_nEffectCount, 16);
+    EXPECT_EQ(dlg.windowTitle(), "Kovra 1.00 EFF:0 C1:0 C2:0 FS:0.0");
+    EXPECT_EQ(dlg.m_nMidiFilter, 13u);
+}
+
+TEST_F(FrameLoop, FirstFramesDrawEffectZeroWithoutAReset)
+{
+    EXPECT_EQ(Tick(), std::vector<std::string>{"draw 0 0 0 100 101"});
+    EXPECT_EQ(Tick(), std::vector<std::string>{"draw 0 0 0 100 101"});
+}
+
+TEST_F(FrameLoop, ANewEffectIsResetOnceBeforeItsFirstDraw)
+{
+    m_dlg->m_nEffect = 5;
+    m_dlg->m_nCtrl1 = 64;
+    m_dlg->m_nCtrl2 = 127;
+    EXPECT_EQ(Tick(), (std::vector<std::string>{"reset 5", "draw 5 64 127 100 101"}));
+    EXPECT_EQ(Tick(), std::vector<std::string>{"draw 5 64 127 100 101"});
+    m_dlg->m_nEffect = 5;  // the same number again: no reset
+    EXPECT_EQ(Tick(), std::vector<std::string>{"draw 5 64 127 100 101"});
+}
+
+TEST_F(FrameLoop, TwoChangesBetweenTicksResetOnlyTheLast)
+{
+    m_dlg->m_nEffect = 7;
+    m_dlg->m_nEffect = 9;
+    EXPECT_EQ(Tick(), (std::vector<std::string>{"reset 9", "draw 9 0 0 100 101"}));
+    m_dlg->m_nEffect = 3;
+    m_dlg->m_nEffect = 9;  // back where it was before the tick
+    EXPECT_EQ(Tick(), std::vector<std::string>{"draw 9 0 0 100 101"});
+}
+
+TEST_F(FrameLoop, StoppedLoopDrawsNothingButCountsTicks)
+{
+    m_dlg->m_bRunning = false;
+    const int before = m_dlg->m_nFrameCount;
+    RecordedEffectCalls().clear();
+    m_dlg->OnTimer();
+    m_dlg->OnTimer();
+    EXPECT_TRUE(RecordedEffectCalls().empty());
+    EXPECT_EQ(m_dlg->m_nFrameCount, before + 2);
+}
+
+TEST_F(FrameLoop, RateAppearsInTheTitleAfterAWindowOfOverFiveSeconds)
+{
+    m_dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dlg.get()));
+    EXPECT_TRUE(m_dlg->windowTitle().endsWith("FS:0.0"));
+    QTest::qWait(2500);
+    EXPECT_TRUE(m_dlg->windowTitle().endsWith("FS:0.0")) << "no rate before the window ends";
+    QTest::qWait(3400);
+    const QString title = m_dlg->windowTitle();
+    const float fps = title.section("FS:", 1).toFloat();
+    // Ticks 33 ms apart make 30.3 a second; a loaded machine may lose some, never gain.
+    EXPECT_GT(fps, 5.0f) << title.toStdString();
+    EXPECT_LE(fps, 31.0f) << title.toStdString();
+}
+
+TEST_F(FrameLoop, KeysChangeValuesClampAndRefreshTheTitle)
+{
+    for (int i = 0; i < 20; ++i) m_dlg->OnKeyDown('X', i > 0);
+    EXPECT_EQ(m_dlg->m_nEffect, 15) << "X twenty times stops at the last effect";
+    for (int i = 0; i < 3; ++i) m_dlg->OnKeyDown('C', false);
+    EXPECT_EQ(m_dlg->m_nCtrl1, 0);
+    for (int i = 0; i < 130; ++i) m_dlg->OnKeyDown('V', true);
+    EXPECT_EQ(m_dlg->m_nCtrl1, 127);
+    m_dlg->OnKeyDown('N', false);
+    m_dlg->OnKeyDown('N', false);
+    m_dlg->OnKeyDown('B', false);
+    EXPECT_EQ(m_dlg->m_nCtrl2, 1);
+    EXPECT_EQ(m_dlg->windowTitle(), "Kovra 1.00 EFF:15 C1:127 C2:1 FS:0.0");
+    m_dlg->OnKeyUp('V');
+    m_dlg->m_nCtrl1 = 3;
+    m_dlg->OnKeyUp('V');
+    EXPECT_TRUE(m_dlg->windowTitle().contains("C1:127")) << "key-up leaves the title alone";
+    m_dlg->OnKeyDown('P', true);  // any key down, even one that changes nothing
+    EXPECT_TRUE(m_dlg->windowTitle().contains("C1:3"));
+}
+
+TEST_F(FrameLoop, ShiftHoldsTheRecordFlagOnlyWhileDown)
+{
+    m_dlg->OnKeyDown(16, false);
+    EXPECT_TRUE(m_dlg->m_bRecord);
+    m_dlg->OnKeyUp(16);
+    EXPECT_FALSE(m_dlg->m_bRecord);
+    m_dlg->OnKeyDown(16, true);  // an auto-repeat is no first press
+    EXPECT_FALSE(m_dlg->m_bRecord);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
