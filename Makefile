@@ -1,5 +1,5 @@
 # Kovra on Debian 12: every target first installs what is missing, configures and builds.
-#   make run     build and start Kovra (for now: render the contact sheet of all effects)
+#   make run     build and start Kovra (on a virtual display when there is none)
 #   make test    build and run the whole test suite
 #   make bench   build and run the benchmarks
 BUILD ?= build
@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 SHEET := $(BUILD)/contact-sheet.png
 
-.PHONY: all deps configure build run test bench sanitize format format-check
+.PHONY: all deps configure build run sheet test bench sanitize format format-check
 
 all: build
 
@@ -21,6 +21,10 @@ build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
+	@scripts/run-kovra $(BUILD)
+
+# All 16 effects side by side, drawn offscreen.
+sheet: build
 	@$(BUILD)/tools/kovra-render --sheet -o $(SHEET) >/dev/null
 	@echo "Contact sheet of all 16 effects: $(SHEET)"
 
@@ -29,8 +33,14 @@ test: build
 
 bench: build
 	@$(BUILD)/bench/kovra_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+	@KOVRA_SCREEN=1920x1200x24 scripts/on-virtual-display $(BUILD)/bench/kovra_tick_bench \
+	  --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
-# The tests once more, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# The tests once more, built with AddressSanitizer and UndefinedBehaviorSanitizer. Leaks
+# inside system libraries are suppressed (see the file); nothing of ours is.
+sanitize: export ASAN_OPTIONS = detect_leaks=1:abort_on_error=1
+sanitize: export LSAN_OPTIONS = suppressions=$(CURDIR)/tests/sanitizer-suppressions.txt:print_suppressions=0
+sanitize: export UBSAN_OPTIONS = print_stacktrace=1:halt_on_error=1
 sanitize:
 	@$(MAKE) --no-print-directory test BUILD=build-sanitize \
 	  CMAKE_FLAGS="-DKOVRA_SANITIZE=ON -DKOVRA_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug"

@@ -183,9 +183,16 @@ void CEffCtrlDlg::CreateControls()
     const DialogUnits units(font());
     setFixedSize(units.Size(142, 84));
 
-    (new QLabel(QStringLiteral("Number"), this))->setGeometry(units.Rect(6, 15, 26, 8));
-    (new QLabel(QStringLiteral("Ctrl 1"), this))->setGeometry(units.Rect(6, 40, 18, 8));
-    (new QLabel(QStringLiteral("Ctrl 2"), this))->setGeometry(units.Rect(6, 64, 18, 8));
+    // Texts are wider in most Linux fonts than in the Windows one: a label may take the room
+    // up to the control beside it.
+    const auto addLabel = [this](const char* text, QRect rect) {
+        auto* label = new QLabel(QString::fromLatin1(text), this);
+        rect.setWidth(std::max(rect.width(), label->sizeHint().width()));
+        label->setGeometry(rect);
+    };
+    addLabel("Number", units.Rect(6, 15, 26, 8));
+    addLabel("Ctrl 1", units.Rect(6, 40, 18, 8));
+    addLabel("Ctrl 2", units.Rect(6, 64, 18, 8));
 
     // Created in the Windows template's order, which is also the tab order.
     m_slider1 = new QSlider(Qt::Horizontal, this);
@@ -255,7 +262,6 @@ bool CEffCtrlDlg::DoDataExchange(bool saveAndValidate)
     if (!ParseInteger(m_pNumberEdit->text(), value)) {
         QMessageBox box(QMessageBox::Warning, kProgramName,
                         QStringLiteral("Please enter an integer."), QMessageBox::Ok, this);
-        box.exec();
         return false;
     }
     m_nNumber = value;
@@ -373,5 +379,5 @@ bool CEffCtrlDlg::PreTranslateMessage(QKeyEvent* event)
         }
     }
     // Enter and Escape go no further, so neither closes the dialog nor presses a button.
-    return false;
+    return press && (nChar == VK_RETURN || nChar == VK_ESCAPE);
 }

@@ -3,11 +3,11 @@
 #include "MainDlg.h"
 
 #include <QCloseEvent>
-#include <algorithm>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QOpenGLContext>
 #include <QWindowStateChangeEvent>
+#include <algorithm>
 #include <string>
 
 #include "AboutDlg.h"
@@ -90,8 +90,9 @@ void CMainDlg::BuildMenuBar()
     // A menu with nothing to offer yet is greyed out on the bar as a whole.
     for (QMenu* m : menuBar()->findChildren<QMenu*>()) {
         const QList<QAction*> actions = m->actions();
-        const bool any = std::any_of(actions.begin(), actions.end(),
-                                     [](QAction* a) { return !a->isSeparator() && a->isEnabled(); });
+        const bool any = std::any_of(actions.begin(), actions.end(), [](QAction* a) {
+            return !a->isSeparator() && a->isEnabled();
+        });
         m->menuAction()->setEnabled(any);
     }
 }

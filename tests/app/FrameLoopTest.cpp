@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "MainDlg.h"
+#include "PinLibraries.h"
 #include "RecordingEffects.h"
 
 namespace {
@@ -134,5 +135,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    PinLoadedLibraries();
+    return result;
 }

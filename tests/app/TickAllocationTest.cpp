@@ -16,6 +16,7 @@
 
 #include "KovraEff.h"
 #include "MainDlg.h"
+#include "PinLibraries.h"
 
 namespace {
 
@@ -41,24 +42,35 @@ bool IsRuntime(const char* file)
 // An allocation is the program's own when the nearest caller outside the C and C++
 // runtimes is the program or the effects library; one that the OpenGL driver (Mesa's
 // shader compiler is C++) makes inside a GL call is not.
-bool MadeByOurCode()
+bool IsOurs(const void* address)
 {
-    void* frames[24];
-    const int count = backtrace(frames, 24);
-    for (int i = 2; i < count; ++i) {
-        Dl_info info;
+    Dl_info info;
+    return dladdr(address, &info) &&
+           (info.dli_fbase == s_programBase || info.dli_fbase == s_effectsBase);
+}
+
+bool MadeByOurCode(const void* caller)
+{
+    Dl_info info;
+    if (!dladdr(caller, &info) || !info.dli_fname) return false;
+    if (!IsRuntime(info.dli_fname)) return IsOurs(caller);
+    // Called from inside the runtime (a std::string grown, say): look further up.
+    void* frames[32];
+    const int count = backtrace(frames, 32);
+    int i = 0;
+    while (i < count && frames[i] != caller) ++i;
+    for (++i; i < count; ++i) {
         if (!dladdr(frames[i], &info) || !info.dli_fname) continue;
-        if (IsRuntime(info.dli_fname)) continue;
-        return info.dli_fbase == s_programBase || info.dli_fbase == s_effectsBase;
+        if (!IsRuntime(info.dli_fname)) return IsOurs(frames[i]);
     }
     return false;
 }
 
-void* Allocate(std::size_t size)
+void* Allocate(std::size_t size, const void* caller)
 {
     if (t_armed && !t_inside) {
         t_inside = true;
-        if (MadeByOurCode()) s_allocations.fetch_add(1);
+        if (MadeByOurCode(caller)) s_allocations.fetch_add(1);
         t_inside = false;
     }
     if (void* p = std::malloc(size ? size : 1)) return p;
@@ -67,8 +79,12 @@ void* Allocate(std::size_t size)
 
 }  // namespace
 
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
+// The counting operator new is not shared by the runtime's other forms of new (aligned,
+// nothrow), so AddressSanitizer must not call a pairing across them a mismatch.
+extern "C" const char* __asan_default_options() { return "alloc_dealloc_mismatch=0"; }
+
+void* operator new(std::size_t size) { return Allocate(size, __builtin_return_address(0)); }
+void* operator new[](std::size_t size) { return Allocate(size, __builtin_return_address(0)); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
@@ -112,5 +128,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    PinLoadedLibraries();
+    return result;
 }

@@ -1,9 +1,9 @@
 // The offscreen context and camera pictures shared by the effects' pixel tests.
 #include "EffectFixture.h"
 
+#include "PinLibraries.h"
+
 #include <GL/gl.h>
-#include <dlfcn.h>
-#include <link.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -55,20 +55,6 @@ EffectParams DefaultParams(int ctrl1, int ctrl2)
 
 double ScreenX(double worldX) { return kWidth / 2.0 + worldX / kHalfWidth * kWidth / 2.0; }
 double ScreenY(double worldY) { return kHeight / 2.0 + worldY / kHalfHeight * kHeight / 2.0; }
-
-// Keeps every library loaded so far in memory until exit. EGL unloads the Mesa driver when
-// the context goes, and a leak checker can then no longer name the driver's own allocations.
-static void PinLoadedLibraries()
-{
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            if (info->dlpi_name && info->dlpi_name[0]) {
-                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            }
-            return 0;
-        },
-        nullptr);
-}
 
 void EffectTest::SetUpTestSuite()
 {
