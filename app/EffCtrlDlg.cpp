@@ -24,8 +24,8 @@ namespace {
 
 constexpr int kCtrlMax = 127;
 
-// The dialog's layout in dialog units, the font-relative measure of the Windows original:
-// a quarter of the font's average character width across, an eighth of its height down.
+// The layout is given in dialog units, so it scales with the font: a quarter of the font's
+// average character width across, an eighth of its height down.
 class DialogUnits {
 public:
     explicit DialogUnits(const QFont& font)
@@ -78,7 +78,7 @@ bool ParseInteger(const QString& text, int& value)
 
 CSpinButtonCtrl::CSpinButtonCtrl(QWidget* parent) : QWidget(parent)
 {
-    // Like the Windows up-down control it never takes the focus: the field keeps it.
+    // It never takes the focus: the field keeps it while it is stepped.
     setFocusPolicy(Qt::NoFocus);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -183,8 +183,8 @@ void CEffCtrlDlg::CreateControls()
     const DialogUnits units(font());
     setFixedSize(units.Size(142, 84));
 
-    // Texts are wider in most Linux fonts than in the Windows one: a label may take the room
-    // up to the control beside it.
+    // A label may be wider than planned in some fonts: it takes the room up to the control
+    // beside it.
     const auto addLabel = [this](const char* text, QRect rect) {
         auto* label = new QLabel(QString::fromLatin1(text), this);
         rect.setWidth(std::max(rect.width(), label->sizeHint().width()));
@@ -194,7 +194,7 @@ void CEffCtrlDlg::CreateControls()
     addLabel("Ctrl 1", units.Rect(6, 40, 18, 8));
     addLabel("Ctrl 2", units.Rect(6, 64, 18, 8));
 
-    // Created in the Windows template's order, which is also the tab order.
+    // Created in tab order.
     m_slider1 = new QSlider(Qt::Horizontal, this);
     m_slider1->setObjectName(QString::number(IDC_SLIDER1));
     m_slider1->setGeometry(units.Rect(36, 36, 100, 15));
@@ -262,6 +262,7 @@ bool CEffCtrlDlg::DoDataExchange(bool saveAndValidate)
     if (!ParseInteger(m_pNumberEdit->text(), value)) {
         QMessageBox box(QMessageBox::Warning, kProgramName,
                         QStringLiteral("Please enter an integer."), QMessageBox::Ok, this);
+        box.exec();
         return false;
     }
     m_nNumber = value;

@@ -4,7 +4,6 @@
 #define KOVRA_APP_EFFCTRLDLG_H
 
 #include <QDialog>
-#include <QWidget>
 
 #include "KeyRepeat.h"
 
