@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "CameraTexture.h"
 #include "KovraEff.h"
 #include "OffscreenGl.h"
 
@@ -30,10 +31,10 @@ OffscreenGl& Context()
     static OffscreenGl gl(640, 480);
     static bool ready = false;
     if (!ready && gl.Ok()) {
-        DefineCameraTexture(kTexA, 512, 512);
-        DefineCameraTexture(kTexB, 512, 512);
-        LoadCameraPicture(kTexA, NoisePicture(1).data(), 512, 384);
-        LoadCameraPicture(kTexB, NoisePicture(2).data(), 512, 384);
+        CreateCameraTexture(kTexA, 512, 512);
+        CreateCameraTexture(kTexB, 512, 512);
+        UploadCameraPicture(kTexA, NoisePicture(1).data(), 1, 0, 512, 384);
+        UploadCameraPicture(kTexB, NoisePicture(2).data(), 1, 0, 512, 384);
         KOVRAEFF_Init();
         ready = true;
     }

@@ -148,29 +148,3 @@ std::vector<uint8_t> OffscreenGl::ReadPixels() const
     glReadPixels(0, 0, m_width, m_height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     return pixels;
 }
-
-bool DefineCameraTexture(unsigned name, int width, int height)
-{
-    std::vector<uint8_t> black;
-    try {
-        black.assign(static_cast<size_t>(width) * height * 3, 0);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, width, height, 0, GL_RGB, GL_UNSIGNED_BYTE,
-                 black.data());
-    glDisable(GL_TEXTURE_2D);
-    return true;
-}
-
-void LoadCameraPicture(unsigned name, const uint8_t* rgb, int width, int height)
-{
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-}

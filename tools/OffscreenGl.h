@@ -38,11 +38,4 @@ private:
     std::string m_error;
 };
 
-// Defines a camera texture as the main program does: width x height, GL_RGB, black, linear
-// filtering, repeat wrap, one level. Returns false when the pixels cannot be had.
-bool DefineCameraTexture(unsigned name, int width, int height);
-
-// Replaces the texture's rows 0..height-1 with a packed RGB picture (first row at t = 0).
-void LoadCameraPicture(unsigned name, const uint8_t* rgb, int width, int height);
-
 #endif

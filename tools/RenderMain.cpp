@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "CameraTexture.h"
 #include "KovraEff.h"
 #include "OffscreenGl.h"
 
@@ -17,8 +18,6 @@ namespace {
 
 constexpr unsigned kTexA = 100;
 constexpr unsigned kTexB = 101;
-constexpr int kPictureWidth = 512;
-constexpr int kPictureHeight = 384;
 
 const char* const kEffectNames[16] = {
     "Cube",  "CrossFade", "SplitX",     "SplitY",  "QuadShift",    "Fold", "ScrollX", "ScrollY",
@@ -147,10 +146,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kovra-render: cannot read a camera image\n");
         return 1;
     }
-    DefineCameraTexture(kTexA, 512, 512);
-    DefineCameraTexture(kTexB, 512, 512);
-    LoadCameraPicture(kTexA, a.data(), kPictureWidth, kPictureHeight);
-    LoadCameraPicture(kTexB, b.data(), kPictureWidth, kPictureHeight);
+    CreateCameraTexture(kTexA, 512, 512);
+    CreateCameraTexture(kTexB, 512, 512);
+    UploadCameraPicture(kTexA, a.data(), 1, 0, kPictureWidth, kPictureHeight);
+    UploadCameraPicture(kTexB, b.data(), 1, 0, kPictureWidth, kPictureHeight);
     KOVRAEFF_Init();
 
     const EffectParams params = {cli.value("ctrl1").toInt(),

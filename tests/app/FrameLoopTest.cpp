@@ -3,11 +3,9 @@
 // rate window and the title's moments.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QTest>
 
 #include "MainDlg.h"
-#include "PinLibraries.h"
 #include "RecordingEffects.h"
 
 namespace {
@@ -130,12 +128,3 @@ TEST_F(FrameLoop, ShiftHoldsTheRecordFlagOnlyWhileDown)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    PinLoadedLibraries();
-    return result;
-}

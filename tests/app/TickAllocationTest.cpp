@@ -3,7 +3,6 @@
 // operator new, armed only around that work, on a real window and the real effects.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QTest>
 #include <atomic>
 #include <cstdlib>
@@ -16,7 +15,6 @@
 
 #include "KovraEff.h"
 #include "MainDlg.h"
-#include "PinLibraries.h"
 
 namespace {
 
@@ -123,12 +121,3 @@ TEST(TickAllocation, ATicksOwnWorkAllocatesNothingWhateverTheEffect)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    PinLoadedLibraries();
-    return result;
-}

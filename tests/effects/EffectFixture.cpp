@@ -61,8 +61,8 @@ void EffectTest::SetUpTestSuite()
     s_gl = std::make_unique<OffscreenGl>(kWidth, kHeight);
     PinLoadedLibraries();
     if (!s_gl->Ok()) return;
-    DefineCameraTexture(kTexA, 512, 512);
-    DefineCameraTexture(kTexB, 512, 512);
+    CreateCameraTexture(kTexA, 512, 512);
+    CreateCameraTexture(kTexB, 512, 512);
 }
 
 void EffectTest::TearDownTestSuite() { s_gl.reset(); }
@@ -77,11 +77,11 @@ void EffectTest::SetUp()
 
 void EffectTest::LoadA(const Picture& picture)
 {
-    LoadCameraPicture(kTexA, picture.data(), 512, 384);
+    UploadCameraPicture(kTexA, picture.data(), 1, 0, 512, 384);
 }
 void EffectTest::LoadB(const Picture& picture)
 {
-    LoadCameraPicture(kTexB, picture.data(), 512, 384);
+    UploadCameraPicture(kTexB, picture.data(), 1, 0, 512, 384);
 }
 
 void EffectTest::Draw(int effect, const EffectParams& params)

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "CameraTexture.h"
 #include "KovraEff.h"
 #include "OffscreenGl.h"
 
