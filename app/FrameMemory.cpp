@@ -3,35 +3,99 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
-bool CFrameMemory::Open(int position, void* owner, bool showPinPages)
+#include "VideoCapture.h"
+
+CFrameMemory::CFrameMemory() = default;
+CFrameMemory::~CFrameMemory() { Close(); }
+
+bool CFrameMemory::Open(int position, QWidget* owner, bool showPinPages)
 {
-    (void)owner;
-    (void)showPinPages;
-    // Cameras arrive with the capture graph; until then no device position can be opened,
-    // so every camera shows its placeholder.
-    (void)position;
     Close();
-    return false;
+    auto capture = std::make_unique<CVideoCapture>(position);
+    if (!capture->BuildGraph(showPinPages, owner)) return false;
+
+    const size_t pictureSize = static_cast<size_t>(m_nTargetWidth) * m_nTargetHeight * 3;
+    try {
+        // Every buffer the frame path needs, zero-filled: a key never recorded is black.
+        m_pRaw.assign(static_cast<size_t>(capture->GetFrameSize()), 0);
+        m_pScaled.assign(pictureSize, 0);
+        for (auto& slot : m_pSlot) slot.assign(pictureSize, 0);
+        m_tables = MakeScaleTables(capture->GetWidth(), capture->GetHeight(), m_nTargetWidth,
+                                   m_nTargetHeight);
+    } catch (const std::bad_alloc&) {
+        m_pCapture = std::move(capture);
+        Close();
+        return false;
+    }
+    m_pCapture = std::move(capture);
+    m_nShown = -1;
+    m_nStamp.fill(-1);
+    return true;
 }
 
 void CFrameMemory::Close()
 {
-    m_pRaw.clear();
-    m_pRaw.shrink_to_fit();
-    m_pRgb.clear();
-    m_pRgb.shrink_to_fit();
-    m_pScaled.clear();
-    m_pScaled.shrink_to_fit();
-    for (auto& slot : m_pSlot) {
-        slot.clear();
-        slot.shrink_to_fit();
+    for (std::vector<uint8_t>* buffer : {&m_pRaw, &m_pScaled}) std::vector<uint8_t>().swap(*buffer);
+    for (auto& slot : m_pSlot) std::vector<uint8_t>().swap(slot);
+    m_tables = ScaleTables();
+    if (m_pCapture) {
+        m_pCapture->StopGraph();  // whatever it says, the object goes
+        m_pCapture.reset();
     }
     m_nShown = -1;
     m_nStamp.fill(-1);
 }
 
-void CFrameMemory::Update() {}
+void CFrameMemory::Update()
+{
+    if (!m_pCapture) return;
+    m_pCapture->CopyFrame(m_pRaw.data());
+    ConvertAndScale(m_pRaw.data(), m_tables, m_pScaled.data());
+}
+
+CFrameMemory::ScaleTables CFrameMemory::MakeScaleTables(int w, int h, int tw, int th)
+{
+    // The same single-precision steps as Scale, worked out once per camera format.
+    const float fx = 1.0f / (static_cast<float>(tw) / static_cast<float>(w));
+    const float fy = 1.0f / (static_cast<float>(th) / static_cast<float>(h));
+    const int stride = (w * 3 + 3) / 4 * 4;
+    ScaleTables tables;
+    tables.rowOffset.resize(static_cast<size_t>(th));
+    tables.columnOffset.resize(static_cast<size_t>(tw));
+    for (int y = 0; y < th; ++y) {
+        const int sy = static_cast<int>(static_cast<float>(y) * fy);
+        tables.rowOffset[y] = sy >= 0 && sy < h ? sy * stride : -1;
+    }
+    for (int x = 0; x < tw; ++x) {
+        const int sx = static_cast<int>(static_cast<float>(x) * fx);
+        tables.columnOffset[x] = sx >= 0 && sx < w ? sx * 3 : -1;
+    }
+    return tables;
+}
+
+void CFrameMemory::ConvertAndScale(const uint8_t* frame, const ScaleTables& tables,
+                                   uint8_t* destination)
+{
+    const size_t width = tables.columnOffset.size();
+    for (const int rowOffset : tables.rowOffset) {
+        if (rowOffset < 0) {
+            destination += width * 3;  // outside the camera frame: left as it was
+            continue;
+        }
+        const uint8_t* row = frame + rowOffset;
+        for (const int columnOffset : tables.columnOffset) {
+            if (columnOffset >= 0) {
+                const uint8_t* bgr = row + columnOffset;
+                destination[0] = bgr[2];
+                destination[1] = bgr[1];
+                destination[2] = bgr[0];
+            }
+            destination += 3;
+        }
+    }
+}
 
 void CFrameMemory::ConvertToRgb(const uint8_t* source, uint8_t* destination, int w, int h)
 {

@@ -5,15 +5,24 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+class CVideoCapture;
+class QWidget;
 
 class CFrameMemory {
 public:
     static constexpr int kKeys = 8;
 
+    CFrameMemory();
+    ~CFrameMemory();
+    CFrameMemory(const CFrameMemory&) = delete;
+    CFrameMemory& operator=(const CFrameMemory&) = delete;
+
     // Starts the camera at the device position and makes every buffer; false when the
     // camera cannot be started (the caller then treats the camera as having no device).
-    bool Open(int position, void* owner, bool showPinPages);
+    bool Open(int position, QWidget* owner, bool showPinPages);
     // Frees the buffers and ends the camera. Safe to call twice.
     void Close();
     // Makes the current picture from the camera's newest frame.
@@ -27,7 +36,19 @@ public:
     // Nearest-neighbour stretch of packed RGB w x h into tw x th.
     static void Scale(const uint8_t* source, int w, int h, uint8_t* destination, int tw, int th);
 
+    // Both steps in one pass over precomputed source rows and columns: the picture is the
+    // same, byte for byte, as Scale after ConvertToRgb. The tables come from MakeScaleTables.
+    struct ScaleTables {
+        std::vector<int> rowOffset;     // per picture row: its camera row's first byte
+        std::vector<int> columnOffset;  // per picture column: its camera pixel's byte, or -1
+    };
+    static ScaleTables MakeScaleTables(int w, int h, int tw, int th);
+    static void ConvertAndScale(const uint8_t* frame, const ScaleTables& tables,
+                                uint8_t* destination);
+
     int Shown() const { return m_nShown; }
+    bool IsOpen() const { return m_pCapture != nullptr; }
+    CVideoCapture* Capture() const { return m_pCapture.get(); }
     const uint8_t* Picture() const { return m_pScaled.data(); }
     const uint8_t* StoredPicture(int key) const { return m_pSlot[key].data(); }
 
@@ -35,10 +56,11 @@ public:
     int m_nTargetHeight = 0;
 
 private:
+    std::unique_ptr<CVideoCapture> m_pCapture;  // null while the camera has no device
     std::vector<uint8_t> m_pRaw;
     std::vector<uint8_t> m_pScaled;
     std::array<std::vector<uint8_t>, kKeys> m_pSlot;
-    std::vector<uint8_t> m_pRgb;
+    ScaleTables m_tables;
     int m_nShown = -1;  // -1: the live picture; 0..7: that key's stored picture
     std::array<int, kKeys> m_nStamp = {-1, -1, -1, -1, -1, -1, -1, -1};
 };

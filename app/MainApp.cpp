@@ -3,6 +3,7 @@
 
 #include <QMessageBox>
 
+#include "CaptureSetup.h"
 #include "KeyRepeat.h"
 #include "MainDlg.h"
 #include "Resources.h"
@@ -17,6 +18,7 @@ CMainApp::CMainApp(int& argc, char** argv) : m_app(argc, argv)
 
 int CMainApp::InitInstance()
 {
+    InitCapture();
     EnableDetectableAutoRepeat();
     CMainDlg dlg;
     dlg.m_settingsPath = SettingsPathFor(ProgramPath());

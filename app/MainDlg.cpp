@@ -11,6 +11,7 @@
 #include <string>
 
 #include "AboutDlg.h"
+#include "CameraDeviceDlg.h"
 #include "CameraTexture.h"
 #include "EffCtrlDlg.h"
 #include "FrameClock.h"
@@ -20,6 +21,7 @@
 #include "KovraEff.h"
 #include "Resources.h"
 #include "StatusText.h"
+#include "VideoCapture.h"
 
 namespace {
 
@@ -82,10 +84,8 @@ void CMainDlg::BuildMenuBar()
         }
         const int id = entry.id;
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
-        // The cameras and the MIDI input have no commands of their own yet.
-        const bool ready = id == ID_VIEW_FULLSCREEN || id == ID_VIEW_CONTROL ||
-                           id == ID_VIEW_ABOUT || id == ID_VIEW_EXIT;
-        action->setEnabled(ready);
+        // The MIDI input has no command of its own yet.
+        action->setEnabled(id != ID_MIDI);
     }
     // A menu with nothing to offer yet is greyed out on the bar as a whole.
     for (QMenu* m : menuBar()->findChildren<QMenu*>()) {
@@ -359,6 +359,41 @@ void CMainDlg::OnCommand(int id)
         default:
             break;
     }
+}
+
+void CMainDlg::OnCameraDevice(int& device, int otherDevice, CFrameMemory& memory)
+{
+    const int previous = device;
+    m_bRunning = false;
+    CCameraDeviceDlg dlg(device, this);
+    dlg.exec();  // OK or cancel: only the position counts
+    if (device == 0) {
+        if (previous != 0) memory.Close();
+    } else if (device == otherDevice) {
+        device = previous;  // one device cannot feed both cameras; the camera runs on
+    } else {
+        // Also the unchanged device: closing the dialog restarts the camera on it.
+        if (previous != 0) memory.Close();
+        if (!memory.Open(device, this, false)) device = 0;
+    }
+    m_bRunning = true;
+}
+
+void CMainDlg::OnCameraPin(int& device, CFrameMemory& memory)
+{
+    if (device == 0) return;
+    m_bRunning = false;
+    memory.Close();
+    // The format dialog comes up inside the rebuild, before the device is connected.
+    if (!memory.Open(device, this, true)) device = 0;
+    m_bRunning = true;
+}
+
+void CMainDlg::OnCameraFilter(int device, CFrameMemory& memory)
+{
+    // The camera keeps running behind its controls.
+    if (device == 0 || !memory.Capture()) return;
+    memory.Capture()->ShowFilterPages(this);
 }
 
 void CMainDlg::ShowAbout()

@@ -96,6 +96,10 @@ private:
     void LeaveFullScreen();
     void OpenEffectControl();
     void ShowAbout();
+    // The camera commands of one slot: choose its device, its format, its controls.
+    void OnCameraDevice(int& device, int otherDevice, CFrameMemory& memory);
+    void OnCameraPin(int& device, CFrameMemory& memory);
+    void OnCameraFilter(int device, CFrameMemory& memory);
 
     QIcon m_hIcon;
     CGlView* m_pDC = nullptr;               // the OpenGL surface, owned by its container

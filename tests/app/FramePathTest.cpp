@@ -141,3 +141,30 @@ TEST(FrameMemoryKeys, RecordingWithoutACameraTouchesNoBuffer)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ConvertAndScale, OnePassGivesTheTwoStepPictureByteForByte)
+{
+    const int sizes[][2] = {{320, 240},  {640, 480},   {161, 120},
+                            {1280, 720}, {1920, 1080}, {100, 500}};
+    for (const auto& size : sizes) {
+        const int w = size[0], h = size[1];
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+        int stride = 0;
+        std::vector<uint8_t> frame = CameraFrame(w, h, stride);
+        for (size_t i = 0; i < frame.size(); ++i) frame[i] ^= static_cast<uint8_t>(i * 7);
+
+        std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
+        std::vector<uint8_t> twoStep(512 * 384 * 3, 0x11);
+        CFrameMemory::ConvertToRgb(frame.data(), rgb.data(), w, h);
+        CFrameMemory::Scale(rgb.data(), w, h, twoStep.data(), 512, 384);
+
+        std::vector<uint8_t> onePass(512 * 384 * 3, 0x11);
+        CFrameMemory::ConvertAndScale(frame.data(), CFrameMemory::MakeScaleTables(w, h, 512, 384),
+                                      onePass.data());
+        EXPECT_TRUE(onePass == twoStep);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+// The Camera Device dialog; see CameraDeviceDlg.h.
+#include "CameraDeviceDlg.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+#include "DeviceList.h"
+
+CCameraDeviceDlg::CCameraDeviceDlg(int& position, QWidget* parent)
+    : QDialog(parent), m_nPosition(position)
+{
+    setObjectName(QString::number(IDD));
+    setWindowTitle("Camera Device");
+    setModal(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    m_pDevices = new QComboBox(this);
+    m_pDevices->setObjectName(QString::number(IDC_DEVICE));
+    m_pDevices->setEditable(true);
+    // Typed text must never become an entry: entries and device positions stay aligned.
+    m_pDevices->setInsertPolicy(QComboBox::NoInsert);
+    m_pDevices->setMinimumContentsLength(28);
+    m_pDevices->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    layout->addWidget(m_pDevices);
+
+    auto* ok = new QPushButton("OK", this);
+    ok->setObjectName(QString::number(IDOK));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &CCameraDeviceDlg::OnOK);
+    layout->addWidget(ok, 0, Qt::AlignHCenter);
+}
+
+void CCameraDeviceDlg::showEvent(QShowEvent* event)
+{
+    // Filled when the dialog opens, not when it is built, so the list is the one of the moment.
+    if (!event->spontaneous()) FillDeviceList();
+    QDialog::showEvent(event);
+}
+
+void CCameraDeviceDlg::FillDeviceList()
+{
+    m_pDevices->clear();
+    m_pDevices->addItem("None", 0);
+    int position = 1;
+    for (const std::string& name : VideoDeviceNames()) {
+        m_pDevices->addItem(QString::fromStdString(name), position++);
+    }
+    // A position past the last entry selects nothing, and the field shows empty.
+    m_pDevices->setCurrentIndex(m_nPosition >= 0 && m_nPosition < m_pDevices->count() ? m_nPosition
+                                                                                      : -1);
+}
+
+int CCameraDeviceDlg::SelectedEntry() const
+{
+    const QString text = m_pDevices->currentText();
+    const int current = m_pDevices->currentIndex();
+    if (current >= 0 && m_pDevices->itemText(current) == text) return current;
+    if (text.isEmpty()) return -1;  // an emptied field selects nothing
+    return m_pDevices->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+}
+
+void CCameraDeviceDlg::OnOK()
+{
+    const int entry = SelectedEntry();
+    if (entry >= 0) m_nPosition = m_pDevices->itemData(entry).toInt();
+    accept();
+}

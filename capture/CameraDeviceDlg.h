@@ -1,0 +1,42 @@
+// The Camera Device dialog: picks the device of one camera slot from the device list, by its
+// position (0 = None), and edits that position in place.
+#ifndef KOVRA_CAPTURE_CAMERADEVICEDLG_H
+#define KOVRA_CAPTURE_CAMERADEVICEDLG_H
+
+#include <QDialog>
+
+class QComboBox;
+class QShowEvent;
+
+class CCameraDeviceDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    // Control ids, also the controls' object names.
+    static constexpr int IDD = 130;
+    static constexpr int IDOK = 1;
+    static constexpr int IDC_DEVICE = 1006;
+
+    // `position` is read when the dialog opens and written only by OK with a selection, so
+    // it must outlive the dialog's run. `parent` is the main window.
+    CCameraDeviceDlg(int& position, QWidget* parent);
+
+    // Lists "None" and every device in position order, each entry's item data its position,
+    // and selects the entry of the current position (nothing when it is past the last).
+    void FillDeviceList();
+    // Takes the selected entry's position, if any, and closes the dialog with OK.
+    void OnOK();
+
+    // The entry that counts as selected: the current one if the field still shows its text,
+    // else the one whose text the field holds exactly; -1 when none.
+    int SelectedEntry() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    int& m_nPosition;
+    QComboBox* m_pDevices = nullptr;  // control 1006
+};
+
+#endif

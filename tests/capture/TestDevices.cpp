@@ -1,0 +1,369 @@
+// The tests' own device providers, registered on a static plugin: devices of class
+// "Video/Source" whose elements push known frames from an appsrc (behind a capsfilter that
+// reports their formats, as a camera does), or fail to start.
+#include "TestDevices.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
+#include <gst/base/gstbasesrc.h>
+#include <gst/gst.h>
+#include <gst/video/video.h>
+
+#include <atomic>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "DeviceList.h"
+
+namespace {
+
+enum class Kind { Rows, Counter, Jpeg, Undecodable, Broken };
+
+struct Camera {
+    const char* name;
+    const char* path;  // null: none
+    Kind kind;
+    int width;
+    int height;
+    bool live;
+    // Answers a query for its formats as a camera does; otherwise it says ANY, as a bare
+    // appsrc does, and the pipeline cannot tell raw from encoded video.
+    bool reportsFormats;
+};
+
+// Probed in this order; the list orders them by path.
+const Camera kMainDevices[] = {
+    {kRows320, "/kovra-test/c", Kind::Rows, 320, 240, true, true},
+    {kRows640, "/kovra-test/a", Kind::Rows, 640, 480, false, true},
+    {kRows161, nullptr, Kind::Rows, 161, 120, true, false},
+    {kCounter, nullptr, Kind::Counter, 320, 240, true, true},
+    {kJpeg, nullptr, Kind::Jpeg, 320, 240, true, true},
+    {kUndecodable, nullptr, Kind::Undecodable, 0, 0, true, true},
+    {kBroken, nullptr, Kind::Broken, 320, 240, true, true},
+};
+const Camera kMirrorDevices[] = {
+    {kRows640Mirror, "/kovra-test/a", Kind::Rows, 640, 480, false, true},
+};
+
+GstCaps* CameraCaps(const Camera& camera)
+{
+    if (camera.kind == Kind::Undecodable) return gst_caps_new_empty_simple("video/x-kovra-test");
+    if (camera.kind == Kind::Jpeg)
+        return gst_caps_new_simple("image/jpeg", "width", G_TYPE_INT, camera.width, "height",
+                                   G_TYPE_INT, camera.height, "framerate", GST_TYPE_FRACTION, 30, 1,
+                                   nullptr);
+    const char* format = camera.kind == Kind::Rows ? "RGB" : "BGR";
+    return gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, format, "width", G_TYPE_INT,
+                               camera.width, "height", G_TYPE_INT, camera.height, "framerate",
+                               GST_TYPE_FRACTION, 30, 1, nullptr);
+}
+
+// What one element pushes; shared with UnplugTestDevice.
+struct Producer {
+    const Camera* camera = nullptr;
+    GstBuffer* picture = nullptr;  // Rows, Jpeg: the one picture, pushed again and again
+    size_t frameSize = 0;          // Counter: bytes of a frame
+    uint64_t frame = 0;
+    std::atomic<bool> unplugged{false};
+    bool reported = false;
+    ~Producer()
+    {
+        if (picture) gst_buffer_unref(picture);
+    }
+};
+using ProducerRef = std::shared_ptr<Producer>;
+
+std::mutex g_producersLock;
+std::map<std::string, ProducerRef> g_producers;  // the latest element of each device
+
+// In GStreamer's default layout: rows padded to 4 bytes.
+GstBuffer* RowsPicture(const Camera& camera)
+{
+    GstVideoInfo info;
+    gst_video_info_set_format(&info, GST_VIDEO_FORMAT_RGB, camera.width, camera.height);
+    const size_t size = GST_VIDEO_INFO_SIZE(&info);
+    GstBuffer* buffer = gst_buffer_new_allocate(nullptr, size, nullptr);
+    GstMapInfo map;
+    gst_buffer_map(buffer, &map, GST_MAP_WRITE);
+    std::memset(map.data, 0xEE, size);  // row padding: any value
+    const int stride = GST_VIDEO_INFO_PLANE_STRIDE(&info, 0);
+    for (int y = 0; y < camera.height; ++y)
+        for (int x = 0; x < camera.width; ++x) {
+            const Rgb pixel = RowsPixel(x, y);
+            uint8_t* out = map.data + y * stride + x * 3;
+            out[0] = pixel.r;
+            out[1] = pixel.g;
+            out[2] = pixel.b;
+        }
+    gst_buffer_unmap(buffer, &map);
+    return buffer;
+}
+
+// One JPEG picture of kJpegColour, encoded by GStreamer's own encoder.
+GstBuffer* JpegPicture(const Camera& camera)
+{
+    const unsigned argb = 0xFF000000u | kJpegColour.r << 16 | kJpegColour.g << 8 | kJpegColour.b;
+    gchar* description = g_strdup_printf(
+        "videotestsrc num-buffers=1 pattern=solid-color foreground-color=%u ! "
+        "video/x-raw,width=%d,height=%d ! jpegenc ! appsink name=out",
+        argb, camera.width, camera.height);
+    GstElement* pipeline = gst_parse_launch(description, nullptr);
+    g_free(description);
+    if (!pipeline) return nullptr;
+    GstElement* out = gst_bin_get_by_name(GST_BIN(pipeline), "out");
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    GstSample* sample = gst_app_sink_pull_sample(GST_APP_SINK(out));
+    GstBuffer* picture = sample ? gst_buffer_ref(gst_sample_get_buffer(sample)) : nullptr;
+    if (sample) gst_sample_unref(sample);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(out);
+    gst_object_unref(pipeline);
+    return picture;
+}
+
+// appsrc's streaming thread, whenever its queue is empty: push one frame.
+void NeedData(GstAppSrc* source, guint, gpointer data)
+{
+    Producer& producer = **static_cast<ProducerRef*>(data);
+    if (producer.unplugged) {
+        if (!producer.reported) {
+            GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ,
+                                                "The device was unplugged.");
+            gst_element_post_message(GST_ELEMENT(source),
+                                     gst_message_new_error(GST_OBJECT(source), error, nullptr));
+            g_error_free(error);
+            producer.reported = true;
+        }
+        return;
+    }
+    GstBuffer* buffer = nullptr;
+    switch (producer.camera->kind) {
+        case Kind::Rows:
+        case Kind::Jpeg:
+            g_usleep(10000);
+            buffer = gst_buffer_copy(producer.picture);  // shares the picture's memory
+            break;
+        case Kind::Counter:
+            buffer = gst_buffer_new_allocate(nullptr, producer.frameSize, nullptr);
+            gst_buffer_memset(buffer, 0, CounterValue(producer.frame), producer.frameSize);
+            break;
+        default:
+            g_usleep(10000);
+            buffer = gst_buffer_new_allocate(nullptr, 64, nullptr);
+            gst_buffer_memset(buffer, 0, 0, 64);
+            break;
+    }
+    GST_BUFFER_PTS(buffer) = gst_util_uint64_scale(producer.frame, GST_SECOND, 30);
+    GST_BUFFER_DURATION(buffer) = GST_SECOND / 30;
+    ++producer.frame;
+    gst_app_src_push_buffer(source, buffer);
+}
+
+void ReleaseProducer(gpointer data) { delete static_cast<ProducerRef*>(data); }
+
+GstElement* MakeAppSource(const Camera& camera, const gchar* name)
+{
+    GstElement* element = gst_element_factory_make("appsrc", name);
+    if (!element) return nullptr;
+    GstCaps* caps = CameraCaps(camera);
+    g_object_set(element, "caps", caps, "format", GST_FORMAT_TIME, "is-live", camera.live, nullptr);
+    gst_caps_unref(caps);
+
+    auto producer = std::make_shared<Producer>();
+    producer->camera = &camera;
+    if (camera.kind == Kind::Rows) producer->picture = RowsPicture(camera);
+    if (camera.kind == Kind::Jpeg) producer->picture = JpegPicture(camera);
+    if ((camera.kind == Kind::Rows || camera.kind == Kind::Jpeg) && !producer->picture) {
+        gst_object_unref(element);
+        return nullptr;
+    }
+    if (camera.kind == Kind::Counter)
+        producer->frameSize = size_t(camera.width) * 3 * camera.height;
+    {
+        std::lock_guard<std::mutex> hold(g_producersLock);
+        g_producers[camera.name] = producer;
+    }
+    GstAppSrcCallbacks callbacks = {};
+    callbacks.need_data = NeedData;
+    gst_app_src_set_callbacks(GST_APP_SRC(element), &callbacks, new ProducerRef(producer),
+                              ReleaseProducer);
+    return element;
+}
+
+// The appsrc behind a capsfilter of its formats, in a bin: its output answers format
+// queries as a camera's does.
+GstElement* MakeCamera(const Camera& camera, const gchar* name)
+{
+    GstElement* source = MakeAppSource(camera, nullptr);
+    GstElement* formats = gst_element_factory_make("capsfilter", nullptr);
+    if (!source || !formats) return nullptr;
+    GstCaps* caps = CameraCaps(camera);
+    g_object_set(formats, "caps", caps, nullptr);
+    gst_caps_unref(caps);
+    GstElement* bin = gst_bin_new(name);
+    gst_bin_add_many(GST_BIN(bin), source, formats, nullptr);
+    gst_element_link(source, formats);
+    GstPad* output = gst_element_get_static_pad(formats, "src");
+    gst_element_add_pad(bin, gst_ghost_pad_new("src", output));
+    gst_object_unref(output);
+    return bin;
+}
+
+}  // namespace
+
+// GObject types: a source that cannot start, the device, and the two providers.
+
+struct KovraBrokenSrc {
+    GstBaseSrc parent;
+};
+struct KovraBrokenSrcClass {
+    GstBaseSrcClass parent_class;
+};
+G_DEFINE_TYPE(KovraBrokenSrc, kovra_broken_src, GST_TYPE_BASE_SRC)
+
+static gboolean BrokenStart(GstBaseSrc*) { return FALSE; }
+
+static void kovra_broken_src_class_init(KovraBrokenSrcClass* klass)
+{
+    static GstStaticPadTemplate source = GST_STATIC_PAD_TEMPLATE(
+        "src", GST_PAD_SRC, GST_PAD_ALWAYS,
+        GST_STATIC_CAPS("video/x-raw,format=BGR,width=320,height=240,framerate=30/1"));
+    gst_element_class_add_static_pad_template(GST_ELEMENT_CLASS(klass), &source);
+    gst_element_class_set_static_metadata(GST_ELEMENT_CLASS(klass), "Broken camera", "Source/Video",
+                                          "Fails to start", "Kovra tests");
+    GST_BASE_SRC_CLASS(klass)->start = BrokenStart;
+}
+
+static void kovra_broken_src_init(KovraBrokenSrc*) {}
+
+struct KovraTestDevice {
+    GstDevice parent;
+    const Camera* camera;
+};
+struct KovraTestDeviceClass {
+    GstDeviceClass parent_class;
+};
+G_DEFINE_TYPE(KovraTestDevice, kovra_test_device, GST_TYPE_DEVICE)
+
+static GstElement* CreateTestElement(GstDevice* device, const gchar* name)
+{
+    const Camera& camera = *reinterpret_cast<KovraTestDevice*>(device)->camera;
+    if (camera.kind == Kind::Broken)
+        return GST_ELEMENT(g_object_new(kovra_broken_src_get_type(), "name", name, nullptr));
+    return camera.reportsFormats ? MakeCamera(camera, name) : MakeAppSource(camera, name);
+}
+
+static void kovra_test_device_class_init(KovraTestDeviceClass* klass)
+{
+    GST_DEVICE_CLASS(klass)->create_element = CreateTestElement;
+}
+
+static void kovra_test_device_init(KovraTestDevice* device) { device->camera = nullptr; }
+
+template <size_t N>
+static GList* ProbeDevices(const Camera (&cameras)[N])
+{
+    GList* devices = nullptr;
+    for (const Camera& camera : cameras) {
+        GstCaps* caps = CameraCaps(camera);
+        GstStructure* properties = camera.path
+                                       ? gst_structure_new("kovra-test", "device.path",
+                                                           G_TYPE_STRING, camera.path, nullptr)
+                                       : nullptr;
+        auto* device = static_cast<KovraTestDevice*>(
+            g_object_new(kovra_test_device_get_type(), "display-name", camera.name, "device-class",
+                         "Video/Source", "caps", caps, "properties", properties, nullptr));
+        device->camera = &camera;
+        gst_caps_unref(caps);
+        if (properties) gst_structure_free(properties);
+        devices = g_list_append(devices, gst_object_ref_sink(device));
+    }
+    return devices;
+}
+
+struct KovraTestProvider {
+    GstDeviceProvider parent;
+};
+struct KovraTestProviderClass {
+    GstDeviceProviderClass parent_class;
+};
+G_DEFINE_TYPE(KovraTestProvider, kovra_test_provider, GST_TYPE_DEVICE_PROVIDER)
+
+static GList* ProbeMain(GstDeviceProvider*) { return ProbeDevices(kMainDevices); }
+
+static void kovra_test_provider_class_init(KovraTestProviderClass* klass)
+{
+    GstDeviceProviderClass* provider = GST_DEVICE_PROVIDER_CLASS(klass);
+    provider->probe = ProbeMain;
+    gst_device_provider_class_set_static_metadata(provider, "Kovra test cameras", "Video/Source",
+                                                  "Cameras of the capture tests", "Kovra tests");
+}
+
+static void kovra_test_provider_init(KovraTestProvider*) {}
+
+struct KovraMirrorProvider {
+    GstDeviceProvider parent;
+};
+struct KovraMirrorProviderClass {
+    GstDeviceProviderClass parent_class;
+};
+G_DEFINE_TYPE(KovraMirrorProvider, kovra_mirror_provider, GST_TYPE_DEVICE_PROVIDER)
+
+static GList* ProbeMirror(GstDeviceProvider*) { return ProbeDevices(kMirrorDevices); }
+
+static void kovra_mirror_provider_class_init(KovraMirrorProviderClass* klass)
+{
+    GstDeviceProviderClass* provider = GST_DEVICE_PROVIDER_CLASS(klass);
+    provider->probe = ProbeMirror;
+    gst_device_provider_class_set_static_metadata(
+        provider, "Kovra test cameras, again", "Video/Source",
+        "A camera of the capture tests as a second provider lists it", "Kovra tests");
+}
+
+static void kovra_mirror_provider_init(KovraMirrorProvider*) {}
+
+static gboolean InitTestPlugin(GstPlugin* plugin)
+{
+    // Ranks fix the monitor's order of the two: the main provider's entry comes first.
+    return gst_device_provider_register(plugin, "kovratestcameras", GST_RANK_PRIMARY,
+                                        kovra_test_provider_get_type()) &&
+           gst_device_provider_register(plugin, "kovratestmirror", GST_RANK_SECONDARY,
+                                        kovra_mirror_provider_get_type());
+}
+
+void RegisterTestDevices()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        gst_plugin_register_static(GST_VERSION_MAJOR, GST_VERSION_MINOR, "kovratestdevices",
+                                   "Cameras of Kovra's capture tests", InitTestPlugin, "1.0",
+                                   "LGPL", "tests", "kovra-tests", "tests");
+    });
+}
+
+Rgb RowsPixel(int x, int y)
+{
+    // Red and green: the low bits of column and row; blue: their high bits and a mix, so
+    // that no two pixels of a picture up to 1024 x 1024 are alike.
+    const int blue = ((x >> 8) << 4) | ((y >> 8) << 6) | ((x + 2 * y) & 0x0F);
+    return {static_cast<uint8_t>(x), static_cast<uint8_t>(y), static_cast<uint8_t>(blue)};
+}
+
+uint8_t CounterValue(uint64_t frame) { return static_cast<uint8_t>(frame % 255 + 1); }
+
+int DevicePosition(const std::string& name)
+{
+    const std::vector<std::string> names = VideoDeviceNames();
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i] == name) return static_cast<int>(i) + 1;
+    return 0;
+}
+
+void UnplugTestDevice(const std::string& name)
+{
+    std::lock_guard<std::mutex> hold(g_producersLock);
+    auto found = g_producers.find(name);
+    if (found != g_producers.end()) found->second->unplugged = true;
+}

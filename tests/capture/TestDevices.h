@@ -1,0 +1,46 @@
+// Devices of the tests' own, which the system's device monitor lists like any camera: their
+// elements push pictures the tests know, as fast as they can, or fail on purpose.
+#ifndef KOVRA_TESTS_CAPTURE_TESTDEVICES_H
+#define KOVRA_TESTS_CAPTURE_TESTDEVICES_H
+
+#include <cstdint>
+#include <string>
+
+// Registers the devices' providers in GStreamer's registry: once, after InitCapture().
+void RegisterTestDevices();
+
+// Live devices of RGB pictures whose pixels are RowsPixel(x, y), at about 100 frames a
+// second; a path of their own as shown. The 161 one, like a bare appsrc, does not say what
+// it offers when asked.
+inline constexpr const char* kRows320 = "Kovra Test Rows 320x240";  // path /kovra-test/c
+inline constexpr const char* kRows161 = "Kovra Test Rows 161x120";  // no path
+// Not live (the pipeline prerolls), pictures as above; listed a second time by another
+// provider under kRows640Mirror with the same path.
+inline constexpr const char* kRows640 = "Kovra Test Rows 640x480";  // path /kovra-test/a
+inline constexpr const char* kRows640Mirror = "Kovra Test Rows 640x480 (mirror)";
+// Live BGR 320x240 frames as fast as they are taken, frame n filled with CounterValue(n).
+inline constexpr const char* kCounter = "Kovra Test Counter";
+// Live MJPEG only, 320x240, every frame the one colour kJpegColour.
+inline constexpr const char* kJpeg = "Kovra Test MJPEG";
+// A format nothing decodes to raw video.
+inline constexpr const char* kUndecodable = "Kovra Test Undecodable";
+// Offers BGR 320x240 but fails to start.
+inline constexpr const char* kBroken = "Kovra Test Broken";
+
+struct Rgb {
+    uint8_t r, g, b;
+};
+inline constexpr Rgb kJpegColour = {0xC0, 0x80, 0x40};
+// The Rows devices' pixel at column x, row y counted from the top.
+Rgb RowsPixel(int x, int y);
+// The Counter device's value for every byte of its n-th frame: never 0, so never black.
+uint8_t CounterValue(uint64_t frame);
+
+// The 1-based position of the device named `name` in the device list; 0 when not listed.
+int DevicePosition(const std::string& name);
+
+// The named device's latest element stops delivering and posts an error, as a camera that
+// is unplugged while it runs.
+void UnplugTestDevice(const std::string& name);
+
+#endif
