@@ -13,6 +13,11 @@
 
 #include <cstring>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "DeviceList.h"
 #include "KovraEff.h"
 #include "MainDlg.h"
 
@@ -117,7 +122,25 @@ TEST(TickAllocation, ATicksOwnWorkAllocatesNothingWhateverTheEffect)
         dlg.DrawFrame();
         t_armed = false;
     }
-    EXPECT_EQ(s_allocations.load(), 0);
+    EXPECT_EQ(s_allocations.load(), 0) << "with the placeholders";
+
+    // A live camera on A (copy out, convert, scale) and a stored picture held on B.
+    const std::vector<std::string> names = VideoDeviceNames();
+    const auto ball = std::find(names.begin(), names.end(), kTestPatternBall);
+    const auto bars = std::find(names.begin(), names.end(), kTestPatternBars);
+    ASSERT_TRUE(ball != names.end() && bars != names.end());
+    dlg.m_nDeviceA = static_cast<int>(ball - names.begin()) + 1;
+    dlg.m_nDeviceB = static_cast<int>(bars - names.begin()) + 1;
+    ASSERT_TRUE(dlg.m_memA.Open(dlg.m_nDeviceA, &dlg, false));
+    ASSERT_TRUE(dlg.m_memB.Open(dlg.m_nDeviceB, &dlg, false));
+    dlg.FrameKey(1, 3, true);
+    for (int tick = 0; tick < 200; ++tick) {
+        dlg.m_nEffect = tick % 16;
+        t_armed = true;
+        dlg.DrawFrame();
+        t_armed = false;
+    }
+    EXPECT_EQ(s_allocations.load(), 0) << "with live and stored camera pictures";
 }
 
 }  // namespace
