@@ -68,9 +68,11 @@ CFrameMemory::ScaleTables CFrameMemory::MakeScaleTables(int w, int h, int tw, in
         const int sy = static_cast<int>(static_cast<float>(y) * fy);
         tables.rowOffset[y] = sy >= 0 && sy < h ? sy * stride : -1;
     }
+    tables.allColumnsInside = true;
     for (int x = 0; x < tw; ++x) {
         const int sx = static_cast<int>(static_cast<float>(x) * fx);
         tables.columnOffset[x] = sx >= 0 && sx < w ? sx * 3 : -1;
+        if (tables.columnOffset[x] < 0) tables.allColumnsInside = false;
     }
     return tables;
 }
@@ -78,22 +80,34 @@ CFrameMemory::ScaleTables CFrameMemory::MakeScaleTables(int w, int h, int tw, in
 void CFrameMemory::ConvertAndScale(const uint8_t* frame, const ScaleTables& tables,
                                    uint8_t* destination)
 {
+    const size_t rowBytes = tables.columnOffset.size() * 3;
+    const int* const columns = tables.columnOffset.data();
     const size_t width = tables.columnOffset.size();
+    const bool allColumns = tables.allColumnsInside;
+    int previousRow = -1;
+    const uint8_t* previousDestination = nullptr;
     for (const int rowOffset : tables.rowOffset) {
         if (rowOffset < 0) {
-            destination += width * 3;  // outside the camera frame: left as it was
+            destination += rowBytes;  // outside the camera frame: left as it was
             continue;
         }
-        const uint8_t* row = frame + rowOffset;
-        for (const int columnOffset : tables.columnOffset) {
-            if (columnOffset >= 0) {
-                const uint8_t* bgr = row + columnOffset;
-                destination[0] = bgr[2];
-                destination[1] = bgr[1];
-                destination[2] = bgr[0];
+        if (rowOffset == previousRow) {
+            // A camera with fewer rows than the picture: the same row again, already made.
+            std::memcpy(destination, previousDestination, rowBytes);
+        } else {
+            const uint8_t* row = frame + rowOffset;
+            uint8_t* out = destination;
+            for (size_t x = 0; x < width; ++x, out += 3) {
+                if (!allColumns && columns[x] < 0) continue;
+                const uint8_t* bgr = row + columns[x];
+                out[0] = bgr[2];
+                out[1] = bgr[1];
+                out[2] = bgr[0];
             }
-            destination += 3;
         }
+        previousRow = rowOffset;
+        previousDestination = destination;
+        destination += rowBytes;
     }
 }
 

@@ -41,6 +41,7 @@ public:
     struct ScaleTables {
         std::vector<int> rowOffset;     // per picture row: its camera row's first byte
         std::vector<int> columnOffset;  // per picture column: its camera pixel's byte, or -1
+        bool allColumnsInside = true;   // no -1 among them
     };
     static ScaleTables MakeScaleTables(int w, int h, int tw, int th);
     static void ConvertAndScale(const uint8_t* frame, const ScaleTables& tables,
