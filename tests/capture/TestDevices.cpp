@@ -10,6 +10,7 @@
 #include <gst/video/video.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -19,7 +20,7 @@
 
 namespace {
 
-enum class Kind { Rows, Counter, Jpeg, Undecodable, Broken };
+enum class Kind { Rows, Counter, Clock, Jpeg, Undecodable, Broken };
 
 struct Camera {
     const char* name;
@@ -39,6 +40,7 @@ const Camera kMainDevices[] = {
     {kRows640, "/kovra-test/a", Kind::Rows, 640, 480, false, true},
     {kRows161, nullptr, Kind::Rows, 161, 120, true, false},
     {kCounter, nullptr, Kind::Counter, 320, 240, true, true},
+    {kClock, nullptr, Kind::Clock, 640, 480, true, true},
     {kJpeg, nullptr, Kind::Jpeg, 320, 240, true, true},
     {kUndecodable, nullptr, Kind::Undecodable, 0, 0, true, true},
     {kBroken, nullptr, Kind::Broken, 320, 240, true, true},
@@ -149,6 +151,14 @@ void NeedData(GstAppSrc* source, guint, gpointer data)
             buffer = gst_buffer_new_allocate(nullptr, producer.frameSize, nullptr);
             gst_buffer_memset(buffer, 0, CounterValue(producer.frame), producer.frameSize);
             break;
+        case Kind::Clock: {
+            g_usleep(33333);  // a camera's pace
+            buffer = gst_buffer_new_allocate(nullptr, producer.frameSize, nullptr);
+            gst_buffer_memset(buffer, 0, 0, producer.frameSize);
+            const uint64_t stamp = ClockNowNs();
+            gst_buffer_fill(buffer, 0, &stamp, sizeof stamp);  // the top row's first pixels
+            break;
+        }
         default:
             g_usleep(10000);
             buffer = gst_buffer_new_allocate(nullptr, 64, nullptr);
@@ -179,7 +189,7 @@ GstElement* MakeAppSource(const Camera& camera, const gchar* name)
         gst_object_unref(element);
         return nullptr;
     }
-    if (camera.kind == Kind::Counter)
+    if (camera.kind == Kind::Counter || camera.kind == Kind::Clock)
         producer->frameSize = size_t(camera.width) * 3 * camera.height;
     {
         std::lock_guard<std::mutex> hold(g_producersLock);
@@ -349,6 +359,22 @@ Rgb RowsPixel(int x, int y)
     // that no two pixels of a picture up to 1024 x 1024 are alike.
     const int blue = ((x >> 8) << 4) | ((y >> 8) << 6) | ((x + 2 * y) & 0x0F);
     return {static_cast<uint8_t>(x), static_cast<uint8_t>(y), static_cast<uint8_t>(blue)};
+}
+
+uint64_t ClockNowNs()
+{
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
+}
+
+uint64_t ClockStamp(const uint8_t* frame, int width, int height)
+{
+    // The sample's top row is the frame buffer's last one.
+    const size_t stride = (size_t(width) * 3 + 3) / 4 * 4;
+    uint64_t stamp = 0;
+    std::memcpy(&stamp, frame + stride * (height - 1), sizeof stamp);
+    return stamp;
 }
 
 uint8_t CounterValue(uint64_t frame) { return static_cast<uint8_t>(frame % 255 + 1); }

@@ -20,6 +20,8 @@ inline constexpr const char* kRows640 = "Kovra Test Rows 640x480";  // path /kov
 inline constexpr const char* kRows640Mirror = "Kovra Test Rows 640x480 (mirror)";
 // Live BGR 320x240 frames as fast as they are taken, frame n filled with CounterValue(n).
 inline constexpr const char* kCounter = "Kovra Test Counter";
+// Live BGR 640x480 at 30 frames a second, each stamped with ClockNowNs() when it was made.
+inline constexpr const char* kClock = "Kovra Test Clock";
 // Live MJPEG only, 320x240, every frame the one colour kJpegColour.
 inline constexpr const char* kJpeg = "Kovra Test MJPEG";
 // A format nothing decodes to raw video.
@@ -35,6 +37,11 @@ inline constexpr Rgb kJpegColour = {0xC0, 0x80, 0x40};
 Rgb RowsPixel(int x, int y);
 // The Counter device's value for every byte of its n-th frame: never 0, so never black.
 uint8_t CounterValue(uint64_t frame);
+
+// A monotonic clock in nanoseconds, and the stamp a Clock frame carries, read from Kovra's
+// bottom-up frame buffer of that frame.
+uint64_t ClockNowNs();
+uint64_t ClockStamp(const uint8_t* frame, int width, int height);
 
 // The 1-based position of the device named `name` in the device list; 0 when not listed.
 int DevicePosition(const std::string& name);
