@@ -51,6 +51,11 @@ CMainDlg::CMainDlg(QWidget* parent) : QMainWindow(parent), m_hIcon(kIconPath)
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &CMainDlg::OnTimer);
+    m_screenSettle.setSingleShot(true);
+    connect(&m_screenSettle, &QTimer::timeout, this, [this] {
+        m_bChangingScreen = false;
+        FollowWindowState();
+    });
 }
 
 CMainDlg::~CMainDlg()
@@ -429,26 +434,38 @@ void CMainDlg::EnterFullScreen()
 {
     // Maximised without caption and frame covers the screen on Windows; here that is a
     // full-screen window: no frame, no menu bar, panels covered.
-    m_bChangingScreen = true;
+    BeginScreenChange();
+    m_bFullScreen = true;  // first: the window may report its new state at once
     menuBar()->hide();
     showFullScreen();
-    m_bFullScreen = true;
-    m_bChangingScreen = false;
 }
 
 void CMainDlg::LeaveFullScreen()
 {
-    m_bChangingScreen = true;
+    BeginScreenChange();
+    m_bFullScreen = false;
     showNormal();
     menuBar()->show();
-    m_bFullScreen = false;
-    m_bChangingScreen = false;
+}
+
+void CMainDlg::BeginScreenChange()
+{
+    // The window manager passes through states of its own on the way (openbox reports no
+    // state at all between maximised and full screen, and Qt reports the requested state
+    // before the window manager has acted). None of them is taken for the user's doing:
+    // the state is looked at again once the switch has settled.
+    m_bChangingScreen = true;
+    m_screenSettle.start(500);
 }
 
 void CMainDlg::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() != QEvent::WindowStateChange || m_bChangingScreen) return;
+    if (event->type() == QEvent::WindowStateChange && !m_bChangingScreen) FollowWindowState();
+}
+
+void CMainDlg::FollowWindowState()
+{
     // The title bar's maximise button enters full screen; a restore from outside (the
     // task bar, the window manager) leaves it.
     const Qt::WindowStates state = windowState();

@@ -94,6 +94,8 @@ private:
                      unsigned texture);
     void EnterFullScreen();
     void LeaveFullScreen();
+    void BeginScreenChange();
+    void FollowWindowState();
     void OpenEffectControl();
     void ShowAbout();
     // The camera commands of one slot: choose its device, its format, its controls.
@@ -111,6 +113,7 @@ private:
     CKeyRepeat m_keys;
     bool m_bDestroyed = false;
     bool m_bChangingScreen = false;  // our own full-screen switch is under way
+    QTimer m_screenSettle;           // ends that wait
 };
 
 #endif

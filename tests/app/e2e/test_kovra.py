@@ -91,8 +91,9 @@ def frame_extents(win):
 def visible_popups():
     """Kovra's menus: unframed windows straight on the root window, mapped, larger than 1x1."""
     text = run("xwininfo", "-root", "-children")
+    line = re.compile(r'^\s+(0x[0-9a-f]+) "Kovra": \("Kovra" "Kovra"\)\s+(\d+)x(\d+)', re.M)
     popups = []
-    for m in re.finditer(r'^\s+(0x[0-9a-f]+) "Kovra": \("Kovra" "Kovra"\)\s+(\d+)x(\d+)', text, re.M):
+    for m in line.finditer(text):
         win, w, h = int(m.group(1), 16), int(m.group(2)), int(m.group(3))
         if w > 1 and h > 1:
             try:
@@ -294,10 +295,13 @@ class Kovra:
         return "_NET_WM_STATE_FULLSCREEN" in wm_state(self.win)
 
     def wait_full_screen(self, wanted, timeout=5.0):
+        """Waits until the window covers the screen with the menu bar gone (or, not wanted,
+        is a window with its menu bar), as the user sees it before acting again."""
         def settled(_):
-            g = self.geometry()
+            g, p = self.geometry(), self.picture()
             covers = (g["x"], g["y"], g["w"], g["h"]) == (0, 0) + SCREEN_SIZE
-            return self.full_screen() == wanted and covers == wanted
+            menu_bar = p["y"] > g["y"]
+            return self.full_screen() == wanted and covers == wanted and menu_bar != wanted
         poll(lambda: None, settled, timeout)
 
     def menu_bar(self):
@@ -374,6 +378,21 @@ class KovraTestCase(unittest.TestCase):
     def kovra(self, **kwargs):
         return Kovra(self, **kwargs).open()
 
+    def assertStatus(self, k, effect, ctrl1, ctrl2, timeout=5.0):
+        """The title comes to show the effect and the controls (at any frame rate)."""
+        title = k.wait_status(effect, ctrl1, ctrl2, timeout)
+        self.assertEqual(status_of(title)[:3], (effect, ctrl1, ctrl2), title)
+
+    def assertCoversScreen(self, k):
+        """Full screen: the window and its picture cover the screen, with no frame."""
+        g = k.geometry()
+        self.assertEqual((g["x"], g["y"], g["w"], g["h"]), (0, 0) + SCREEN_SIZE)
+        self.assertTrue(k.full_screen(), wm_state(k.win))
+        self.assertEqual(frame_extents(k.win), (0, 0, 0, 0), "a frame is still drawn")
+        p = k.picture()
+        self.assertEqual((p["x"], p["y"], p["w"], p["h"]), (0, 0) + SCREEN_SIZE,
+                         "the picture does not cover the screen (is the menu bar showing?)")
+
     def assertPictureIs(self, screen, rect, colour, where, x0=0.05, x1=0.95, y0=0.05, y1=0.95):
         wrong = off_colour(screen.samples(rect, x0, x1, y0, y1), colour)
         self.assertFalse(wrong, f"{where} should be {colour}; differs at {wrong[:5]}")
@@ -419,50 +438,50 @@ class KeyboardTest(KovraTestCase):
     def test_v_raises_and_c_lowers_ctrl1(self):
         k = self.kovra()
         k.keys(*"vvvvv")
-        self.assertEqual(status_of(k.wait_status(0, 5, 0))[:3], (0, 5, 0))
+        self.assertStatus(k, 0, 5, 0)
         k.keys(*"cc")
-        self.assertEqual(status_of(k.wait_status(0, 3, 0))[:3], (0, 3, 0))
+        self.assertStatus(k, 0, 3, 0)
 
     def test_n_raises_and_b_lowers_ctrl2(self):
         k = self.kovra()
         k.keys(*"nnnn")
-        self.assertEqual(status_of(k.wait_status(0, 0, 4))[:3], (0, 0, 4))
+        self.assertStatus(k, 0, 0, 4)
         k.keys("b")
-        self.assertEqual(status_of(k.wait_status(0, 0, 3))[:3], (0, 0, 3))
+        self.assertStatus(k, 0, 0, 3)
 
     def test_x_raises_and_z_lowers_effect(self):
         k = self.kovra()
         k.keys(*"xxx")
-        self.assertEqual(status_of(k.wait_status(3, 0, 0))[:3], (3, 0, 0))
+        self.assertStatus(k, 3, 0, 0)
         k.keys(*"zz")
-        self.assertEqual(status_of(k.wait_status(1, 0, 0))[:3], (1, 0, 0))
+        self.assertStatus(k, 1, 0, 0)
 
     def test_ctrl1_stays_within_0_and_127(self):
         k = self.kovra()
         k.keys(*"cc", "v")  # two steps down at 0 are lost, so one up gives 1
-        self.assertEqual(status_of(k.wait_status(0, 1, 0))[:3], (0, 1, 0))
+        self.assertStatus(k, 0, 1, 0)
         k.keys(*(["v"] * 130), delay=8)
-        self.assertEqual(status_of(k.wait_status(0, 127, 0, timeout=10))[:3], (0, 127, 0))
+        self.assertStatus(k, 0, 127, 0, timeout=10)
         k.keys("c")
-        self.assertEqual(status_of(k.wait_status(0, 126, 0))[:3], (0, 126, 0))
+        self.assertStatus(k, 0, 126, 0)
 
     def test_ctrl2_stays_within_0_and_127(self):
         k = self.kovra()
         k.keys(*"bb", "n")
-        self.assertEqual(status_of(k.wait_status(0, 0, 1))[:3], (0, 0, 1))
+        self.assertStatus(k, 0, 0, 1)
         k.keys(*(["n"] * 130), delay=8)
-        self.assertEqual(status_of(k.wait_status(0, 0, 127, timeout=10))[:3], (0, 0, 127))
+        self.assertStatus(k, 0, 0, 127, timeout=10)
         k.keys("b")
-        self.assertEqual(status_of(k.wait_status(0, 0, 126))[:3], (0, 0, 126))
+        self.assertStatus(k, 0, 0, 126)
 
     def test_effect_stays_within_0_and_15(self):
         k = self.kovra()
         k.keys(*"zz", "x")
-        self.assertEqual(status_of(k.wait_status(1, 0, 0))[:3], (1, 0, 0))
+        self.assertStatus(k, 1, 0, 0)
         k.keys(*(["x"] * 19))  # 20 presses from 0 in all
-        self.assertEqual(status_of(k.wait_status(15, 0, 0))[:3], (15, 0, 0))
+        self.assertStatus(k, 15, 0, 0)
         k.keys("z")
-        self.assertEqual(status_of(k.wait_status(14, 0, 0))[:3], (14, 0, 0))
+        self.assertStatus(k, 14, 0, 0)
 
     def test_holding_v_steps_ctrl1_once_for_every_repeat(self):
         k = self.kovra()
@@ -470,19 +489,18 @@ class KeyboardTest(KovraTestCase):
         # Every change of the title is one property notification; xprop reports each.
         spy = subprocess.Popen(["xprop", "-spy", "-id", str(k.win), "_NET_WM_NAME"],
                                stdout=subprocess.PIPE, text=True)
-        self.addCleanup(lambda: spy.poll() is None and (spy.kill(), spy.wait()))
+        self.addCleanup(spy.wait)
+        self.addCleanup(spy.kill)
         time.sleep(0.3)  # xprop has printed the current title and is listening
         xdo("keydown", "v")
         time.sleep(1.2)
         xdo("keyup", "v")
-        ctrl1 = status_of(k.title())[1]
-        # After the key is up the value rests where the last repeat left it.
-        time.sleep(0.5)
+        time.sleep(0.5)  # the last repeats are handled and shown
         final = k.title()
+        ctrl1 = status_of(final)[1]
         spy.kill()
         lines = spy.communicate()[0].splitlines()
         titles = [re.search(r'"(.*)"', line).group(1) for line in lines if '"' in line]
-        self.assertEqual(status_of(final)[1], ctrl1, "Ctrl 1 moved after the key was released")
         self.assertGreaterEqual(ctrl1, 3, f"holding V gave no repeats: {final}")
         # Each repeat refreshes the title with Ctrl 1 one higher; a frame rate reading in
         # between is one more refresh of its own.
@@ -494,12 +512,11 @@ class KeyboardTest(KovraTestCase):
     def test_frame_memory_keys_change_nothing_without_a_camera(self):
         k = self.kovra()
         k.keys("x")
-        k.wait_status(1, 0, 0)
+        self.assertStatus(k, 1, 0, 0)
         letters = "qwertyuiasdfghjk"
         k.keys(*letters, *("shift+" + c for c in letters), "Shift_L")
         k.keys("n")  # a marker: once it shows, every key before it has been handled
-        title = k.wait_status(1, 0, 1)
-        self.assertEqual(status_of(title)[:3], (1, 0, 1), title)
+        self.assertStatus(k, 1, 0, 1)
         self.assertTrue(k.running())
         # Effect 1 at Ctrl 1 = 0 still shows Camera B's placeholder alone.
         rect = k.picture()
@@ -522,21 +539,21 @@ class PictureTest(KovraTestCase):
     def test_effect_1_at_ctrl1_0_shows_only_camera_b_pale_red(self):
         k = self.kovra()
         k.keys("x")
-        k.wait_status(1, 0, 0)
+        self.assertStatus(k, 1, 0, 0)
         screen, rect = self.picture_once(k, PALE_RED)
         self.assertPictureIs(screen, rect, PALE_RED, "the whole picture")
 
     def test_effect_1_at_ctrl1_127_shows_only_camera_a_pale_blue(self):
         k = self.kovra()
         k.keys("x", *(["v"] * 127), delay=8)
-        k.wait_status(1, 127, 0, timeout=10)
+        self.assertStatus(k, 1, 127, 0, timeout=10)
         screen, rect = self.picture_once(k, PALE_BLUE)
         self.assertPictureIs(screen, rect, PALE_BLUE, "the whole picture")
 
     def test_effect_2_at_ctrl1_64_shows_blue_left_half_and_red_right_half(self):
         k = self.kovra()
         k.keys("x", "x", *(["v"] * 64), delay=8)
-        k.wait_status(2, 64, 0, timeout=10)
+        self.assertStatus(k, 2, 64, 0, timeout=10)
         rect = k.picture()
         screen = k.wait_picture(
             lambda s: not off_colour(s.samples(rect, .05, .42, .05, .95), PALE_BLUE)
@@ -554,14 +571,14 @@ class FullScreenTest(KovraTestCase):
         """Kovra showing Camera B's placeholder over the whole picture (effect 1)."""
         k = self.kovra()
         k.keys("x")
-        k.wait_status(1, 0, 0)
+        self.assertStatus(k, 1, 0, 0)
+        # The user acts on a window they see drawn.
+        rect = k.picture()
+        k.wait_picture(lambda s: not off_colour(s.samples(rect, .05, .95, .05, .95), PALE_RED))
         return k
 
     def assertFullScreen(self, k):
-        g = k.geometry()
-        self.assertEqual((g["x"], g["y"], g["w"], g["h"]), (0, 0) + SCREEN_SIZE)
-        self.assertTrue(k.full_screen(), wm_state(k.win))
-        self.assertEqual(frame_extents(k.win), (0, 0, 0, 0), "a frame is still drawn")
+        self.assertCoversScreen(k)
         # Without frame or menu bar the picture reaches every edge of the screen.
         screen_rect = {"x": 0, "y": 0, "w": SCREEN_SIZE[0], "h": SCREEN_SIZE[1]}
         screen = k.wait_picture(
@@ -597,7 +614,7 @@ class FullScreenTest(KovraTestCase):
     def test_maximise_button_enters_full_screen(self):
         k = self.red_window()
         g = k.geometry()
-        left, right, top, _ = frame_extents(k.win)
+        _, right, top, _ = frame_extents(k.win)
         # Openbox's title bar ends in minimise, maximise and close, 16 pixels apart.
         frame_right = g["x"] + g["w"] + right
         k.click_screen(frame_right - 28, g["y"] - top // 2 - 1)
@@ -656,8 +673,8 @@ class MenuTest(KovraTestCase):
             row = [screen.pixel(x, y) for x in range(x0, x1)]
             if any(sum(p) < 300 for p in row):
                 kind = "text"
-            elif sum(1 for p in row if p == row[len(row) // 2] and p != background) > 0.8 * len(row):
-                kind = "line"
+            elif sum(1 for p in row if p == row[len(row) // 2] != background) > 0.8 * len(row):
+                kind = "line"  # the separator: one grey across the menu
             else:
                 continue
             if not rows or rows[-1][0] != kind or y - rows[-1][1] > 1:
@@ -670,9 +687,7 @@ class MenuTest(KovraTestCase):
         k = self.kovra()
         k.choose_view_item(1)
         k.wait_full_screen(True)
-        g = k.geometry()
-        self.assertTrue(k.full_screen())
-        self.assertEqual((g["x"], g["y"], g["w"], g["h"]), (0, 0) + SCREEN_SIZE)
+        self.assertCoversScreen(k)
 
     def test_view_control_item_opens_effect_control(self):
         k = self.kovra()
@@ -745,27 +760,27 @@ class EffectControlTest(KovraTestCase):
         k = self.kovra()
         dlg, info = self.open_dialog(k)
         self.type_over_number(k, dlg, info, "2")
-        self.assertEqual(status_of(k.wait_status(2, 0, 0))[:3], (2, 0, 0))
+        self.assertStatus(k, 2, 0, 0)
         xdo("key", "0")
-        self.assertEqual(status_of(k.wait_status(15, 0, 0))[:3], (15, 0, 0))
+        self.assertStatus(k, 15, 0, 0)
 
     def test_number_too_large_is_replaced_by_15_in_the_field(self):
         k = self.kovra()
         dlg, info = self.open_dialog(k)
         self.type_over_number(k, dlg, info, "2", "0")
-        k.wait_status(15, 0, 0)
+        self.assertStatus(k, 15, 0, 0)
         # Taking the last digit away leaves "1" if the field reads 15 ("2" if it read 20).
         xdo("key", "--delay", "100", "End", "BackSpace")
-        self.assertEqual(status_of(k.wait_status(1, 0, 0))[:3], (1, 0, 0))
+        self.assertStatus(k, 1, 0, 0)
 
     def test_up_and_down_arrows_step_the_effect(self):
         k = self.kovra()
         dlg, info = self.open_dialog(k)
         k.click(*self.at(info, *self.SPIN_UP), win=dlg)
         k.click(*self.at(info, *self.SPIN_UP), win=dlg)
-        self.assertEqual(status_of(k.wait_status(2, 0, 0))[:3], (2, 0, 0))
+        self.assertStatus(k, 2, 0, 0)
         k.click(*self.at(info, *self.SPIN_DOWN), win=dlg)
-        self.assertEqual(status_of(k.wait_status(1, 0, 0))[:3], (1, 0, 0))
+        self.assertStatus(k, 1, 0, 0)
 
     def test_enter_and_escape_leave_the_dialog_open(self):
         k = self.kovra()
@@ -774,7 +789,7 @@ class EffectControlTest(KovraTestCase):
         xdo("key", "--delay", "100", "Return", "Escape")
         # A marker: once the effect shows 3, Return and Escape have been handled.
         self.type_over_number(k, dlg, info, "3")
-        self.assertEqual(status_of(k.wait_status(3, 0, 0))[:3], (3, 0, 0))
+        self.assertStatus(k, 3, 0, 0)
         self.assertTrue(window_info(dlg)["viewable"], "the dialog closed")
         self.assertTrue(k.running(), "the main window closed")
 
@@ -782,22 +797,22 @@ class EffectControlTest(KovraTestCase):
         k = self.kovra()
         dlg, info = self.open_dialog(k)
         self.drag(dlg, info, self.SLIDER1, self.SLIDER_LEFT, self.SLIDER_RIGHT)
-        self.assertEqual(status_of(k.wait_status(0, 127, 0))[:3], (0, 127, 0))
+        self.assertStatus(k, 0, 127, 0)
 
     def test_dragging_ctrl2_slider_to_the_right_end_shows_c2_127(self):
         k = self.kovra()
         dlg, info = self.open_dialog(k)
         self.drag(dlg, info, self.SLIDER2, self.SLIDER_LEFT, self.SLIDER_RIGHT)
-        self.assertEqual(status_of(k.wait_status(0, 0, 127))[:3], (0, 0, 127))
+        self.assertStatus(k, 0, 0, 127)
 
-    def test_sliders_start_at_the_controls_values(self):
+    def test_ctrl1_slider_opens_at_the_current_ctrl1(self):
         k = self.kovra()
         k.keys(*(["v"] * 127), delay=8)
-        k.wait_status(0, 127, 0, timeout=10)
+        self.assertStatus(k, 0, 127, 0, timeout=10)
         dlg, info = self.open_dialog(k)
         # The thumb sits at the right end, so dragging it from there to the left reaches 0.
         self.drag(dlg, info, self.SLIDER1, self.SLIDER_RIGHT, self.SLIDER_LEFT)
-        self.assertEqual(status_of(k.wait_status(0, 0, 0))[:3], (0, 0, 0))
+        self.assertStatus(k, 0, 0, 0)
 
 
 # ---------------------------------------------------------------------------------------
@@ -824,7 +839,7 @@ class AboutTest(KovraTestCase):
         xdo("key", "Return")
         poll(lambda: k.window_named("^About Kovra$"), lambda w: w is None, 5.0)
         k.keys("v")
-        k.wait_status(0, 1, 0)
+        self.assertStatus(k, 0, 1, 0)
         time.sleep(0.3)
         self.assertFalse(k.full_screen(), "the click reached the main window")
 
@@ -835,7 +850,7 @@ class AboutTest(KovraTestCase):
         xdo("key", "Return")
         self.assertIsNone(poll(lambda: k.window_named("^About Kovra$"), lambda w: w is None))
         k.keys("x")
-        self.assertEqual(status_of(k.wait_status(1, 0, 0))[:3], (1, 0, 0))
+        self.assertStatus(k, 1, 0, 0)
 
 
 # ---------------------------------------------------------------------------------------
@@ -866,7 +881,7 @@ class SettingsFileTest(KovraTestCase):
     def test_camera_that_cannot_start_shows_its_placeholder(self):
         k = self.kovra(ini=f"[CAMERA]\nDEVICE1={NO_SUCH_CAMERA}\n")
         k.keys("x", *(["v"] * 127), delay=8)
-        k.wait_status(1, 127, 0, timeout=10)
+        self.assertStatus(k, 1, 127, 0, timeout=10)
         rect = k.picture()
         screen = k.wait_picture(
             lambda s: not off_colour(s.samples(rect, .05, .95, .05, .95), PALE_BLUE))
@@ -957,8 +972,10 @@ class ClosingTest(KovraTestCase):
 
 
 class NoOpenGlTest(KovraTestCase):
-    # Odd spacing and a camera that cannot start: a rewrite would show in the bytes.
-    ORIGINAL = b"; kept as it is\r\n[MIDI]\r\nDEVICE = 4\r\n[CAMERA]\r\nDEVICE1=99\r\n"
+    # Odd spacing, CR LF line ends and a camera that cannot start (which a normal exit
+    # writes back as 0): any rewrite would show in the bytes.
+    ORIGINAL = (b"; kept as it is\r\n[MIDI]\r\nDEVICE = 4\r\n[CAMERA]\r\nDEVICE1="
+                + str(NO_SUCH_CAMERA).encode() + b"\r\n")
 
     def failing(self):
         k = Kovra(self, ini=self.ORIGINAL, env={"QT_XCB_GL_INTEGRATION": "none"}).start()
