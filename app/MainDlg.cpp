@@ -361,6 +361,24 @@ void CMainDlg::OnCommand(int id)
             // Posted, so the menu finishes before the window goes.
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
             break;
+        case ID_CAMERAA_DEVICE:
+            OnCameraDevice(m_nDeviceA, m_nDeviceB, m_memA);
+            break;
+        case ID_CAMERAB_DEVICE:
+            OnCameraDevice(m_nDeviceB, m_nDeviceA, m_memB);
+            break;
+        case ID_CAMERAA_PIN:
+            OnCameraPin(m_nDeviceA, m_memA);
+            break;
+        case ID_CAMERAB_PIN:
+            OnCameraPin(m_nDeviceB, m_memB);
+            break;
+        case ID_CAMERAA_FILTER:
+            OnCameraFilter(m_nDeviceA, m_memA);
+            break;
+        case ID_CAMERAB_FILTER:
+            OnCameraFilter(m_nDeviceB, m_memB);
+            break;
         default:
             break;
     }
