@@ -189,8 +189,9 @@ void CEffCtrlDlg::CreateControls()
         auto* label = new QLabel(QString::fromLatin1(text), this);
         rect.setWidth(std::max(rect.width(), label->sizeHint().width()));
         label->setGeometry(rect);
+        return rect.right();
     };
-    addLabel("Number", units.Rect(6, 15, 26, 8));
+    const int numberRight = addLabel("Number", units.Rect(6, 15, 26, 8));
     addLabel("Ctrl 1", units.Rect(6, 40, 18, 8));
     addLabel("Ctrl 2", units.Rect(6, 64, 18, 8));
 
@@ -214,14 +215,16 @@ void CEffCtrlDlg::CreateControls()
 
     m_pNumberEdit = new QLineEdit(this);
     m_pNumberEdit->setObjectName(QString::number(IDC_NUMBER));
-    m_pNumberEdit->setGeometry(units.Rect(42, 12, 42, 14));
+    // The field and its up-down control move right when the label needs the room.
+    const int shift = std::max(0, numberRight + 4 - units.Rect(42, 12, 42, 14).left());
+    m_pNumberEdit->setGeometry(units.Rect(42, 12, 42, 14).translated(shift, 0));
     m_pNumberEdit->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
     connect(m_pNumberEdit, &QLineEdit::textChanged, this, &CEffCtrlDlg::OnNumberChange);
 
     m_spin = new CSpinButtonCtrl(this);
     m_spin->setObjectName(QString::number(IDC_SPIN));
-    m_spin->setGeometry(units.Rect(84, 12, 11, 14));
+    m_spin->setGeometry(units.Rect(84, 12, 11, 14).translated(shift, 0));
     m_spin->SetBuddy(m_pNumberEdit);
 
     installEventFilter(this);
