@@ -1,0 +1,69 @@
+// The one MIDI input device: opened with the main window as its receiver, 32 buffers of
+// system-exclusive data queued while it runs, started, stopped and closed. Every failing
+// driver call is reported by its message number (the string table's text).
+#ifndef KOVRA_MIDI_MIDIIN_H
+#define KOVRA_MIDI_MIDIIN_H
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "MidiDriver.h"
+
+constexpr int MIDI_BUFFER_COUNT = 32;
+constexpr int MIDI_BUFFER_SIZE = 256;
+
+// Message numbers of the string table.
+constexpr int MIDI_OPEN_ERROR = 102;
+constexpr int MIDI_CLOSE_ERROR = 103;
+constexpr int MIDI_PREPARE_ERROR = 104;
+constexpr int MIDI_BUFFER_ERROR = 105;
+constexpr int MIDI_UNPREPARE_ERROR = 106;
+
+class CMidiIn {
+public:
+    CMidiIn() = default;
+    // Does not close the device: the main window stops and closes it when it goes.
+    virtual ~CMidiIn();
+    CMidiIn(const CMidiIn&) = delete;
+    CMidiIn& operator=(const CMidiIn&) = delete;
+
+    // The driver behind every call, and how a failure is shown (a message box).
+    void SetDriver(MidiDriver* driver) { m_pDriver = driver; }
+    void SetReporter(std::function<void(int message)> report) { m_report = std::move(report); }
+
+    void SetDeviceIdSource(const int* id) { m_pDeviceId = id; }
+    void SetFilterSource(const unsigned* filter) { m_pFilter = filter; }
+
+    bool Open(MidiReceiver* window);
+    int Start();
+    bool AddBuffers();
+    void Stop();
+    bool ReleaseBuffers();
+    bool Close();
+    bool RequeueBuffer(MidiHeader* header);
+
+    bool IsStarted() const { return m_bStarted != 0; }
+    bool IsOpen() const { return m_hDevice != nullptr; }
+    int ClassifyMessage(uint32_t message) const;
+    bool IsSysExEnabled() const;
+    // Device count from the driver (0 without one).
+    unsigned GetNumDevs() const;
+
+    // The buffers, for tests and the driver's hand-back.
+    const std::array<MidiHeader, MIDI_BUFFER_COUNT>& Headers() const { return m_headers; }
+
+private:
+    void Report(int message) const;
+
+    MidiHandle m_hDevice = nullptr;
+    const int* m_pDeviceId = nullptr;
+    std::array<MidiHeader, MIDI_BUFFER_COUNT> m_headers{};
+    int m_bStarted = 0;
+    const unsigned* m_pFilter = nullptr;
+    MidiDriver* m_pDriver = nullptr;
+    std::function<void(int)> m_report;
+};
+
+#endif
