@@ -16,12 +16,12 @@ constexpr unsigned kTexA = 100;
 constexpr unsigned kTexB = 101;
 
 // A busy picture so that texturing cannot take any short cut.
-std::vector<uint8_t> NoisePicture(uint32_t seed)
+std::vector<uint8_t> NoisePicture(uint32_t state)
 {
     std::vector<uint8_t> rgb(512 * 384 * 3);
     for (auto& byte : rgb) {
-        seed = seed * 1664525u + 1013904223u;
-        byte = static_cast<uint8_t>(seed >> 24);
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<uint8_t>(state >> 24);
     }
     return rgb;
 }

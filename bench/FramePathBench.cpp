@@ -35,9 +35,9 @@ struct Frame {
           copy(captured.size()),
           picture(kPictureW * kPictureH * 3)
     {
-        uint32_t seed = 7;
+        uint32_t state = 7;
         for (auto& byte : captured)
-            byte = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+            byte = static_cast<uint8_t>((state = state * 1103515245u + 12345u) >> 24);
     }
 };
 

@@ -23,7 +23,7 @@ bool CMidiIn::Open(MidiReceiver* window)
     const unsigned id = m_pDeviceId ? static_cast<unsigned>(*m_pDeviceId) : 0;
     if (!m_pDriver || m_pDriver->Open(&m_hDevice, id, window) != MIDI_NOERROR) {
         m_hDevice = nullptr;
-        Report(MIDI_OPEN_ERROR);
+        Report(IDS_MIDI_OPEN_ERROR);
         return false;
     }
     return true;
@@ -46,11 +46,11 @@ bool CMidiIn::AddBuffers()
         if (!header.data) return false;
         header.bufferLength = MIDI_BUFFER_SIZE;
         if (m_pDriver->PrepareHeader(m_hDevice, &header) != MIDI_NOERROR) {
-            Report(MIDI_PREPARE_ERROR);
+            Report(IDS_MIDI_PREPARE_ERROR);
             return false;
         }
         if (m_pDriver->AddBuffer(m_hDevice, &header) != MIDI_NOERROR) {
-            Report(MIDI_BUFFER_ERROR);
+            Report(IDS_MIDI_BUFFER_ERROR);
             return false;
         }
     }
@@ -76,7 +76,7 @@ bool CMidiIn::ReleaseBuffers()
             failed = true;  // the block stays: the driver may still write to it
         }
     }
-    if (failed) Report(MIDI_UNPREPARE_ERROR);
+    if (failed) Report(IDS_MIDI_UNPREPARE_ERROR);
     return !failed;
 }
 
@@ -86,7 +86,7 @@ bool CMidiIn::Close()
     const int result = m_pDriver->Close(m_hDevice);
     m_hDevice = nullptr;
     if (result != MIDI_NOERROR) {
-        Report(MIDI_CLOSE_ERROR);
+        Report(IDS_MIDI_CLOSE_ERROR);
         return false;
     }
     return true;
@@ -95,15 +95,15 @@ bool CMidiIn::Close()
 bool CMidiIn::RequeueBuffer(MidiHeader* header)
 {
     if (m_pDriver->UnprepareHeader(m_hDevice, header) != MIDI_NOERROR) {
-        Report(MIDI_UNPREPARE_ERROR);
+        Report(IDS_MIDI_UNPREPARE_ERROR);
         return false;
     }
     if (m_pDriver->PrepareHeader(m_hDevice, header) != MIDI_NOERROR) {
-        Report(MIDI_PREPARE_ERROR);
+        Report(IDS_MIDI_PREPARE_ERROR);
         return false;
     }
     if (m_pDriver->AddBuffer(m_hDevice, header) != MIDI_NOERROR) {
-        Report(MIDI_BUFFER_ERROR);
+        Report(IDS_MIDI_BUFFER_ERROR);
         return false;
     }
     return true;

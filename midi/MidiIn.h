@@ -10,16 +10,10 @@
 #include <memory>
 
 #include "MidiDriver.h"
+#include "Resources.h"
 
 constexpr int MIDI_BUFFER_COUNT = 32;
 constexpr int MIDI_BUFFER_SIZE = 256;
-
-// Message numbers of the string table.
-constexpr int MIDI_OPEN_ERROR = 102;
-constexpr int MIDI_CLOSE_ERROR = 103;
-constexpr int MIDI_PREPARE_ERROR = 104;
-constexpr int MIDI_BUFFER_ERROR = 105;
-constexpr int MIDI_UNPREPARE_ERROR = 106;
 
 class CMidiIn {
 public:

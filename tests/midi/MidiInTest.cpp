@@ -119,7 +119,7 @@ TEST_F(MidiInput, AFailedOpenSaysSoAndLeavesItClosed)
 {
     m_device = 2;  // one past the last device
     EXPECT_FALSE(m_midi.Open(&m_window));
-    EXPECT_EQ(m_reports, std::vector<int>{MIDI_OPEN_ERROR});
+    EXPECT_EQ(m_reports, std::vector<int>{IDS_MIDI_OPEN_ERROR});
     EXPECT_FALSE(m_midi.IsOpen());
     m_midi.Start();
     EXPECT_FALSE(m_midi.IsStarted()) << "nothing starts after a failed open";
@@ -136,8 +136,9 @@ TEST_F(MidiInput, AFailingBufferCallEndsTheQueueButInputRuns)
         ASSERT_TRUE(m_midi.Open(&m_window));
         m_midi.Start();
         EXPECT_TRUE(m_midi.IsStarted());
-        EXPECT_EQ(m_reports, std::vector<int>{std::string(call) == "prepare" ? MIDI_PREPARE_ERROR
-                                                                             : MIDI_BUFFER_ERROR});
+        EXPECT_EQ(m_reports,
+                  std::vector<int>{std::string(call) == "prepare" ? IDS_MIDI_PREPARE_ERROR
+                                                                  : IDS_MIDI_BUFFER_ERROR});
         EXPECT_EQ(m_driver.queued.size(), 5u);
         m_driver.fail.clear();
         m_midi.Stop();
@@ -153,7 +154,7 @@ TEST_F(MidiInput, AFailedUnprepareKeepsItsBlockAndIsReportedOnce)
     m_driver.fail = "unprepare";
     m_driver.failAfter = 30;  // the last two fail
     m_midi.Stop();
-    EXPECT_EQ(m_reports, std::vector<int>{MIDI_UNPREPARE_ERROR});
+    EXPECT_EQ(m_reports, std::vector<int>{IDS_MIDI_UNPREPARE_ERROR});
     EXPECT_EQ(Blocks(), 2);
     m_driver.fail.clear();
     m_midi.Start();  // the kept blocks are reused, not leaked (the sanitizer would tell)
@@ -167,7 +168,7 @@ TEST_F(MidiInput, AFailedCloseSaysSoAndForgetsTheHandle)
     ASSERT_TRUE(m_midi.Open(&m_window));
     m_driver.fail = "close";
     EXPECT_FALSE(m_midi.Close());
-    EXPECT_EQ(m_reports, std::vector<int>{MIDI_CLOSE_ERROR});
+    EXPECT_EQ(m_reports, std::vector<int>{IDS_MIDI_CLOSE_ERROR});
     EXPECT_FALSE(m_midi.IsOpen());
 }
 
@@ -180,9 +181,9 @@ TEST_F(MidiInput, ARequeueStopsAtItsFirstFailingCall)
     const struct {
         const char* call;
         int message;
-    } cases[] = {{"unprepare", MIDI_UNPREPARE_ERROR},
-                 {"prepare", MIDI_PREPARE_ERROR},
-                 {"add", MIDI_BUFFER_ERROR}};
+    } cases[] = {{"unprepare", IDS_MIDI_UNPREPARE_ERROR},
+                 {"prepare", IDS_MIDI_PREPARE_ERROR},
+                 {"add", IDS_MIDI_BUFFER_ERROR}};
     for (const auto& c : cases) {
         m_reports.clear();
         m_driver.fail = c.call;
