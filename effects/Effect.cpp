@@ -56,6 +56,17 @@ void DrawTranslucentQuad(const QuadRect& rect, float s, float t, float alpha)
     glEnd();
 }
 
+void AddTranslucentPicture(unsigned texture, float s, float t, float alpha)
+{
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_DST_ALPHA);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    DrawTranslucentQuad(kFullView, s, t, alpha);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+}
+
 void DrawGradientBackdrop()
 {
     glTranslatef(0.0f, 0.0f, -6.6f);

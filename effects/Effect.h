@@ -48,6 +48,11 @@ void DrawPictureQuad(const QuadRect& rect, float s, float t);
 // As DrawPictureQuad, with colour (1, 1, 1, alpha) issued before each corner.
 void DrawTranslucentQuad(const QuadRect& rect, float s, float t, float alpha);
 
+// The whole picture over the full view at `alpha`, added onto what is drawn: the frame is
+// cleared to alpha 1, so the destination factor is 1. Texturing and blending are off again
+// afterwards.
+void AddTranslucentPicture(unsigned texture, float s, float t, float alpha);
+
 // White at the bottom fading to black at the top, filling the view 6.6 units away. Drawn
 // before depth testing is on, so it writes no depth and never hides what follows.
 void DrawGradientBackdrop();
