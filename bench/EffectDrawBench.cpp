@@ -12,9 +12,6 @@
 
 namespace {
 
-constexpr unsigned kTexA = 100;
-constexpr unsigned kTexB = 101;
-
 // A busy picture so that texturing cannot take any short cut.
 std::vector<uint8_t> NoisePicture(uint32_t state)
 {
@@ -31,10 +28,10 @@ OffscreenGl& Context()
     static OffscreenGl gl(640, 480);
     static bool ready = false;
     if (!ready && gl.Ok()) {
-        CreateCameraTexture(kTexA, 512, 512);
-        CreateCameraTexture(kTexB, 512, 512);
-        UploadCameraPicture(kTexA, NoisePicture(1).data(), 1, 0, 512, 384);
-        UploadCameraPicture(kTexB, NoisePicture(2).data(), 1, 0, 512, 384);
+        CreateCameraTexture(kTextureA, 512, 512);
+        CreateCameraTexture(kTextureB, 512, 512);
+        UploadCameraPicture(kTextureA, NoisePicture(1).data(), 1, 0, 512, 384);
+        UploadCameraPicture(kTextureB, NoisePicture(2).data(), 1, 0, 512, 384);
         KOVRAEFF_Init();
         ready = true;
     }
@@ -52,7 +49,7 @@ void BM_EffectFrame(benchmark::State& state)
         return;
     }
     // Mid-range controls with some movement, as a performer would have them.
-    const EffectParams params = {64, 64, 0, 0, kTexA, 1.0f, 0.75f, kTexB, 1.0f, 0.75f};
+    const EffectParams params = {64, 64, 0, 0, kTextureA, 1.0f, 0.75f, kTextureB, 1.0f, 0.75f};
     KOVRAEFF_Reset(effect);
     KOVRAEFF_Draw(effect, &params);
     glFinish();

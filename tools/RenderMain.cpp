@@ -16,9 +16,6 @@
 
 namespace {
 
-constexpr unsigned kTexA = 100;
-constexpr unsigned kTexB = 101;
-
 const char* const kEffectNames[16] = {
     "Cube",  "CrossFade", "SplitX",     "SplitY",  "QuadShift",    "Fold", "ScrollX", "ScrollY",
     "PushX", "PushY",     "SphereGrid", "Pyramid", "FloorCeiling", "Echo", "Slats",   "Title"};
@@ -146,20 +143,20 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kovra-render: cannot read a camera image\n");
         return 1;
     }
-    CreateCameraTexture(kTexA, 512, 512);
-    CreateCameraTexture(kTexB, 512, 512);
-    UploadCameraPicture(kTexA, a.data(), 1, 0, kPictureWidth, kPictureHeight);
-    UploadCameraPicture(kTexB, b.data(), 1, 0, kPictureWidth, kPictureHeight);
+    CreateCameraTexture(kTextureA, 512, 512);
+    CreateCameraTexture(kTextureB, 512, 512);
+    UploadCameraPicture(kTextureA, a.data(), 1, 0, kPictureWidth, kPictureHeight);
+    UploadCameraPicture(kTextureB, b.data(), 1, 0, kPictureWidth, kPictureHeight);
     KOVRAEFF_Init();
 
     const EffectParams params = {cli.value("ctrl1").toInt(),
                                  cli.value("ctrl2").toInt(),
                                  0,
                                  0,
-                                 kTexA,
+                                 kTextureA,
                                  1.0f,
                                  0.75f,
-                                 kTexB,
+                                 kTextureB,
                                  1.0f,
                                  0.75f};
     const QImage image = cli.isSet("sheet") ? ContactSheet(gl, params, frames)

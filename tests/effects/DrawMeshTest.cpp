@@ -50,11 +50,11 @@ TEST_F(MeshRenderer, TextureListOrderChoosesTheCamera)
 {
     const MeshMaterial materials[] = {kSlot0, kSlot1};
     const MeshFace faces[2] = {{0, 4, {0, 1, 2, 3}}, {1, 4, {1, 4, 5, 2}}};
-    const GLuint ab[2] = {kTexA, kTexB};
+    const GLuint ab[2] = {kTextureA, kTextureB};
     DrawTwoFaces(faces, materials, ab);
     EXPECT_EQ(ShowsIn(40, 40), Shows::ALowLeft);
     EXPECT_EQ(ShowsIn(600, 440), Shows::BUpRight);
-    const GLuint ba[2] = {kTexB, kTexA};
+    const GLuint ba[2] = {kTextureB, kTextureA};
     DrawTwoFaces(faces, materials, ba);
     EXPECT_EQ(ShowsIn(40, 40), Shows::BLowLeft);
     EXPECT_EQ(ShowsIn(600, 440), Shows::AUpRight);
@@ -65,7 +65,7 @@ TEST_F(MeshRenderer, TrianglesUseThreeCornersAndOddCountsDrawNothingButSetTheCol
     const MeshMaterial materials[] = {kSlot0, {0.2f, 0.4f, 0.6f, 1.0f, 0, false}};
     // A triangle over the left half's lower-right part, then a face of five corners.
     const MeshFace faces[2] = {{0, 3, {0, 1, 2, 0}}, {1, 5, {1, 4, 5, 2}}};
-    const GLuint ab[2] = {kTexA, kTexB};
+    const GLuint ab[2] = {kTextureA, kTextureB};
     DrawTwoFaces(faces, materials, ab);
     EXPECT_EQ(ShowsIn(300, 20), Shows::ALowRight) << "inside the triangle";
     EXPECT_EQ(ShowsIn(20, 460), Shows::Black) << "the fourth corner is ignored";
@@ -82,10 +82,10 @@ TEST_F(MeshRenderer, UntexturedMaterialDrawsItsColourAndLeavesTexturingAlone)
 {
     const MeshMaterial materials[] = {{0, 1, 0, 1, -1, false}, {1, 0, 0, 1, -1, false}};
     const MeshFace faces[2] = {{0, 4, {0, 1, 2, 3}}, {1, 4, {1, 4, 5, 2}}};
-    const GLuint ab[2] = {kTexA, kTexB};
+    const GLuint ab[2] = {kTextureA, kTextureB};
     // The renderer never touches texturing for such faces: left on, it stays on.
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, kTexB);
+    glBindTexture(GL_TEXTURE_2D, kTextureB);
     DrawTwoFaces(faces, materials, ab);
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
     glDisable(GL_TEXTURE_2D);
@@ -107,7 +107,7 @@ TEST_F(MeshRenderer, CornerColoursAreUsedOnlyWhenTheMaterialAsks)
     const MeshMaterial materials[] = {{1, 1, 1, 1, -1, true}, {1, 1, 1, 1, -1, false}};
     const MeshFace faces[2] = {{0, 4, {0, 1, 2, 3}}, {1, 4, {1, 4, 5, 2}}};
     const Mesh mesh = {kVertices, faces, kTexcoords, colours, kNormals, materials, 2, 6};
-    const GLuint ab[2] = {kTexA, kTexB};
+    const GLuint ab[2] = {kTextureA, kTextureB};
     DrawMesh(mesh, ab);
     m_frame = s_gl->ReadPixels();
     EXPECT_EQ(ShowsIn(100, 240), Shows::AUpLeft) << "blue from the corner colours";

@@ -50,7 +50,7 @@ Picture PictureB() { return QuadrantPicture(kMagenta, kCyan, kWhite, kGrey); }
 
 EffectParams DefaultParams(int ctrl1, int ctrl2)
 {
-    return EffectParams{ctrl1, ctrl2, 0, 0, kTexA, 1.0f, 0.75f, kTexB, 1.0f, 0.75f};
+    return EffectParams{ctrl1, ctrl2, 0, 0, kTextureA, 1.0f, 0.75f, kTextureB, 1.0f, 0.75f};
 }
 
 double ScreenX(double worldX) { return kWidth / 2.0 + worldX / kHalfWidth * kWidth / 2.0; }
@@ -61,8 +61,8 @@ void EffectTest::SetUpTestSuite()
     s_gl = std::make_unique<OffscreenGl>(kWidth, kHeight);
     PinLoadedLibraries();
     if (!s_gl->Ok()) return;
-    CreateCameraTexture(kTexA, 512, 512);
-    CreateCameraTexture(kTexB, 512, 512);
+    CreateCameraTexture(kTextureA, 512, 512);
+    CreateCameraTexture(kTextureB, 512, 512);
 }
 
 void EffectTest::TearDownTestSuite() { s_gl.reset(); }
@@ -77,11 +77,11 @@ void EffectTest::SetUp()
 
 void EffectTest::LoadA(const Picture& picture)
 {
-    UploadCameraPicture(kTexA, picture.data(), 1, 0, 512, 384);
+    UploadCameraPicture(kTextureA, picture.data(), 1, 0, 512, 384);
 }
 void EffectTest::LoadB(const Picture& picture)
 {
-    UploadCameraPicture(kTexB, picture.data(), 1, 0, 512, 384);
+    UploadCameraPicture(kTextureB, picture.data(), 1, 0, 512, 384);
 }
 
 void EffectTest::Draw(int effect, const EffectParams& params)

@@ -17,8 +17,6 @@
 #include "KovraEff.h"
 #include "OffscreenGl.h"
 
-constexpr unsigned kTexA = 100;
-constexpr unsigned kTexB = 101;
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 
