@@ -16,7 +16,14 @@ void CMidiIn::Report(int message) const
     if (m_report) m_report(message);
 }
 
+CMidiIn g_midiIn;
+
 unsigned CMidiIn::GetNumDevs() const { return m_pDriver ? m_pDriver->GetNumDevs() : 0; }
+
+std::string CMidiIn::GetDeviceName(unsigned id) const
+{
+    return m_pDriver ? m_pDriver->GetDeviceName(id) : std::string();
+}
 
 bool CMidiIn::Open(MidiReceiver* window)
 {

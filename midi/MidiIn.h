@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "MidiDriver.h"
 #include "Resources.h"
@@ -42,8 +43,9 @@ public:
     bool IsOpen() const { return m_hDevice != nullptr; }
     int ClassifyMessage(uint32_t message) const;
     bool IsSysExEnabled() const;
-    // Device count from the driver (0 without one).
+    // Device count from the driver (0 without one), and a device's display name.
     unsigned GetNumDevs() const;
+    std::string GetDeviceName(unsigned id) const;
 
     // The buffers, for tests and the driver's hand-back.
     const std::array<MidiHeader, MIDI_BUFFER_COUNT>& Headers() const { return m_headers; }
@@ -59,5 +61,8 @@ private:
     MidiDriver* m_pDriver = nullptr;
     std::function<void(int)> m_report;
 };
+
+// The program's one MIDI input, alive for the whole run.
+extern CMidiIn g_midiIn;
 
 #endif
