@@ -49,6 +49,12 @@ Class ClassOf(uint8_t status, uint8_t data1)
 
 }  // namespace
 
+int ShortMessageLength(uint8_t status)
+{
+    // Control Change and Channel Mode messages share a status and a length.
+    return ClassOf(status, 0).length;
+}
+
 int ClassifyMidiMessage(uint32_t message, const unsigned* filter)
 {
     const Class c = ClassOf(MidiStatus(message), MidiData1(message));

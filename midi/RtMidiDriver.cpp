@@ -1,0 +1,325 @@
+// The RtMidi driver; see RtMidiDriver.h. RtMidi calls back on a thread of its own (the
+// ALSA reader, or JACK's process thread); from there every delivery goes to the receiver,
+// which hands it over to the user-interface thread.
+#include "RtMidiDriver.h"
+
+#include <alsa/asoundlib.h>
+#include <jack/jack.h>
+#include <unistd.h>
+
+#include <RtMidi.h>
+#include <algorithm>
+#include <cstring>
+#include <iostream>
+
+#include "MidiIn.h"
+#include "MidiMessage.h"
+
+namespace {
+
+constexpr const char* kClientName = "Kovra";
+constexpr const char* kPortName = "MIDI In";
+constexpr const char* kSequencerDevice = "/dev/snd/seq";
+
+struct Backend {
+    RtMidi::Api api;
+    const char* prefix;
+};
+// The order of the device ids.
+constexpr Backend kBackends[] = {{RtMidi::LINUX_ALSA, "ALSA: "}, {RtMidi::UNIX_JACK, "JACK: "}};
+
+bool Compiled(RtMidi::Api api)
+{
+    std::vector<RtMidi::Api> apis;
+    RtMidi::getCompiledApi(apis);
+    return std::find(apis.begin(), apis.end(), api) != apis.end();
+}
+
+// RtMidi's errors and warnings arrive here instead of on the terminal; `failed`, when
+// given, learns of every error that is not a warning.
+void OnRtMidiError(RtMidiError::Type type, const std::string&, void* failed)
+{
+    if (failed && type != RtMidiError::WARNING && type != RtMidiError::DEBUG_WARNING) {
+        *static_cast<bool*>(failed) = true;
+    }
+}
+
+void SilentJack(const char*) {}
+void SilentAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+// A client of one back end, or null where that back end cannot run here (the ALSA back
+// end throws where the sequencer device is missing).
+std::unique_ptr<RtMidiIn> MakeClient(RtMidi::Api api, bool* failed)
+{
+    if (!Compiled(api)) return nullptr;
+    if (api == RtMidi::LINUX_ALSA && access(kSequencerDevice, R_OK | W_OK) != 0) return nullptr;
+    // RtMidi writes its start-up failures to the standard error stream before our error
+    // callback can be set; they only mean that this back end has no ports here.
+    std::streambuf* terminal = std::cerr.rdbuf(nullptr);
+    std::unique_ptr<RtMidiIn> client;
+    try {
+        client = std::make_unique<RtMidiIn>(api, kClientName);
+        client->setErrorCallback(&OnRtMidiError, failed);
+    } catch (const RtMidiError&) {
+        client.reset();
+    }
+    std::cerr.rdbuf(terminal);
+    return client;
+}
+
+std::vector<CRtMidiDriver::Port> ListPorts()
+{
+    std::vector<CRtMidiDriver::Port> ports;
+    for (const Backend& backend : kBackends) {
+        std::unique_ptr<RtMidiIn> probe = MakeClient(backend.api, nullptr);
+        if (!probe) continue;
+        const unsigned n = probe->getPortCount();
+        for (unsigned i = 0; i < n; ++i) {
+            CRtMidiDriver::Port port;
+            port.api = backend.api;
+            port.rawName = probe->getPortName(i);
+            port.name = backend.prefix + port.rawName;
+            ports.push_back(std::move(port));
+        }
+    }
+    return ports;
+}
+
+}  // namespace
+
+// One open port. The mutex keeps the callback thread and the user-interface thread apart
+// on the started flag and the queue of buffers; once `started` is false under it, nothing
+// more reaches the receiver.
+class CRtMidiDriver::Device {
+public:
+    explicit Device(MidiReceiver* receiver) : m_receiver(receiver)
+    {
+        m_queue.reserve(MIDI_BUFFER_COUNT);  // the input's own buffers fit without growing
+    }
+
+    static void OnMessage(double, std::vector<unsigned char>* message, void* self)
+    {
+        if (message) static_cast<Device*>(self)->Deliver(message->data(), message->size());
+    }
+
+    int Prepare(MidiHeader* header)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!header->data || header->bufferLength == 0) return kInvalidParam;
+        if (header->flags & kInQueue) return kStillPlaying;
+        header->flags |= kPrepared;
+        return MIDI_NOERROR;
+    }
+    int Add(MidiHeader* header)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!(header->flags & kPrepared)) return kUnprepared;
+        if (header->flags & kInQueue) return kStillPlaying;
+        header->flags = (header->flags & ~kDone) | kInQueue;
+        header->bytesRecorded = 0;
+        m_queue.push_back(header);
+        return MIDI_NOERROR;
+    }
+    int Unprepare(MidiHeader* header)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (header->flags & kInQueue) return kStillPlaying;
+        header->flags &= ~kPrepared;
+        return MIDI_NOERROR;
+    }
+    void SetStarted(bool started)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bStarted = started;
+        if (!started) ReturnAll();
+    }
+
+    std::unique_ptr<RtMidiIn> m_client;
+    bool m_bFailed = false;  // RtMidi reported an error while opening
+
+private:
+    // System-exclusive data runs from 0xF0 to the first byte that is no data byte (0xF7
+    // included). RtMidi joins the events after an unended system-exclusive start to it
+    // until one ends with 0xF7, so what follows the data is parsed as short messages again.
+    void Deliver(const uint8_t* bytes, std::size_t count)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_bStarted) return;
+        std::size_t i = 0;
+        while (i < count) {
+            std::size_t end = i + 1;
+            if (bytes[i] == 0xF0) {
+                while (end < count && bytes[end] < 0x80) ++end;
+                if (end < count && bytes[end] == 0xF7) ++end;
+                FillSysEx(bytes + i, end - i);
+            } else {
+                while (end < count && bytes[end] != 0xF0) ++end;
+                ForEachShortMessage(bytes + i, end - i, [this](uint32_t message) {
+                    m_receiver->PostShortMessage(message);
+                });
+            }
+            i = end;
+        }
+    }
+
+    // The queued buffers take the data in order; each goes back when it is full or the
+    // data ends. Whatever finds no buffer queued is dropped.
+    void FillSysEx(const uint8_t* bytes, std::size_t count)
+    {
+        std::size_t done = 0;
+        while (done < count && !m_queue.empty()) {
+            MidiHeader* header = m_queue.front();
+            const std::size_t take =
+                std::min<std::size_t>(header->bufferLength - header->bytesRecorded, count - done);
+            std::memcpy(header->data + header->bytesRecorded, bytes + done, take);
+            header->bytesRecorded += static_cast<uint32_t>(take);
+            done += take;
+            if (header->bytesRecorded == header->bufferLength || done == count) {
+                m_queue.erase(m_queue.begin());
+                GiveBack(header);
+            }
+        }
+    }
+
+    void ReturnAll()
+    {
+        for (MidiHeader* header : m_queue) GiveBack(header);
+        m_queue.clear();
+    }
+
+    void GiveBack(MidiHeader* header)
+    {
+        header->flags = (header->flags & ~kInQueue) | kDone;
+        m_receiver->PostLongData(header);
+    }
+
+    MidiReceiver* m_receiver;
+    std::mutex m_mutex;
+    bool m_bStarted = false;
+    std::vector<MidiHeader*> m_queue;
+};
+
+CRtMidiDriver::CRtMidiDriver()
+{
+    // Both libraries print their connection failures (no sequencer device, no JACK
+    // server); here those only mean that a back end offers no ports.
+    jack_set_error_function(&SilentJack);
+    jack_set_info_function(&SilentJack);
+    snd_lib_error_set_handler(&SilentAlsa);
+}
+
+CRtMidiDriver::~CRtMidiDriver()
+{
+    // A device left open would call back into a receiver that may be gone.
+    while (!m_devices.empty()) Close(m_devices.back().get());
+}
+
+unsigned CRtMidiDriver::GetNumDevs()
+{
+    std::vector<Port> ports = ListPorts();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_ports = std::move(ports);
+    return static_cast<unsigned>(m_ports.size());
+}
+
+std::string CRtMidiDriver::GetDeviceName(unsigned id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return id < m_ports.size() ? m_ports[id].name : std::string();
+}
+
+int CRtMidiDriver::Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver)
+{
+    if (!handle || !receiver) return kInvalidParam;
+    *handle = nullptr;
+    GetNumDevs();
+    Port port;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (id >= m_ports.size()) return kBadDeviceId;
+        port = m_ports[id];
+    }
+    auto device = std::make_unique<Device>(receiver);
+    device->m_client = MakeClient(static_cast<RtMidi::Api>(port.api), &device->m_bFailed);
+    if (!device->m_client) return kNoDriver;
+    // The port is found again by its name: the ports may have moved since the listing.
+    RtMidiIn& client = *device->m_client;
+    const unsigned n = client.getPortCount();
+    unsigned index = 0;
+    while (index < n && client.getPortName(index) != port.rawName) ++index;
+    if (index == n) return kBadDeviceId;
+    // Everything is delivered as the device sends it; the filter word decides later.
+    client.ignoreTypes(false, false, false);
+    client.setCallback(&Device::OnMessage, device.get());
+    client.openPort(index, kPortName);
+    if (device->m_bFailed || !client.isPortOpen()) return kNoDriver;
+    *handle = device.get();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_devices.push_back(std::move(device));
+    return MIDI_NOERROR;
+}
+
+CRtMidiDriver::Device* CRtMidiDriver::Find(MidiHandle handle)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const std::unique_ptr<Device>& device : m_devices) {
+        if (device.get() == handle) return device.get();
+    }
+    return nullptr;
+}
+
+int CRtMidiDriver::PrepareHeader(MidiHandle handle, MidiHeader* header)
+{
+    Device* device = Find(handle);
+    if (!device) return kInvalidHandle;
+    return header ? device->Prepare(header) : kInvalidParam;
+}
+
+int CRtMidiDriver::AddBuffer(MidiHandle handle, MidiHeader* header)
+{
+    Device* device = Find(handle);
+    if (!device) return kInvalidHandle;
+    return header ? device->Add(header) : kInvalidParam;
+}
+
+int CRtMidiDriver::Start(MidiHandle handle)
+{
+    Device* device = Find(handle);
+    if (!device) return kInvalidHandle;
+    device->SetStarted(true);
+    return MIDI_NOERROR;
+}
+
+int CRtMidiDriver::Reset(MidiHandle handle)
+{
+    Device* device = Find(handle);
+    if (!device) return kInvalidHandle;
+    device->SetStarted(false);
+    return MIDI_NOERROR;
+}
+
+int CRtMidiDriver::UnprepareHeader(MidiHandle handle, MidiHeader* header)
+{
+    Device* device = Find(handle);
+    if (!device) return kInvalidHandle;
+    return header ? device->Unprepare(header) : kInvalidParam;
+}
+
+int CRtMidiDriver::Close(MidiHandle handle)
+{
+    std::unique_ptr<Device> device;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it =
+            std::find_if(m_devices.begin(), m_devices.end(),
+                         [handle](const std::unique_ptr<Device>& d) { return d.get() == handle; });
+        if (it == m_devices.end()) return kInvalidHandle;
+        device = std::move(*it);
+        m_devices.erase(it);
+    }
+    // Buffers still queued go back first, as a reset gives them; then the client goes,
+    // which joins RtMidi's thread. Not under the device's lock: the thread may wait on it.
+    device->SetStarted(false);
+    device->m_client.reset();
+    return MIDI_NOERROR;
+}

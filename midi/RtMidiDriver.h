@@ -1,0 +1,61 @@
+// The MIDI input driver of the running program, on RtMidi: the ALSA sequencer's readable
+// ports of other programs first (where the sequencer exists), then JACK's MIDI output ports
+// (where a JACK server runs), each a device id in that order.
+#ifndef KOVRA_MIDI_RTMIDIDRIVER_H
+#define KOVRA_MIDI_RTMIDIDRIVER_H
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "MidiDriver.h"
+
+class CRtMidiDriver : public MidiDriver {
+public:
+    CRtMidiDriver();
+    ~CRtMidiDriver() override;
+    CRtMidiDriver(const CRtMidiDriver&) = delete;
+    CRtMidiDriver& operator=(const CRtMidiDriver&) = delete;
+
+    // Lists the ports afresh; names and opens refer to the latest list.
+    unsigned GetNumDevs() override;
+    std::string GetDeviceName(unsigned id) override;
+    int Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver) override;
+    int PrepareHeader(MidiHandle handle, MidiHeader* header) override;
+    int AddBuffer(MidiHandle handle, MidiHeader* header) override;
+    int Start(MidiHandle handle) override;
+    int Reset(MidiHandle handle) override;
+    int UnprepareHeader(MidiHandle handle, MidiHeader* header) override;
+    int Close(MidiHandle handle) override;
+
+    // Result codes, after the platform's own.
+    static constexpr int kBadDeviceId = 2;
+    static constexpr int kInvalidHandle = 5;
+    static constexpr int kNoDriver = 6;
+    static constexpr int kInvalidParam = 11;
+    static constexpr int kUnprepared = 64;
+    static constexpr int kStillPlaying = 65;
+
+    // Header flags.
+    static constexpr uint32_t kDone = 0x1;
+    static constexpr uint32_t kPrepared = 0x2;
+    static constexpr uint32_t kInQueue = 0x4;
+
+    // One device id: a port of one back end, under RtMidi's name for it.
+    struct Port {
+        int api = 0;
+        std::string rawName;  // as RtMidi names it
+        std::string name;     // with the back end before it: "ALSA: ...", "JACK: ..."
+    };
+    class Device;
+
+private:
+    Device* Find(MidiHandle handle);
+
+    std::mutex m_mutex;  // the list and the set of open devices
+    std::vector<Port> m_ports;
+    std::vector<std::unique_ptr<Device>> m_devices;
+};
+
+#endif

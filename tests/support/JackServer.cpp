@@ -1,0 +1,194 @@
+// A JACK server and a sending client for the MIDI tests; see JackServer.h.
+#include "JackServer.h"
+
+#include <fcntl.h>
+#include <jack/midiport.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void Quiet(const char*) {}
+
+bool Exited(pid_t pid, int timeoutMs)
+{
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < end) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+constexpr std::size_t kQueueBytes = 1 << 16;
+constexpr uint32_t kLongestEvent = 4096;
+
+}  // namespace
+
+JackServer::JackServer(int period)
+{
+    jack_set_error_function(&Quiet);
+    jack_set_info_function(&Quiet);
+    static std::atomic<int> counter{0};
+    m_name = "kovra-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+    const std::string periodText = std::to_string(period);
+    const char* argv[] = {"jackd", "-n", m_name.c_str(),     "-d",   "dummy", "-r",
+                          "48000", "-p", periodText.c_str(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const int spawned =
+        posix_spawnp(&m_pid, "jackd", &actions, nullptr, const_cast<char* const*>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        m_pid = -1;
+        return;
+    }
+    setenv("JACK_DEFAULT_SERVER", m_name.c_str(), 1);
+    // Ready once a client can connect; a server that fails to start exits instead.
+    const auto end = Clock::now() + std::chrono::seconds(15);
+    while (Clock::now() < end) {
+        jack_status_t status;
+        jack_client_t* probe = jack_client_open("probe", JackNoStartServer, &status);
+        if (probe) {
+            jack_client_close(probe);
+            m_bReady = true;
+            return;
+        }
+        int exitStatus = 0;
+        if (waitpid(m_pid, &exitStatus, WNOHANG) == m_pid) {
+            m_pid = -1;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+JackServer::~JackServer() { Stop(); }
+
+void JackServer::Stop()
+{
+    m_bReady = false;
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGTERM);
+    // It takes two to three seconds to go after SIGTERM.
+    if (!Exited(m_pid, 10000)) {
+        kill(m_pid, SIGKILL);
+        Exited(m_pid, 5000);
+    }
+    m_pid = -1;
+}
+
+JackSender::JackSender(const std::string& clientName)
+{
+    jack_status_t status;
+    m_client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+    if (!m_client) return;
+    m_queue = jack_ringbuffer_create(kQueueBytes);
+    m_port = jack_port_register(m_client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    jack_on_shutdown(
+        m_client, [](void* self) { static_cast<JackSender*>(self)->m_bServerGone = true; }, this);
+    if (!m_queue || !m_port || jack_set_process_callback(m_client, &Process, this) != 0 ||
+        jack_activate(m_client) != 0) {
+        Close();
+    }
+}
+
+JackSender::~JackSender()
+{
+    Close();
+    if (m_queue) jack_ringbuffer_free(m_queue);
+}
+
+void JackSender::Close()
+{
+    if (!m_client) return;
+    // libjack crashes on a client whose server has gone once another client of the process
+    // has closed since; such a client is left as it is.
+    if (!m_bServerGone) {
+        jack_deactivate(m_client);
+        jack_client_close(m_client);
+    }
+    m_client = nullptr;
+    m_port = nullptr;
+}
+
+std::string JackSender::PortName() const { return m_port ? jack_port_name(m_port) : ""; }
+
+bool JackSender::WaitConnected(int timeoutMs)
+{
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (m_port && Clock::now() < end) {
+        if (jack_port_connected(m_port) > 0) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+bool JackSender::Send(const std::vector<uint8_t>& bytes)
+{
+    const uint32_t length = static_cast<uint32_t>(bytes.size());
+    if (!m_client || length == 0 || length > kLongestEvent) return false;
+    if (jack_ringbuffer_write_space(m_queue) < sizeof length + length) return false;
+    jack_ringbuffer_write(m_queue, reinterpret_cast<const char*>(&length), sizeof length);
+    jack_ringbuffer_write(m_queue, reinterpret_cast<const char*>(bytes.data()), length);
+    ++m_queued;
+    return true;
+}
+
+bool JackSender::Flush(int timeoutMs)
+{
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < end) {
+        if (m_sent.load() == m_queued.load()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+int JackSender::Process(jack_nframes_t frames, void* self)
+{
+    JackSender& sender = *static_cast<JackSender*>(self);
+    void* buffer = jack_port_get_buffer(sender.m_port, frames);
+    jack_midi_clear_buffer(buffer);
+    jack_nframes_t current = 0;
+    jack_time_t cycleStart = 0;
+    jack_time_t next = 0;
+    float period = 0;
+    jack_get_cycle_times(sender.m_client, &current, &cycleStart, &next, &period);
+    // Every queued event goes out at the start of this cycle, as long as the port's
+    // buffer has room; the rest waits for the next cycle.
+    uint32_t length = 0;
+    while (jack_ringbuffer_peek(sender.m_queue, reinterpret_cast<char*>(&length), sizeof length) ==
+               sizeof length &&
+           jack_ringbuffer_read_space(sender.m_queue) >= sizeof length + length) {
+        jack_midi_data_t* event = jack_midi_event_reserve(buffer, 0, length);
+        if (!event) {
+            if (jack_midi_get_event_count(buffer) != 0) break;  // the rest goes next cycle
+            // Longer than any cycle can carry: it never goes out.
+            jack_ringbuffer_read_advance(sender.m_queue, sizeof length + length);
+            --sender.m_queued;
+            continue;
+        }
+        jack_ringbuffer_read_advance(sender.m_queue, sizeof length);
+        jack_ringbuffer_read(sender.m_queue, reinterpret_cast<char*>(event), length);
+        const uint64_t sent = sender.m_sent.load();
+        if (sent < sender.m_cycleTimes.size()) sender.m_cycleTimes[sent] = cycleStart;
+        sender.m_sent.store(sent + 1);
+    }
+    return 0;
+}
