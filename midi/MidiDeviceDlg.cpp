@@ -1,0 +1,160 @@
+// The MIDI Device dialog; see MidiDeviceDlg.h.
+#include "MidiDeviceDlg.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QShowEvent>
+#include <algorithm>
+
+#include "DialogUnits.h"
+#include "MidiIn.h"
+
+namespace {
+
+constexpr int kChannelCount = 16;
+constexpr int kCtrlMax = 127;
+
+// A controller number as typed: its leading digits after optional blanks and sign, as atoi
+// reads them, within 0-127. Too many digits saturate rather than overflow.
+int ReadCtrl(const QString& text)
+{
+    int i = 0;
+    while (i < text.size() && text[i].isSpace()) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+    int value = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        value = std::min(value * 10 + (text[i].unicode() - u'0'), kCtrlMax + 1);
+    }
+    return negative ? 0 : std::min(value, kCtrlMax);
+}
+
+// A drop-down whose list is `listHeight` pixels down from its top, field included; the field
+// itself keeps the height its font needs.
+void PlaceComboBox(QComboBox* combo, QRect rect)
+{
+    const int fieldHeight = combo->sizeHint().height();
+    const int itemHeight = std::max(1, combo->fontMetrics().height());
+    combo->setMaxVisibleItems(std::max(1, (rect.height() - fieldHeight) / itemHeight));
+    rect.setHeight(fieldHeight);
+    combo->setGeometry(rect);
+}
+
+}  // namespace
+
+CMidiDeviceDlg::CMidiDeviceDlg(int& device, int& channel, int& ctrl1, int& ctrl2, QWidget* parent)
+    : QDialog(parent), m_nDevice(device), m_nChannel(channel), m_nCtrl1(ctrl1), m_nCtrl2(ctrl2)
+{
+    setObjectName(QString::number(IDD));
+    setWindowTitle(QStringLiteral("MIDI Device"));
+    setModal(true);
+
+    const CDialogUnits units(font());
+    setFixedSize(units.Size(190, 97));
+
+    // Created in tab order.
+    m_pOk = new QPushButton(QStringLiteral("OK"), this);
+    m_pOk->setObjectName(QString::number(IDOK));
+    m_pOk->setGeometry(units.Rect(66, 72, 50, 14));
+    m_pOk->setDefault(true);
+    connect(m_pOk, &QPushButton::clicked, this, &CMidiDeviceDlg::OnOK);
+
+    // Typed text must never become an entry: entries stay aligned with device ids and
+    // channels.
+    m_pDevices = new QComboBox(this);
+    m_pDevices->setObjectName(QString::number(IDC_DEVICE));
+    m_pDevices->setEditable(true);
+    m_pDevices->setInsertPolicy(QComboBox::NoInsert);
+    PlaceComboBox(m_pDevices, units.Rect(48, 12, 125, 75));
+
+    m_pChannels = new QComboBox(this);
+    m_pChannels->setObjectName(QString::number(IDC_CHANNEL));
+    m_pChannels->setEditable(true);
+    m_pChannels->setInsertPolicy(QComboBox::NoInsert);
+    for (int k = 1; k <= kChannelCount; ++k) m_pChannels->addItem(QString::number(k));
+    PlaceComboBox(m_pChannels, units.Rect(48, 36, 30, 66));
+
+    // A label may be wider than planned in some fonts: it takes the room up to the control
+    // beside it, which is well clear of every label.
+    const auto addLabel = [this](const char* text, QRect rect) {
+        auto* label = new QLabel(QString::fromLatin1(text), this);
+        rect.setWidth(std::max(rect.width(), label->sizeHint().width()));
+        label->setGeometry(rect);
+    };
+    const auto addNumberEdit = [this](int id, QRect rect) {
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(QString::number(id));
+        edit->setGeometry(rect);
+        edit->setAlignment(Qt::AlignRight);
+        edit->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+        return edit;
+    };
+    addLabel("Device", units.Rect(12, 16, 22, 8));
+    addLabel("Channel", units.Rect(12, 40, 30, 8));
+    addLabel("Ctrl 1", units.Rect(108, 39, 18, 8));
+    m_pCtrl1Edit = addNumberEdit(IDC_CTRL1, units.Rect(138, 36, 30, 14));
+    addLabel("Ctrl 2", units.Rect(108, 57, 18, 8));
+    m_pCtrl2Edit = addNumberEdit(IDC_CTRL2, units.Rect(138, 54, 30, 14));
+}
+
+void CMidiDeviceDlg::showEvent(QShowEvent* event)
+{
+    // Filled when the dialog opens, not when it is built, so the list is the one of the moment.
+    if (!event->spontaneous()) {
+        FillDeviceList();
+        ShowValues();
+        m_pOk->setFocus(Qt::OtherFocusReason);
+    }
+    QDialog::showEvent(event);
+}
+
+void CMidiDeviceDlg::FillDeviceList()
+{
+    m_pDevices->clear();
+    const unsigned count = g_midiIn.GetNumDevs();
+    if (count == 0) return;
+    for (unsigned id = 0; id < count; ++id) {
+        m_pDevices->addItem(QString::fromStdString(g_midiIn.GetDeviceName(id)),
+                            static_cast<int>(id));
+    }
+    // A device gone since the id was stored (or a negative id) falls back to the first, at
+    // once: the input opens that one even if the dialog is cancelled.
+    if (static_cast<unsigned>(m_nDevice) >= count) m_nDevice = 0;
+    m_pDevices->setCurrentIndex(m_nDevice);
+}
+
+void CMidiDeviceDlg::ShowValues()
+{
+    m_pCtrl1Edit->setText(QString::number(m_nCtrl1));
+    m_pCtrl2Edit->setText(QString::number(m_nCtrl2));
+    // A channel outside the list selects nothing, and the field shows empty.
+    m_pChannels->setCurrentIndex(m_nChannel >= 0 && m_nChannel < kChannelCount ? m_nChannel : -1);
+}
+
+void CMidiDeviceDlg::ReadValues()
+{
+    m_nChannel = std::max(SelectedEntry(m_pChannels), 0);
+    m_nCtrl1 = ReadCtrl(m_pCtrl1Edit->text());
+    m_nCtrl2 = ReadCtrl(m_pCtrl2Edit->text());
+}
+
+int CMidiDeviceDlg::SelectedEntry(const QComboBox* combo)
+{
+    const QString text = combo->currentText();
+    const int current = combo->currentIndex();
+    if (current >= 0 && combo->itemText(current) == text) return current;
+    if (text.isEmpty()) return -1;  // an emptied field selects nothing
+    return combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+}
+
+void CMidiDeviceDlg::OnOK()
+{
+    const int entry = SelectedEntry(m_pDevices);
+    m_nDevice = entry >= 0 ? m_pDevices->itemData(entry).toInt() : 0;
+    ReadValues();
+    accept();
+}
