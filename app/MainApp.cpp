@@ -6,7 +6,9 @@
 #include "CaptureSetup.h"
 #include "KeyRepeat.h"
 #include "MainDlg.h"
+#include "MidiIn.h"
 #include "Resources.h"
+#include "RtMidiDriver.h"
 #include "SettingsPath.h"
 #include "SignalExit.h"
 
@@ -21,14 +23,29 @@ int CMainApp::InitInstance()
     InitCapture();
     EnableDetectableAutoRepeat();
     CMainDlg dlg;
+    // The MIDI driver lives as long as the window that receives from it.
+    CRtMidiDriver midiDriver;
+    g_midiIn.SetDriver(&midiDriver);
+    g_midiIn.SetReporter([&dlg](int message) { ReportMidiError(message, &dlg); });
     dlg.m_settingsPath = SettingsPathFor(ProgramPath());
-    if (!dlg.Setup()) {
+    const bool ready = dlg.Setup();
+    if (!ready) {
         QMessageBox box(QMessageBox::NoIcon, kProgramName, kOpenGlFailedText, QMessageBox::Ok);
         box.exec();
-        return 1;  // nothing more runs, and the settings file is left as it was
+    } else {
+        CloseOnSignals(&dlg);
+        dlg.show();
+        m_app.exec();
     }
-    CloseOnSignals(&dlg);
-    dlg.show();
-    m_app.exec();
-    return 0;
+    g_midiIn.SetReporter(nullptr);
+    g_midiIn.SetDriver(nullptr);
+    // Without OpenGL nothing more runs, and the settings file is left as it was.
+    return ready ? 0 : 1;
+}
+
+void ReportMidiError(int message, QWidget* window)
+{
+    QMessageBox box(QMessageBox::Warning, kProgramName, LoadResString(message), QMessageBox::Ok,
+                    window);
+    box.exec();
 }

@@ -14,4 +14,7 @@ private:
     QApplication m_app;
 };
 
+// A failing MIDI device call: its message in a box with an OK button over the window.
+void ReportMidiError(int message, QWidget* window);
+
 #endif

@@ -3,6 +3,7 @@
 #include "MainDlg.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QOpenGLContext>
@@ -19,6 +20,9 @@
 #include "IniFile.h"
 #include "KeyMap.h"
 #include "KovraEff.h"
+#include "MidiDeviceDlg.h"
+#include "MidiEvent.h"
+#include "MidiIn.h"
 #include "Resources.h"
 #include "StatusText.h"
 #include "VideoCapture.h"
@@ -89,16 +93,6 @@ void CMainDlg::BuildMenuBar()
         }
         const int id = entry.id;
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
-        // The MIDI input has no command of its own yet.
-        action->setEnabled(id != ID_MIDI);
-    }
-    // A menu with nothing to offer yet is greyed out on the bar as a whole.
-    for (QMenu* m : menuBar()->findChildren<QMenu*>()) {
-        const QList<QAction*> actions = m->actions();
-        const bool any = std::any_of(actions.begin(), actions.end(), [](QAction* a) {
-            return !a->isSeparator() && a->isEnabled();
-        });
-        m->menuAction()->setEnabled(any);
     }
 }
 
@@ -132,6 +126,9 @@ bool CMainDlg::Setup()
     if (!m_memB.Open(m_nDeviceB, this, false)) m_nDeviceB = 0;
 
     m_nMidiFilter = kMidiFilter;
+    g_midiIn.SetFilterSource(&m_nMidiFilter);
+    g_midiIn.SetDeviceIdSource(&m_nMidiDevice);
+    if (MidiDeviceInRange() && g_midiIn.Open(this)) g_midiIn.Start();
 
     m_nEffectCount = KOVRAEFF_Init();
 
@@ -223,6 +220,10 @@ void CMainDlg::OnDestroy()
     m_timer.stop();
     if (m_nDeviceA != 0) m_memA.Close();
     if (m_nDeviceB != 0) m_memB.Close();
+    if (MidiDeviceInRange()) {
+        g_midiIn.Stop();
+        g_midiIn.Close();
+    }
     m_pPlaceholderA = {};
     m_pPlaceholderB = {};
     if (m_hRC) {
@@ -379,6 +380,9 @@ void CMainDlg::OnCommand(int id)
         case ID_CAMERAB_FILTER:
             OnCameraFilter(m_nDeviceB, m_memB);
             break;
+        case ID_MIDI:
+            OnMidi();
+            break;
         default:
             break;
     }
@@ -417,6 +421,59 @@ void CMainDlg::OnCameraFilter(int device, CFrameMemory& memory)
     // The camera keeps running behind its controls.
     if (device == 0 || !memory.Capture()) return;
     memory.Capture()->ShowFilterPages(this);
+}
+
+bool CMainDlg::MidiDeviceInRange() const
+{
+    const unsigned n = g_midiIn.GetNumDevs();
+    return n != 0 && static_cast<unsigned>(m_nMidiDevice) <= n;
+}
+
+void CMainDlg::OnMidi()
+{
+    // Stopped and closed around the dialog, so that a new choice takes effect at once.
+    if (MidiDeviceInRange()) {
+        g_midiIn.Stop();
+        g_midiIn.Close();
+    }
+    CMidiDeviceDlg dlg(m_nMidiDevice, m_nMidiChannel, m_nMidiCtrl1, m_nMidiCtrl2, this);
+    dlg.exec();  // OK or cancel: the values are edited in place
+    if (MidiDeviceInRange() && g_midiIn.Open(this)) g_midiIn.Start();
+}
+
+void CMainDlg::PostShortMessage(uint32_t message)
+{
+    QCoreApplication::postEvent(this, new CMidiEvent(message));
+}
+
+void CMainDlg::PostLongData(MidiHeader* header)
+{
+    QCoreApplication::postEvent(this, new CMidiEvent(header));
+}
+
+bool CMainDlg::event(QEvent* event)
+{
+    if (event->type() == CMidiEvent::kMidiInData) {
+        OnMidiInData(static_cast<CMidiEvent*>(event)->Message());
+    } else if (event->type() == CMidiEvent::kMidiInLongData) {
+        OnMidiInLongData(static_cast<CMidiEvent*>(event)->Header());
+    }
+    return QMainWindow::event(event);
+}
+
+void CMainDlg::OnMidiInData(uint32_t message)
+{
+    MidiValues values{m_nMidiChannel, m_nMidiCtrl1, m_nMidiCtrl2,   m_nCtrl1,
+                      m_nCtrl2,       m_nEffect,    m_nEffectCount, m_bRecord};
+    InterpretMidiMessage(message, g_midiIn.IsStarted(), g_midiIn.FilterSource(), values, *this);
+}
+
+void CMainDlg::OnMidiInLongData(MidiHeader* header)
+{
+    // After a stop these are the buffers its reset gave back, already released. With system
+    // exclusive not accepted, a filled buffer stays with us until the next stop.
+    if (!g_midiIn.IsStarted() || !g_midiIn.IsSysExEnabled()) return;
+    g_midiIn.RequeueBuffer(header);
 }
 
 void CMainDlg::ShowAbout()

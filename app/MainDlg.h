@@ -13,13 +13,17 @@
 
 #include "FrameMemory.h"
 #include "KeyRepeat.h"
+#include "MidiDriver.h"
+#include "MidiInterpreter.h"
 
 class CEffCtrlDlg;
 class CGlView;
 class QOpenGLContext;
 class QMenu;
 
-class CMainDlg : public QMainWindow {
+// The receiver of the MIDI input (deliveries become posted events) and what the MIDI
+// interpretation plays.
+class CMainDlg : public QMainWindow, public MidiReceiver, public MidiPerformance {
     Q_OBJECT
 
 public:
@@ -31,9 +35,9 @@ public:
     // could be made: the caller shows the message and ends the program.
     bool Setup();
 
-    void UpdateTitle();
+    void UpdateTitle() override;
     // A frame-memory key of camera 0 (A) or 1 (B), key 0..7; nothing while it has no device.
-    void FrameKey(int camera, int key, bool pressed);
+    void FrameKey(int camera, int key, bool pressed) override;
     void ExchangeSettings(bool load);
     void ToggleFullScreen();
 
@@ -45,6 +49,13 @@ public:
     void OnKeyUp(int nChar);
     void OnLButtonDown();
     void OnCommand(int id);
+    void OnMidi();
+    void OnMidiInData(uint32_t message);
+    void OnMidiInLongData(MidiHeader* header);
+
+    // From the MIDI driver's thread: each delivery is posted to this window.
+    void PostShortMessage(uint32_t message) override;
+    void PostLongData(MidiHeader* header) override;
 
     // One frame's own work: each camera's picture into its texture, the reset of a newly
     // chosen effect and the draw call. Allocates nothing.
@@ -83,6 +94,7 @@ public:
     bool m_bFullScreen = false;
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -102,6 +114,9 @@ private:
     void OnCameraDevice(int& device, int otherDevice, CFrameMemory& memory);
     void OnCameraPin(int& device, CFrameMemory& memory);
     void OnCameraFilter(int device, CFrameMemory& memory);
+    // The MIDI device is touched only when there is one and the stored id is not past the
+    // count: an id equal to it reaches the open, which fails and says so.
+    bool MidiDeviceInRange() const;
 
     QIcon m_hIcon;
     CGlView* m_pDC = nullptr;               // the OpenGL surface, owned by its container

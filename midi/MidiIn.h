@@ -43,6 +43,8 @@ public:
     bool IsOpen() const { return m_hDevice != nullptr; }
     int ClassifyMessage(uint32_t message) const;
     bool IsSysExEnabled() const;
+    // The filter word the classification reads (null: every class passes).
+    const unsigned* FilterSource() const { return m_pFilter; }
     // Device count from the driver (0 without one), and a device's display name.
     unsigned GetNumDevs() const;
     std::string GetDeviceName(unsigned id) const;

@@ -1,13 +1,24 @@
 // kovra-devices: the video devices as Kovra numbers them in its settings file and Camera
-// Device dialog, one per line ("1 Integrated Camera"), 0 being "None".
+// Device dialog, one per line ("1 Integrated Camera"), 0 being "None"; with --midi, the MIDI
+// input devices by their ids ("0 ALSA: ...").
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "DeviceList.h"
+#include "RtMidiDriver.h"
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "--midi") == 0) {
+        CRtMidiDriver midi;
+        const unsigned n = midi.GetNumDevs();
+        for (unsigned id = 0; id < n; ++id) {
+            std::printf("%u %s\n", id, midi.GetDeviceName(id).c_str());
+        }
+        return 0;
+    }
     const std::vector<std::string> names = VideoDeviceNames();
     std::printf("0 None\n");
     for (size_t i = 0; i < names.size(); ++i) std::printf("%zu %s\n", i + 1, names[i].c_str());
