@@ -67,24 +67,6 @@ std::unique_ptr<RtMidiIn> MakeClient(RtMidi::Api api, bool* failed)
     return client;
 }
 
-std::vector<CRtMidiDriver::Port> ListPorts()
-{
-    std::vector<CRtMidiDriver::Port> ports;
-    for (const Backend& backend : kBackends) {
-        std::unique_ptr<RtMidiIn> probe = MakeClient(backend.api, nullptr);
-        if (!probe) continue;
-        const unsigned n = probe->getPortCount();
-        for (unsigned i = 0; i < n; ++i) {
-            CRtMidiDriver::Port port;
-            port.api = backend.api;
-            port.rawName = probe->getPortName(i);
-            port.name = backend.prefix + port.rawName;
-            ports.push_back(std::move(port));
-        }
-    }
-    return ports;
-}
-
 }  // namespace
 
 // One open port. The mutex keeps the callback thread and the user-interface thread apart
@@ -135,6 +117,7 @@ public:
     }
 
     std::unique_ptr<RtMidiIn> m_client;
+    RtMidi::Api m_api = RtMidi::UNSPECIFIED;
     bool m_bFailed = false;  // RtMidi reported an error while opening
 
 private:
@@ -214,6 +197,35 @@ CRtMidiDriver::~CRtMidiDriver()
     while (!m_devices.empty()) Close(m_devices.back().get());
 }
 
+std::vector<CRtMidiDriver::Port> CRtMidiDriver::ListPorts()
+{
+    std::vector<Port> ports;
+    for (const Backend& backend : kBackends) {
+        // An open device's own client lists the ports of its back end. A new client is not
+        // tried then: once a JACK server has gone, a failed attempt to connect leaves
+        // libjack unable to close the old client without crashing.
+        RtMidiIn* client = nullptr;
+        for (const std::unique_ptr<Device>& device : m_devices) {
+            if (device->m_api == backend.api) client = device->m_client.get();
+        }
+        std::unique_ptr<RtMidiIn> probe;
+        if (!client) {
+            probe = MakeClient(backend.api, nullptr);
+            client = probe.get();
+        }
+        if (!client) continue;
+        const unsigned n = client->getPortCount();
+        for (unsigned i = 0; i < n; ++i) {
+            Port port;
+            port.api = backend.api;
+            port.rawName = client->getPortName(i);
+            port.name = backend.prefix + port.rawName;
+            ports.push_back(std::move(port));
+        }
+    }
+    return ports;
+}
+
 unsigned CRtMidiDriver::GetNumDevs()
 {
     std::vector<Port> ports = ListPorts();
@@ -240,7 +252,8 @@ int CRtMidiDriver::Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver)
         port = m_ports[id];
     }
     auto device = std::make_unique<Device>(receiver);
-    device->m_client = MakeClient(static_cast<RtMidi::Api>(port.api), &device->m_bFailed);
+    device->m_api = static_cast<RtMidi::Api>(port.api);
+    device->m_client = MakeClient(device->m_api, &device->m_bFailed);
     if (!device->m_client) return kNoDriver;
     // The port is found again by its name: the ports may have moved since the listing.
     RtMidiIn& client = *device->m_client;

@@ -52,6 +52,7 @@ public:
 
 private:
     Device* Find(MidiHandle handle);
+    std::vector<Port> ListPorts();
 
     std::mutex m_mutex;  // the list and the set of open devices
     std::vector<Port> m_ports;

@@ -16,6 +16,7 @@ import unittest
 
 KOVRA_BINARY = os.environ.get("KOVRA_BINARY", "")
 KOVRA_DEVICES = os.environ.get("KOVRA_DEVICES", "")
+KOVRA_JACK_SEND = os.environ.get("KOVRA_JACK_SEND", "")
 IMPORT = "/usr/bin/import"
 
 # The placeholder pictures the two cameras show while none is configured.
@@ -654,14 +655,13 @@ class FullScreenTest(KovraTestCase):
 
 
 class MenuTest(KovraTestCase):
-    def test_menu_bar_shows_view_and_cameras_enabled_and_midi_greyed(self):
+    def test_menu_bar_shows_view_cameras_and_midi_enabled(self):
         k = self.kovra()
         titles = k.menu_titles()
         self.assertEqual(len(titles), 4, f"menu titles seen: {titles}")
         # Enabled titles are drawn in black; a greyed one in a light grey.
-        for name, title in zip(("View", "Camera A", "Camera B"), titles):
+        for name, title in zip(("View", "Camera A", "Camera B", "Midi"), titles):
             self.assertLess(title[2], 200, f"{name} looks greyed: {title}")
-        self.assertGreater(titles[3][2], 400, f"Midi looks enabled: {titles[3]}")
 
     def test_view_menu_lists_four_items_with_a_separator_before_the_last(self):
         k = self.kovra()
@@ -926,6 +926,171 @@ class CameraTest(KovraTestCase):
         text = k.ini_text()
         self.assertIn(f"DEVICE1={self.ball}", text)
         self.assertIn(f"DEVICE2={self.bars}", text)
+
+
+# ---------------------------------------------------------------------------------------
+# MIDI through a JACK server of the test's own, from a second client that sends
+
+
+class JackServer:
+    """jackd with its dummy back end under a name of its own; stopped by its own pid."""
+
+    def __init__(self, test):
+        self.name = f"kovra-e2e-{os.getpid()}-{id(test)}"
+        self.env = dict(os.environ, JACK_DEFAULT_SERVER=self.name)
+        self.proc = subprocess.Popen(["jackd", "-n", self.name, "-d", "dummy", "-r", "48000",
+                                      "-p", "256"], stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+        test.addCleanup(self.stop)
+        waited = subprocess.run(["jack_wait", "-s", self.name, "-w", "-t", "15"],
+                                capture_output=True, text=True, timeout=30, env=self.env)
+        test.assertEqual(waited.returncode, 0, f"jackd did not start: {waited.stdout}")
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()  # two to three seconds to go
+            try:
+                self.proc.wait(15)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait(5)
+
+
+class Sender:
+    """A JACK client with one MIDI output port; each send is one event."""
+
+    def __init__(self, test, server, name="sender"):
+        self.proc = subprocess.Popen([KOVRA_JACK_SEND, name], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, text=True, env=server.env)
+        test.addCleanup(self.close)
+        line = self.proc.stdout.readline().split()
+        test.assertEqual(line[:1], ["ready"], "the sender did not start")
+        self.port = line[1]
+
+    def ask(self, what):
+        self.proc.stdin.write(what + "\n")
+        self.proc.stdin.flush()
+        return self.proc.stdout.readline().strip() == "ok"
+
+    def send(self, *events):
+        for event in events:
+            self.proc.stdin.write(event + "\n")
+        self.proc.stdin.flush()
+        return self.ask("flush")
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.stdin.close()
+            self.proc.wait(10)
+        self.proc.stdout.close()
+
+
+def midi_device_id(port, env):
+    listing = subprocess.run([KOVRA_DEVICES, "--midi"], capture_output=True, text=True,
+                             timeout=30, check=True, env=env).stdout
+    for line in listing.splitlines():
+        number, _, device = line.partition(" ")
+        if device == "JACK: " + port:
+            return int(number), len(listing.splitlines())
+    raise AssertionError(f"{port!r} is not among the MIDI devices: {listing!r}")
+
+
+BLACK = (0, 0, 0)
+
+
+class MidiTest(KovraTestCase):
+    def setUp(self):
+        super().setUp()
+        self.server = JackServer(self)
+        self.sender = Sender(self, self.server)
+        self.device, self.count = midi_device_id(self.sender.port, self.server.env)
+        self.bars = device_position("Test Pattern (Bars)")
+
+    def play(self, ini_midi=None, camera=0):
+        midi = ini_midi or f"DEVICE={self.device}\nCH=0\nCTRL1=1\nCTRL2=2\n"
+        k = self.kovra(ini=f"[MIDI]\n{midi}[CAMERA]\nDEVICE1={camera}\n", env=self.server.env)
+        self.assertTrue(self.sender.ask("connected"), "Kovra did not connect to the sender")
+        return k
+
+    def test_program_change_and_controllers_set_the_status(self):
+        k = self.play()
+        self.assertTrue(self.sender.send("c0 05"))
+        self.assertStatus(k, 5, 0, 0)
+        self.sender.send("b0 01 64", "b0 02 20", "b0 03 7f")  # Ctrl 1, Ctrl 2, neither
+        self.assertStatus(k, 5, 100, 32)
+        self.sender.send("c1 07", "b0 78 00", "e0 00 40", "c0 7f")  # other channel, mode, bend
+        self.assertStatus(k, 15, 100, 32)
+
+    def test_notes_play_camera_as_frame_memory(self):
+        k = self.play(camera=self.bars)
+        self.sender.send("c0 01", "b0 01 7f")  # effect 1 at Ctrl 1 = 127: camera A alone
+        self.assertStatus(k, 1, 127, 0)
+        rect = k.picture()
+
+        def black(screen):
+            return not off_colour(screen.samples(rect, .05, .95, .05, .95), BLACK)
+
+        live = k.wait_picture(lambda s: not black(s))
+        self.assertFalse(black(live), "camera A shows no live picture")
+        self.sender.send("90 30 7f")  # note 48 held: key 0, never recorded
+        screen = k.wait_picture(black)
+        self.assertPictureIs(screen, rect, BLACK, "the never-recorded stored picture")
+        self.sender.send("90 30 00")  # velocity 0 releases it
+        self.assertFalse(black(k.wait_picture(lambda s: not black(s))), "not live again")
+
+        # A black key held first: note 50 stores the live picture into key 1 and shows it.
+        self.sender.send("90 31 7f", "90 32 7f")
+        self.assertFalse(black(k.wait_picture(lambda s: not black(s))), "nothing was stored")
+        self.sender.send("80 32 00", "80 31 00")
+        self.sender.send("90 32 7f")  # note 50 again, alone: its slot is no longer black
+        time.sleep(0.3)
+        self.assertFalse(black(Screen()), "note 50 does not show the picture it stored")
+        self.sender.send("80 32 00", "90 34 7f")  # note 52 was never recorded
+        self.assertPictureIs(k.wait_picture(black), rect, BLACK, "note 52's empty slot")
+
+    def test_open_error_at_start_and_an_id_beyond_silently_skipped(self):
+        k = Kovra(self, ini=f"[MIDI]\nDEVICE={self.count}\n", env=self.server.env).start()
+        box = k.find_window("^Kovra$")
+        k.focus(box)
+        k.keys("Return", win=box)
+        k.win = k.find_window("^Kovra 1")
+        self.assertEqual(k.title(), START_TITLE)
+        k.keys("Escape")
+        self.assertEqual(k.wait_exit(), 0)
+
+        k = self.kovra(ini=f"[MIDI]\nDEVICE={self.count + 1}\n", env=self.server.env)
+        time.sleep(1.0)
+        self.assertIsNone(k.window_named("^Kovra$"), "a box came up for an id beyond the count")
+
+    def test_midi_dialog_changes_the_channel_at_once_and_keeps_it(self):
+        k = self.play()
+        k.click_menu_title(3)
+        dialog = poll(lambda: k.window_named("^MIDI Device$"), bool, 10.0)
+        self.assertTrue(dialog, "no MIDI Device dialog")
+        k.focus(dialog)
+        # From OK: Tab to the device list, Tab to the channel list, one down to "2", OK.
+        xdo("key", "--delay", "60", "Tab", "Tab", "Down", "Return")
+        poll(lambda: k.window_named("^MIDI Device$"), lambda w: w is None, 10.0)
+        self.assertTrue(self.sender.ask("connected"), "not reconnected after the dialog")
+        self.sender.send("c0 03", "c1 04")
+        self.assertStatus(k, 4, 0, 0)
+        k.keys("Escape")
+        self.assertEqual(k.wait_exit(), 0)
+        midi = read_ini(k.ini_text())["MIDI"]
+        self.assertEqual((midi["DEVICE"], midi["CH"]), (str(self.device), "1"))
+
+    def test_sender_and_server_going_away_leave_kovra_playing(self):
+        k = self.play()
+        self.sender.send("c0 02")
+        self.assertStatus(k, 2, 0, 0)
+        self.sender.close()
+        k.keys("x")
+        self.assertStatus(k, 3, 0, 0)
+        self.server.stop()
+        k.keys("x")
+        self.assertStatus(k, 4, 0, 0)
+        k.keys("Escape")
+        self.assertEqual(k.wait_exit(), 0)
 
 
 # ---------------------------------------------------------------------------------------

@@ -1,0 +1,295 @@
+// The main window's MIDI side on a real window (under a virtual X display): when set-up,
+// the "Midi" command and closing open, start, stop and close the input, as a driver of the
+// tests' own records; deliveries posted from another thread reach the window's state; the
+// returned system-exclusive buffers; and the message box of a failing call.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "MainApp.h"
+#include "MainDlg.h"
+#include "MidiDeviceDlg.h"
+#include "MidiEvent.h"
+#include "MidiIn.h"
+#include "RecordingEffects.h"
+#include "Resources.h"
+
+namespace {
+
+// Records the calls that change the device's state, one word each; buffer calls are
+// counted. Can fail the open on purpose.
+class RecordingDriver : public MidiDriver {
+public:
+    unsigned GetNumDevs() override { return devices; }
+    std::string GetDeviceName(unsigned id) override { return "Port " + std::to_string(id); }
+    int Open(MidiHandle* handle, unsigned id, MidiReceiver* r) override
+    {
+        calls.push_back("open " + std::to_string(id));
+        if (id >= devices) return 2;
+        *handle = this;
+        receiver = r;
+        return MIDI_NOERROR;
+    }
+    int PrepareHeader(MidiHandle, MidiHeader*) override
+    {
+        ++prepares;
+        return MIDI_NOERROR;
+    }
+    int AddBuffer(MidiHandle, MidiHeader*) override
+    {
+        ++adds;
+        return MIDI_NOERROR;
+    }
+    int Start(MidiHandle) override
+    {
+        calls.push_back("start");
+        return MIDI_NOERROR;
+    }
+    int Reset(MidiHandle) override
+    {
+        calls.push_back("reset");
+        return MIDI_NOERROR;
+    }
+    int UnprepareHeader(MidiHandle, MidiHeader*) override
+    {
+        ++unprepares;
+        return MIDI_NOERROR;
+    }
+    int Close(MidiHandle) override
+    {
+        calls.push_back("close");
+        receiver = nullptr;
+        return MIDI_NOERROR;
+    }
+
+    unsigned devices = 2;
+    std::vector<std::string> calls;
+    int prepares = 0, adds = 0, unprepares = 0;
+    MidiReceiver* receiver = nullptr;
+};
+
+class MidiWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_midiIn.SetDriver(&m_driver);
+        g_midiIn.SetReporter([this](int message) { m_reports.push_back(message); });
+        ASSERT_TRUE(m_dir.isValid());
+    }
+    void TearDown() override
+    {
+        if (m_dlg) m_dlg->close();
+        m_dlg.reset();
+        g_midiIn.SetReporter(nullptr);
+        g_midiIn.SetDriver(nullptr);
+    }
+
+    // A window set up with the given [MIDI] DEVICE setting.
+    void Open(int device, int channel = 0, int ctrl1 = 1, int ctrl2 = 2)
+    {
+        const std::string path = QDir(m_dir.path()).filePath("Kovra.ini").toStdString();
+        std::ofstream(path) << "[MIDI]\nDEVICE=" << device << "\nCH=" << channel
+                            << "\nCTRL1=" << ctrl1 << "\nCTRL2=" << ctrl2 << "\n";
+        m_dlg = std::make_unique<CMainDlg>();
+        m_dlg->m_settingsPath = path;
+        ASSERT_TRUE(m_dlg->Setup());
+    }
+
+    // Posts from a thread of its own, as the driver does, then lets the window handle them.
+    void Deliver(std::vector<uint32_t> messages)
+    {
+        MidiReceiver* receiver = m_dlg.get();
+        std::thread([&] {
+            for (uint32_t message : messages) receiver->PostShortMessage(message);
+        }).join();
+        QCoreApplication::processEvents();
+    }
+
+    // Runs the "Midi" command; `act` works the dialog while it is open.
+    void RunMidiCommand(std::function<void(CMidiDeviceDlg&)> act)
+    {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<CMidiDeviceDlg*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            seen = true;
+            m_callsWhileOpen = m_driver.calls;
+            act(*dialog);
+            if (dialog->isVisible()) dialog->reject();
+        });
+        m_dlg->OnCommand(ID_MIDI);
+        EXPECT_TRUE(seen) << "no MIDI Device dialog came up";
+    }
+
+    RecordingDriver m_driver;
+    std::vector<int> m_reports;
+    std::vector<std::string> m_callsWhileOpen;
+    QTemporaryDir m_dir;
+    std::unique_ptr<CMainDlg> m_dlg;
+};
+
+using Calls = std::vector<std::string>;
+
+TEST_F(MidiWindow, SetupOpensAndStartsOnlyAnIdWithinTheGuard)
+{
+    Open(1);
+    EXPECT_EQ(m_driver.calls, (Calls{"open 1", "start"}));
+    EXPECT_EQ(m_driver.adds, 32);
+    EXPECT_TRUE(g_midiIn.IsStarted());
+    EXPECT_TRUE(m_reports.empty());
+    m_dlg->close();
+    EXPECT_EQ(m_driver.calls, (Calls{"open 1", "start", "reset", "close"}));
+    EXPECT_EQ(m_driver.unprepares, 32);
+    EXPECT_FALSE(g_midiIn.IsOpen());
+}
+
+TEST_F(MidiWindow, AnIdEqualToTheCountFailsWithItsMessageAndAnIdBeyondIsSkipped)
+{
+    Open(2);
+    EXPECT_EQ(m_driver.calls, Calls{"open 2"});
+    EXPECT_EQ(m_reports, std::vector<int>{IDS_MIDI_OPEN_ERROR});
+    EXPECT_FALSE(g_midiIn.IsStarted());
+    m_dlg->close();
+    EXPECT_EQ(m_driver.calls, Calls{"open 2"}) << "nothing open to stop or close";
+    m_dlg.reset();
+
+    m_driver.calls.clear();
+    m_reports.clear();
+    Open(3);
+    Open(-1);  // past every count when compared as unsigned
+    m_driver.devices = 0;
+    Open(0);
+    EXPECT_TRUE(m_driver.calls.empty());
+    EXPECT_TRUE(m_reports.empty());
+}
+
+TEST_F(MidiWindow, MessagesFromTheDriversThreadPlayTheWindow)
+{
+    Open(0, 2, 7, 8);
+    Deliver({0x05C2, 0x6407B2, 0x2008B2});  // Program Change 5, both controllers, channel 3
+    EXPECT_EQ(m_dlg->m_nEffect, 5);
+    EXPECT_EQ(m_dlg->m_nCtrl1, 100);
+    EXPECT_EQ(m_dlg->m_nCtrl2, 32);
+    EXPECT_EQ(m_dlg->windowTitle(), "Kovra 1.00 EFF:5 C1:100 C2:32 FS:0.0");
+
+    Deliver({0x7F3192});  // a black key holds the record flag
+    EXPECT_TRUE(m_dlg->m_bRecord);
+    Deliver({0x003192, 0x7F0AC0, 0x7F0AC2 | 0x0100});  // released; channel 1; Program Change
+    EXPECT_FALSE(m_dlg->m_bRecord);
+    EXPECT_EQ(m_dlg->m_nEffect, 11);
+    EXPECT_EQ(m_dlg->windowTitle(), "Kovra 1.00 EFF:11 C1:100 C2:32 FS:0.0");
+
+    // Stopped, what was already posted changes nothing.
+    MidiReceiver* receiver = m_dlg.get();
+    receiver->PostShortMessage(0x03C2);
+    g_midiIn.Stop();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_dlg->m_nEffect, 11);
+}
+
+TEST_F(MidiWindow, AFloodPastThePoolLosesNothing)
+{
+    Open(0, 0, 7, 7);
+    std::vector<uint32_t> flood;
+    for (int i = 0; i < 6000; ++i) flood.push_back(0xB0 | 7 << 8 | (i % 128) << 16);
+    flood.push_back(0x5007B0);
+    Deliver(flood);
+    EXPECT_EQ(m_dlg->m_nCtrl1, 0x50);
+    EXPECT_EQ(m_dlg->m_nCtrl2, 0x50);
+    EXPECT_EQ(CMidiEvent::InUse(), 0) << "every pooled event is given back";
+}
+
+TEST_F(MidiWindow, ReturnedBuffersAreQueuedAgainOnlyWhenSystemExclusiveIsAccepted)
+{
+    Open(0);
+    MidiHeader* header = const_cast<MidiHeader*>(&g_midiIn.Headers()[0]);
+    MidiReceiver* receiver = m_dlg.get();
+    receiver->PostLongData(header);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_driver.adds, 32) << "with the filter word 13 the buffer stays with us";
+
+    m_dlg->m_nMidiFilter |= 0x200;
+    receiver->PostLongData(header);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_driver.unprepares, 1);
+    EXPECT_EQ(m_driver.adds, 33);
+
+    // Buffers given back by a stop's reset arrive after it and are left alone.
+    receiver->PostLongData(header);
+    g_midiIn.Stop();
+    const int unprepares = m_driver.unprepares;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_driver.unprepares, unprepares);
+    EXPECT_EQ(m_driver.adds, 33);
+    EXPECT_TRUE(m_reports.empty());
+}
+
+TEST_F(MidiWindow, TheMidiCommandClosesAroundTheDialogAndReopensTheChoice)
+{
+    Open(0);
+    m_driver.calls.clear();
+    RunMidiCommand([](CMidiDeviceDlg& dialog) {
+        dialog.findChild<QComboBox*>("1006")->setCurrentIndex(1);
+        dialog.findChild<QComboBox*>("1000")->setCurrentIndex(15);
+        dialog.OnOK();
+    });
+    EXPECT_EQ(m_callsWhileOpen, (Calls{"reset", "close"}));
+    EXPECT_EQ(m_driver.calls, (Calls{"reset", "close", "open 1", "start"}));
+    EXPECT_EQ(m_dlg->m_nMidiDevice, 1);
+    EXPECT_EQ(m_dlg->m_nMidiChannel, 15);
+    EXPECT_EQ(m_dlg->windowTitle(), "Kovra 1.00 EFF:0 C1:0 C2:0 FS:0.0") << "no refresh";
+
+    // Cancel reopens the same device; input pauses only while the dialog is open.
+    m_driver.calls.clear();
+    RunMidiCommand([](CMidiDeviceDlg& dialog) { dialog.reject(); });
+    EXPECT_EQ(m_driver.calls, (Calls{"reset", "close", "open 1", "start"}));
+    EXPECT_EQ(m_dlg->m_nMidiChannel, 15);
+}
+
+TEST_F(MidiWindow, TheMidiCommandMendsAnIdPastTheDevicesAndOpensTheFirst)
+{
+    Open(5);  // beyond the count: not opened at set-up
+    RunMidiCommand([](CMidiDeviceDlg& dialog) { dialog.reject(); });
+    EXPECT_EQ(m_callsWhileOpen, Calls{}) << "nothing was open";
+    EXPECT_EQ(m_driver.calls, (Calls{"open 0", "start"}));
+    EXPECT_EQ(m_dlg->m_nMidiDevice, 0);
+
+    // Without devices the dialog still comes up and nothing is opened.
+    m_driver.devices = 0;
+    m_dlg.reset();
+    m_driver.calls.clear();
+    Open(0);
+    RunMidiCommand([](CMidiDeviceDlg& dialog) { dialog.OnOK(); });
+    EXPECT_TRUE(m_driver.calls.empty());
+}
+
+TEST(MidiErrorBox, ShowsTheMessageWithOnlyAnOkButtonUnderTheProgramsName)
+{
+    QWidget window;
+    QString title, text;
+    int buttons = 0;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        title = box->windowTitle();
+        text = box->text();
+        buttons = static_cast<int>(box->buttons().size());
+        box->button(QMessageBox::Ok)->click();
+    });
+    ReportMidiError(IDS_MIDI_UNPREPARE_ERROR, &window);
+    EXPECT_EQ(title, "Kovra");
+    EXPECT_EQ(text, "Midi Unprepare Header Error");
+    EXPECT_EQ(buttons, 1);
+}
+
+}  // namespace
