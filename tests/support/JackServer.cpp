@@ -165,11 +165,9 @@ int JackSender::Process(jack_nframes_t frames, void* self)
     JackSender& sender = *static_cast<JackSender*>(self);
     void* buffer = jack_port_get_buffer(sender.m_port, frames);
     jack_midi_clear_buffer(buffer);
-    jack_nframes_t current = 0;
-    jack_time_t cycleStart = 0;
-    jack_time_t next = 0;
-    float period = 0;
-    jack_get_cycle_times(sender.m_client, &current, &cycleStart, &next, &period);
+    // When this cycle ran here; the server's own cycle times are smoothed estimates that
+    // may lie ahead of the moment.
+    const jack_time_t cycleStart = jack_get_time();
     // Every queued event goes out at the start of this cycle, as long as the port's
     // buffer has room; the rest waits for the next cycle.
     uint32_t length = 0;

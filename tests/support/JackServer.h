@@ -51,7 +51,7 @@ public:
     // Waits until every queued event has gone out.
     bool Flush(int timeoutMs);
     // Events sent so far, and (for the first ones, as many as `KeepCycleTimes` asked for)
-    // the start of the cycle each went out in, in microseconds of jack_get_time.
+    // when the cycle each went out in ran, in microseconds of jack_get_time.
     uint64_t Sent() const { return m_sent.load(); }
     void KeepCycleTimes(std::size_t count) { m_cycleTimes.assign(count, 0); }
     jack_time_t CycleTime(std::size_t event) const { return m_cycleTimes[event]; }
