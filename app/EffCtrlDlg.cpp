@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "DialogUnits.h"
 #include "KeyMap.h"
 #include "MainDlg.h"
 #include "Resources.h"
@@ -23,32 +24,6 @@
 namespace {
 
 constexpr int kCtrlMax = 127;
-
-// The layout is given in dialog units, so it scales with the font: a quarter of the font's
-// average character width across, an eighth of its height down.
-class DialogUnits {
-public:
-    explicit DialogUnits(const QFont& font)
-    {
-        const QFontMetrics metrics(font);
-        const QString alphabet =
-            QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-        m_baseX = (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2;
-        m_baseY = metrics.height();
-    }
-    QRect Rect(int x, int y, int w, int h) const
-    {
-        return QRect(X(x), Y(y), X(x + w) - X(x), Y(y + h) - Y(y));
-    }
-    QSize Size(int w, int h) const { return QSize(X(w), Y(h)); }
-
-private:
-    int X(int units) const { return (units * m_baseX + 2) / 4; }
-    int Y(int units) const { return (units * m_baseY + 4) / 8; }
-
-    int m_baseX = 6;
-    int m_baseY = 13;
-};
 
 // The integer exchange's reading of a field: an optional sign and decimal digits, blanks
 // around them allowed. A number beyond the int range saturates, so it is then clamped like
@@ -180,7 +155,7 @@ bool CEffCtrlDlg::Open(CMainDlg* main)
 
 void CEffCtrlDlg::CreateControls()
 {
-    const DialogUnits units(font());
+    const CDialogUnits units(font());
     setFixedSize(units.Size(142, 84));
 
     // A label may be wider than planned in some fonts: it takes the room up to the control

@@ -1,7 +1,7 @@
-// Dialog units for the MIDI dialogs' layouts: a quarter of the font's average character width
-// across, an eighth of its height down, so the layout scales with the font.
-#ifndef KOVRA_MIDI_DIALOGUNITS_H
-#define KOVRA_MIDI_DIALOGUNITS_H
+// Dialog units, in which the dialogs' layouts are given: a quarter of the font's average
+// character width across, an eighth of its height down, so a layout scales with its font.
+#ifndef KOVRA_RES_DIALOGUNITS_H
+#define KOVRA_RES_DIALOGUNITS_H
 
 #include <QFont>
 #include <QFontMetrics>
