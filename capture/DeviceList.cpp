@@ -13,20 +13,9 @@
 
 #include "CaptureSetup.h"
 #include "DeviceSource.h"
+#include "GstHandles.h"
 
 namespace {
-
-struct ObjectUnref {
-    void operator()(gpointer object) const { gst_object_unref(object); }
-};
-struct StructureFree {
-    void operator()(GstStructure* structure) const { gst_structure_free(structure); }
-};
-struct StringFree {
-    void operator()(gchar* text) const { g_free(text); }
-};
-using DevicePtr = std::unique_ptr<GstDevice, ObjectUnref>;
-using MonitorPtr = std::unique_ptr<GstDeviceMonitor, ObjectUnref>;
 
 // One entry of the list: a monitored camera, or a built-in pattern when `device` is empty.
 struct Entry {

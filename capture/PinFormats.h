@@ -5,14 +5,10 @@
 
 #include <gst/gst.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
-struct CapsUnref {
-    void operator()(GstCaps* caps) const { gst_caps_unref(caps); }
-};
-using CapsPtr = std::unique_ptr<GstCaps, CapsUnref>;
+#include "GstHandles.h"
 
 struct PinFormat {
     std::string label;  // "640x480, 30 fps, YUY2"; "1280x720, 30 fps, MJPG"

@@ -19,11 +19,6 @@ const std::set<std::string> kUsualFormats = {"BGR",  "RGB",  "BGRx", "BGRA", "RG
                                              "xRGB", "ARGB", "xBGR", "ABGR", "YUY2", "UYVY",
                                              "YVYU", "I420", "YV12", "NV12", "NV21", "GRAY8"};
 
-struct ObjectUnref {
-    void operator()(gpointer object) const { gst_object_unref(object); }
-};
-using PadPtr = std::unique_ptr<GstPad, ObjectUnref>;
-
 // The source's "src" pad, or else its first source pad.
 PadPtr SourcePad(GstElement* source)
 {

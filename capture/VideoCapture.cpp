@@ -13,28 +13,10 @@
 
 #include "CaptureSetup.h"
 #include "DeviceSource.h"
+#include "GstHandles.h"
 #include "PropertyPages.h"
 
 namespace {
-
-struct ObjectUnref {
-    void operator()(gpointer object) const { gst_object_unref(object); }
-};
-struct CapsUnref {
-    void operator()(GstCaps* caps) const { gst_caps_unref(caps); }
-};
-struct SampleUnref {
-    void operator()(GstSample* sample) const { gst_sample_unref(sample); }
-};
-struct MessageUnref {
-    void operator()(GstMessage* message) const { gst_message_unref(message); }
-};
-using ElementPtr = std::unique_ptr<GstElement, ObjectUnref>;
-using BusPtr = std::unique_ptr<GstBus, ObjectUnref>;
-using PadPtr = std::unique_ptr<GstPad, ObjectUnref>;
-using CapsPtr = std::unique_ptr<GstCaps, CapsUnref>;
-using SamplePtr = std::unique_ptr<GstSample, SampleUnref>;
-using MessagePtr = std::unique_ptr<GstMessage, MessageUnref>;
 
 // Starting and stopping each wait at most this many polls of this length (10 s in all).
 constexpr int kPolls = 1000;
