@@ -7,6 +7,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "ComboSelection.h"
 #include "DeviceList.h"
 
 CCameraDeviceDlg::CCameraDeviceDlg(int& position, QWidget* parent)
@@ -55,14 +56,7 @@ void CCameraDeviceDlg::FillDeviceList()
                                                                                       : -1);
 }
 
-int CCameraDeviceDlg::SelectedEntry() const
-{
-    const QString text = m_pDevices->currentText();
-    const int current = m_pDevices->currentIndex();
-    if (current >= 0 && m_pDevices->itemText(current) == text) return current;
-    if (text.isEmpty()) return -1;  // an emptied field selects nothing
-    return m_pDevices->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-}
+int CCameraDeviceDlg::SelectedEntry() const { return SelectedComboEntry(m_pDevices); }
 
 void CCameraDeviceDlg::OnOK()
 {

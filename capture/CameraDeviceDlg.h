@@ -27,8 +27,7 @@ public:
     // Takes the selected entry's position, if any, and closes the dialog with OK.
     void OnOK();
 
-    // The entry that counts as selected: the current one if the field still shows its text,
-    // else the one whose text the field holds exactly; -1 when none.
+    // The entry that counts as selected (see SelectedComboEntry); -1 when none.
     int SelectedEntry() const;
 
 protected:

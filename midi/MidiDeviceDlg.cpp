@@ -9,6 +9,7 @@
 #include <QShowEvent>
 #include <algorithm>
 
+#include "ComboSelection.h"
 #include "DialogUnits.h"
 #include "MidiIn.h"
 
@@ -137,23 +138,14 @@ void CMidiDeviceDlg::ShowValues()
 
 void CMidiDeviceDlg::ReadValues()
 {
-    m_nChannel = std::max(SelectedEntry(m_pChannels), 0);
+    m_nChannel = std::max(SelectedComboEntry(m_pChannels), 0);
     m_nCtrl1 = ReadCtrl(m_pCtrl1Edit->text());
     m_nCtrl2 = ReadCtrl(m_pCtrl2Edit->text());
 }
 
-int CMidiDeviceDlg::SelectedEntry(const QComboBox* combo)
-{
-    const QString text = combo->currentText();
-    const int current = combo->currentIndex();
-    if (current >= 0 && combo->itemText(current) == text) return current;
-    if (text.isEmpty()) return -1;  // an emptied field selects nothing
-    return combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-}
-
 void CMidiDeviceDlg::OnOK()
 {
-    const int entry = SelectedEntry(m_pDevices);
+    const int entry = SelectedComboEntry(m_pDevices);
     m_nDevice = entry >= 0 ? m_pDevices->itemData(entry).toInt() : 0;
     ReadValues();
     accept();

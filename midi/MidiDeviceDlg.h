@@ -37,10 +37,6 @@ public:
     // Takes the selected device (0 when none) and the values, and closes the dialog with OK.
     void OnOK();
 
-    // The entry of `combo` that counts as selected: the current one if the field still shows
-    // its text, else the one whose text the field holds exactly; -1 when none.
-    static int SelectedEntry(const QComboBox* combo);
-
 protected:
     void showEvent(QShowEvent* event) override;
 
