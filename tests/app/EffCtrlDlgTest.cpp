@@ -224,12 +224,3 @@ TEST_F(EffCtrlDlgTest, ClosingOrDestroyingTheMainWindowLeavesNothingBehind)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    // Widgets without OpenGL: Qt's offscreen platform serves them without a display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

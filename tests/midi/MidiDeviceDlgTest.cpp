@@ -347,12 +347,3 @@ TEST_F(MidiDeviceDlgTest, RunsModallyWithEnterAsOk)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    // Widgets only: Qt's offscreen platform serves them without a display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
