@@ -234,6 +234,12 @@ unsigned CRtMidiDriver::GetNumDevs()
     return static_cast<unsigned>(m_ports.size());
 }
 
+unsigned CRtMidiDriver::GetDeviceCountListed()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<unsigned>(m_ports.size());
+}
+
 std::string CRtMidiDriver::GetDeviceName(unsigned id)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -244,7 +250,9 @@ int CRtMidiDriver::Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver)
 {
     if (!handle || !receiver) return kInvalidParam;
     *handle = nullptr;
-    GetNumDevs();
+    // The callers count the devices just before they open one; only an id past that list
+    // makes it worth listing again.
+    if (id >= GetDeviceCountListed()) GetNumDevs();
     Port port;
     {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -18,7 +18,8 @@ public:
     CRtMidiDriver(const CRtMidiDriver&) = delete;
     CRtMidiDriver& operator=(const CRtMidiDriver&) = delete;
 
-    // Lists the ports afresh; names and opens refer to the latest list.
+    // Lists the ports afresh; names and opens refer to the latest list (the port is found
+    // again by its name when it opens).
     unsigned GetNumDevs() override;
     std::string GetDeviceName(unsigned id) override;
     int Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver) override;
@@ -53,6 +54,7 @@ public:
 private:
     Device* Find(MidiHandle handle);
     std::vector<Port> ListPorts();
+    unsigned GetDeviceCountListed();
 
     std::mutex m_mutex;  // the list and the set of open devices
     std::vector<Port> m_ports;
