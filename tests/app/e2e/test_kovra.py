@@ -986,13 +986,20 @@ class Sender:
 
 
 def midi_device_id(port, env):
-    listing = subprocess.run([KOVRA_DEVICES, "--midi"], capture_output=True, text=True,
-                             timeout=30, check=True, env=env).stdout
-    for line in listing.splitlines():
+    """The port's device id and the device count. A listing on a busy machine can find no
+    server for a moment (its connection times out), so it is read again for a while."""
+    def listing():
+        return subprocess.run([KOVRA_DEVICES, "--midi"], capture_output=True, text=True,
+                              timeout=30, check=True, env=env).stdout
+    def listed(text):
+        return any(line.partition(" ")[2] == "JACK: " + port for line in text.splitlines())
+
+    text = poll(listing, listed, timeout=10.0, interval=0.2)
+    for line in text.splitlines():
         number, _, device = line.partition(" ")
         if device == "JACK: " + port:
-            return int(number), len(listing.splitlines())
-    raise AssertionError(f"{port!r} is not among the MIDI devices: {listing!r}")
+            return int(number), len(text.splitlines())
+    raise AssertionError(f"{port!r} is not among the MIDI devices: {text!r}")
 
 
 BLACK = (0, 0, 0)
