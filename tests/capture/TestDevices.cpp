@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "DeviceList.h"
 
@@ -69,7 +70,7 @@ struct Producer {
     size_t frameSize = 0;          // Counter: bytes of a frame
     uint64_t frame = 0;
     std::atomic<bool> unplugged{false};
-    bool reported = false;
+    std::atomic<bool> reported{false};
     ~Producer()
     {
         if (picture) gst_buffer_unref(picture);
@@ -392,4 +393,20 @@ void UnplugTestDevice(const std::string& name)
     std::lock_guard<std::mutex> hold(g_producersLock);
     auto found = g_producers.find(name);
     if (found != g_producers.end()) found->second->unplugged = true;
+}
+
+bool WaitUnplugReported(const std::string& name, int timeoutMs)
+{
+    ProducerRef producer;
+    {
+        std::lock_guard<std::mutex> hold(g_producersLock);
+        auto found = g_producers.find(name);
+        if (found == g_producers.end()) return false;
+        producer = found->second;
+    }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!producer->reported && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return producer->reported;
 }

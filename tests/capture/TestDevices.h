@@ -49,5 +49,8 @@ int DevicePosition(const std::string& name);
 // The named device's latest element stops delivering and posts an error, as a camera that
 // is unplugged while it runs.
 void UnplugTestDevice(const std::string& name);
+// Waits until the unplugged device's element has asked for its next frame and reported the
+// error instead: every frame it pushed before has then gone down the pipeline.
+bool WaitUnplugReported(const std::string& name, int timeoutMs);
 
 #endif

@@ -241,7 +241,7 @@ TEST(StopGraph, UnpluggedDeviceKeepsItsLastFrame)
     auto capture = Start(kCounter);
     ASSERT_TRUE(capture);
     UnplugTestDevice(kCounter);
-    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(WaitUnplugReported(kCounter, 30000));
     const std::vector<uint8_t> last = Copy(*capture);
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(Copy(*capture), last);

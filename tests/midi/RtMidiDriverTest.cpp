@@ -3,9 +3,11 @@
 // data in flight, and a device or server that goes away while open.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -44,13 +46,13 @@ public:
     std::vector<uint32_t> WaitMessages(std::size_t count)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait_for(lock, 5s, [&] { return m_messages.size() >= count; });
+        m_changed.wait_for(lock, 30s, [&] { return m_messages.size() >= count; });
         return m_messages;
     }
     std::vector<LongData> WaitLong(std::size_t count)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait_for(lock, 5s, [&] { return m_long.size() >= count; });
+        m_changed.wait_for(lock, 30s, [&] { return m_long.size() >= count; });
         return m_long;
     }
     std::size_t Messages()
@@ -89,35 +91,39 @@ protected:
         ASSERT_TRUE(m_sender->IsOpen());
     }
 
-    // The device id of the sender's port, as the driver lists it.
-    unsigned SenderId()
+    // The names of one listing that shows the port. A listing on a machine this busy can
+    // find no server for a moment (its connection times out), as a program's next look
+    // would not; the device ids of the last listing are the ones an open takes.
+    std::vector<std::string> ListingWith(const std::string& port)
     {
-        const unsigned n = m_driver.GetNumDevs();
-        for (unsigned id = 0; id < n; ++id) {
-            if (m_driver.GetDeviceName(id) == "JACK: " + m_sender->PortName()) return id;
-        }
-        return n;
+        const auto end = std::chrono::steady_clock::now() + 30s;
+        std::vector<std::string> names;
+        do {
+            names.clear();
+            const unsigned n = m_driver.GetNumDevs();
+            for (unsigned id = 0; id < n; ++id) names.push_back(m_driver.GetDeviceName(id));
+            if (std::count(names.begin(), names.end(), port) != 0) break;
+            std::this_thread::sleep_for(100ms);
+        } while (std::chrono::steady_clock::now() < end);
+        return names;
     }
-    // The same once the sender's port is listed. A listing on a machine this busy can find
-    // no server for a moment (its connection times out), as a program's next look would not.
+
+    // The sender's device id in the last listing, or kNotListed.
+    static constexpr unsigned kNotListed = ~0u;
     unsigned ListedSenderId()
     {
-        const auto end = std::chrono::steady_clock::now() + 10s;
-        unsigned id = SenderId();
-        while (id == m_driver.GetNumDevs() && std::chrono::steady_clock::now() < end) {
-            std::this_thread::sleep_for(100ms);
-            id = SenderId();
-        }
-        return id;
+        const std::vector<std::string> names = ListingWith("JACK: " + m_sender->PortName());
+        const auto found = std::find(names.begin(), names.end(), "JACK: " + m_sender->PortName());
+        return found == names.end() ? kNotListed : static_cast<unsigned>(found - names.begin());
     }
 
     // Opens the sender's port and waits until JACK has connected it.
     void OpenSender()
     {
         const unsigned id = ListedSenderId();
-        ASSERT_LT(id, m_driver.GetNumDevs());
+        ASSERT_NE(id, kNotListed);
         ASSERT_EQ(m_driver.Open(&m_handle, id, &m_collector), MIDI_NOERROR);
-        ASSERT_TRUE(m_sender->WaitConnected(5000));
+        ASSERT_TRUE(m_sender->WaitConnected(30000));
     }
 
     void Queue(MidiHeader& header, uint8_t* block)
@@ -139,7 +145,7 @@ protected:
 TEST_F(JackDriver, ListsTheSendersPortByItsJackName)
 {
     const unsigned id = ListedSenderId();
-    ASSERT_LT(id, m_driver.GetNumDevs());
+    ASSERT_NE(id, kNotListed);
     EXPECT_EQ(m_driver.GetDeviceName(id), "JACK: sender:out");
     EXPECT_EQ(m_driver.GetDeviceName(m_driver.GetNumDevs()), "");
 
@@ -147,9 +153,7 @@ TEST_F(JackDriver, ListsTheSendersPortByItsJackName)
     OpenSender();
     JackSender second("second");
     ASSERT_TRUE(second.IsOpen());
-    const unsigned n = m_driver.GetNumDevs();
-    std::vector<std::string> names;
-    for (unsigned i = 0; i < n; ++i) names.push_back(m_driver.GetDeviceName(i));
+    const std::vector<std::string> names = ListingWith("JACK: second:out");
     EXPECT_EQ(std::count(names.begin(), names.end(), "JACK: Kovra:MIDI In"), 0);
     EXPECT_EQ(std::count(names.begin(), names.end(), "JACK: second:out"), 1);
     EXPECT_EQ(m_driver.Close(m_handle), MIDI_NOERROR);
@@ -167,8 +171,8 @@ TEST_F(JackDriver, ShortMessagesArriveWholeAndOnlyWhileStarted)
 {
     OpenSender();
     m_sender->Send({0xC0, 0x05});  // before the start: not delivered
-    ASSERT_TRUE(m_sender->Flush(2000));
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(m_sender->Flush(10000));
+    ASSERT_TRUE(m_sender->WaitCycles(3, 10000));
 
     ASSERT_EQ(m_driver.Start(m_handle), MIDI_NOERROR);
     m_sender->Send({0xC0, 0x05});
@@ -178,14 +182,14 @@ TEST_F(JackDriver, ShortMessagesArriveWholeAndOnlyWhileStarted)
     m_sender->Send({0x90, 0x30});                    // cut short
     m_sender->Send({0xF8});
     m_sender->Send({0x80, 0x30, 0x00});
-    ASSERT_TRUE(m_sender->Flush(2000));
+    ASSERT_TRUE(m_sender->Flush(10000));
     const std::vector<uint32_t> expected = {0x05C0, 0x6407B3, 0x7F3090, 0x403290, 0xF8, 0x003080};
     EXPECT_EQ(m_collector.WaitMessages(expected.size()), expected);
 
     ASSERT_EQ(m_driver.Reset(m_handle), MIDI_NOERROR);
     m_sender->Send({0xC0, 0x07});
-    ASSERT_TRUE(m_sender->Flush(2000));
-    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(m_sender->Flush(10000));
+    ASSERT_TRUE(m_sender->WaitCycles(3, 10000));
     EXPECT_EQ(m_collector.Messages(), expected.size()) << "nothing after a reset";
     EXPECT_EQ(m_driver.Close(m_handle), MIDI_NOERROR);
 }
@@ -204,7 +208,7 @@ TEST_F(JackDriver, SystemExclusiveFillsTheQueuedBuffersInOrder)
     const std::vector<uint8_t> data = SysEx(300);
     m_sender->Send(data);
     m_sender->Send({0x90, 0x30, 0x7F});
-    ASSERT_TRUE(m_sender->Flush(2000));
+    ASSERT_TRUE(m_sender->Flush(10000));
     std::vector<Collector::LongData> back = m_collector.WaitLong(2);
     ASSERT_EQ(back.size(), 2u);
     EXPECT_EQ(back[0].header, &headers[0]);
@@ -239,9 +243,9 @@ TEST_F(JackDriver, SystemExclusiveWithNoBufferQueuedIsDroppedAndNotesGoOn)
     m_sender->Send(SysEx(600));  // 256 bytes reach the one buffer, the rest is dropped
     m_sender->Send(SysEx(10));
     m_sender->Send({0xB0, 0x01, 0x10});
-    ASSERT_TRUE(m_sender->Flush(2000));
+    ASSERT_TRUE(m_sender->Flush(10000));
     EXPECT_EQ(m_collector.WaitMessages(1), std::vector<uint32_t>{0x1001B0});
-    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(m_sender->WaitCycles(3, 10000));
     ASSERT_EQ(m_collector.Long(), 1u);
     EXPECT_EQ(m_collector.WaitLong(1)[0].bytes, 256u);
     EXPECT_EQ(m_driver.Close(m_handle), MIDI_NOERROR);
@@ -257,7 +261,7 @@ TEST_F(JackDriver, AnUnendedSystemExclusiveStartLosesNoMessages)
     m_sender->Send({0xF0, 0x01, 0x02});  // never ended
     m_sender->Send({0xB0, 0x01, 0x10});
     m_sender->Send({0x90, 0x30, 0x40, 0xF0, 0x05, 0xF7});  // a note, then whole data
-    ASSERT_TRUE(m_sender->Flush(2000));
+    ASSERT_TRUE(m_sender->Flush(10000));
     const std::vector<uint32_t> expected = {0x1001B0, 0x403090};
     EXPECT_EQ(m_collector.WaitMessages(2), expected);
     const std::vector<Collector::LongData> back = m_collector.WaitLong(2);
@@ -273,14 +277,16 @@ TEST_F(JackDriver, StopAndCloseWithDataInFlight)
 {
     CMidiIn midi;
     std::vector<int> reports;
-    int device = static_cast<int>(ListedSenderId());
+    const unsigned listed = ListedSenderId();
+    ASSERT_NE(listed, kNotListed);
+    int device = static_cast<int>(listed);
     unsigned filter = 0x20D;  // notes, controllers, programs and system exclusive
     midi.SetDriver(&m_driver);
     midi.SetReporter([&](int message) { reports.push_back(message); });
     midi.SetDeviceIdSource(&device);
     midi.SetFilterSource(&filter);
     ASSERT_TRUE(midi.Open(&m_collector));
-    ASSERT_TRUE(m_sender->WaitConnected(5000));
+    ASSERT_TRUE(m_sender->WaitConnected(30000));
     midi.Start();
     for (const MidiHeader& header : midi.Headers()) EXPECT_NE(header.data, nullptr);
 
@@ -292,12 +298,14 @@ TEST_F(JackDriver, StopAndCloseWithDataInFlight)
             std::this_thread::sleep_for(1ms);
         }
     });
-    std::this_thread::sleep_for(300ms);
+    // Stopped while notes and data are flowing, not after a fixed time.
+    m_collector.WaitMessages(20);
+    m_collector.WaitLong(2);
     midi.Stop();
     EXPECT_TRUE(midi.Close());
     const std::size_t messages = m_collector.Messages();
     const std::size_t longData = m_collector.Long();
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(m_sender->WaitCycles(3, 10000));
     stop = true;
     flood.join();
 
@@ -314,13 +322,23 @@ TEST_F(JackDriver, ASenderThatGoesAwayLeavesTheDeviceUsable)
     OpenSender();
     ASSERT_EQ(m_driver.Start(m_handle), MIDI_NOERROR);
     m_sender->Send({0xC0, 0x02});
-    ASSERT_TRUE(m_sender->Flush(2000));
+    ASSERT_TRUE(m_sender->Flush(10000));
     EXPECT_EQ(m_collector.WaitMessages(1).size(), 1u);
+    const std::string port = "JACK: " + m_sender->PortName();
     m_sender->Close();
-    std::this_thread::sleep_for(100ms);
     EXPECT_EQ(m_driver.Reset(m_handle), MIDI_NOERROR);
     EXPECT_EQ(m_driver.Close(m_handle), MIDI_NOERROR);
-    EXPECT_EQ(SenderId(), m_driver.GetNumDevs()) << "its port is listed no more";
+    // The server tells other clients of a port's going in its own time.
+    const auto listed = [&] {
+        const unsigned n = m_driver.GetNumDevs();
+        for (unsigned id = 0; id < n; ++id) {
+            if (m_driver.GetDeviceName(id) == port) return true;
+        }
+        return false;
+    };
+    const auto end = std::chrono::steady_clock::now() + 30s;
+    while (listed() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(20ms);
+    EXPECT_FALSE(listed()) << "its port is listed no more";
 }
 
 TEST_F(JackDriver, AServerThatGoesAwayWhileOpen)

@@ -2,6 +2,7 @@
 #include "JackServer.h"
 
 #include <fcntl.h>
+#include <glob.h>
 #include <jack/midiport.h>
 #include <signal.h>
 #include <spawn.h>
@@ -91,6 +92,14 @@ void JackServer::Stop()
         Exited(m_pid, 5000);
     }
     m_pid = -1;
+    // The server takes its own semaphores along, not those of its clients.
+    const std::string pattern =
+        "/dev/shm/jack_sem." + std::to_string(getuid()) + "_" + m_name + "_*";
+    glob_t found = {};
+    if (glob(pattern.c_str(), 0, nullptr, &found) == 0) {
+        for (std::size_t i = 0; i < found.gl_pathc; ++i) unlink(found.gl_pathv[i]);
+    }
+    globfree(&found);
 }
 
 JackSender::JackSender(const std::string& clientName)
@@ -160,9 +169,21 @@ bool JackSender::Flush(int timeoutMs)
     return false;
 }
 
+bool JackSender::WaitCycles(int cycles, int timeoutMs)
+{
+    const uint64_t until = m_cycles.load() + static_cast<uint64_t>(cycles);
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < end) {
+        if (m_cycles.load() >= until) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
 int JackSender::Process(jack_nframes_t frames, void* self)
 {
     JackSender& sender = *static_cast<JackSender*>(self);
+    ++sender.m_cycles;
     void* buffer = jack_port_get_buffer(sender.m_port, frames);
     jack_midi_clear_buffer(buffer);
     // When this cycle ran here; the server's own cycle times are smoothed estimates that

@@ -50,6 +50,10 @@ public:
     bool Send(const std::vector<uint8_t>& bytes);
     // Waits until every queued event has gone out.
     bool Flush(int timeoutMs);
+    // Waits until the server has run this client's cycle `cycles` more times. Clients fed
+    // by the port run after it in each cycle, and a cycle starts only once the one before
+    // has finished, so two cycles after a flush every receiver has been handed the events.
+    bool WaitCycles(int cycles, int timeoutMs);
     // Events sent so far, and (for the first ones, as many as `KeepCycleTimes` asked for)
     // when the cycle each went out in ran, in microseconds of jack_get_time.
     uint64_t Sent() const { return m_sent.load(); }
@@ -67,6 +71,7 @@ private:
     std::atomic<bool> m_bServerGone{false};
     std::atomic<uint64_t> m_queued{0};
     std::atomic<uint64_t> m_sent{0};
+    std::atomic<uint64_t> m_cycles{0};
     std::vector<jack_time_t> m_cycleTimes;
 };
 
