@@ -15,7 +15,6 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iostream>
 #include <set>
 #include <sstream>
@@ -364,16 +363,6 @@ TEST_F(IniFileTest, WriteRefusesWhatTheFileCannotHold)
 
 // --- What is not ours to replace ---
 
-// Each case puts something in the settings file's place and names the file that must stay as
-// it was (or, when the write goes through, the file written).
-struct PlaceCase {
-    const char* what;
-    bool needsRoot;
-    std::function<std::string(const std::string& dir, const std::string& path)> make;
-    int read;  // what CH reads, -99 for "no settings file"
-    bool written;
-};
-
 struct Snapshot {
     struct stat info = {};
     std::string text;  // regular files only: a FIFO would block the reading
@@ -389,72 +378,58 @@ Snapshot Take(const std::string& path)
 
 TEST_F(IniFileTest, OnlyOurOwnWritableRegularFileIsReplaced)
 {
-    const std::string settings = "[MIDI]\nCH=  7abc\n";
-    const PlaceCase cases[] = {
-        {"read-only file", false,
-         [&](const std::string&, const std::string& path) {
-             WriteText(path, settings);
-             chmod(path.c_str(), 0444);
-             return path;
-         },
-         7, false},
-        {"another user's file", true,
-         [&](const std::string&, const std::string& path) {
-             WriteText(path, settings);
-             chmod(path.c_str(), 0666);
-             EXPECT_EQ(chown(path.c_str(), 65534, 65534), 0);
-             return path;
-         },
-         7, false},
-        {"symbolic link to our file", false,
-         [&](const std::string& dir, const std::string& path) {
-             WriteText(dir + "/real.ini", settings);
-             EXPECT_EQ(symlink("real.ini", path.c_str()), 0);
-             return dir + "/real.ini";
-         },
-         7, true},
-        {"dangling symbolic link", false,
-         [](const std::string&, const std::string& path) {
-             EXPECT_EQ(symlink("missing.ini", path.c_str()), 0);
-             return path;
-         },
-         -99, false},
-        {"FIFO", false,
-         [](const std::string&, const std::string& path) {
-             EXPECT_EQ(mkfifo(path.c_str(), 0644), 0);
-             return path;
-         },
-         -99, false},
-        {"symbolic link to a device", false,
-         [](const std::string&, const std::string& path) {
-             EXPECT_EQ(symlink("/dev/null", path.c_str()), 0);
-             return std::string("/dev/null");
-         },
-         -99, false},
-        {"file over the size limit", false,
-         [&](const std::string&, const std::string& path) {
-             WriteText(path, settings + std::string(kMaxIniFileSize, ';'));
-             return path;
-         },
-         -99, false},
+    // Each case puts in the settings file's place a link (to a path relative to the folder or
+    // absolute), a file (at the link's target or in the file's place), or, with neither, a FIFO.
+    // The file found there must stay as it was, unless the write is to go through.
+    const std::string small = "[MIDI]\nCH=  7abc\n";
+    const std::string big = small + std::string(kMaxIniFileSize, ';');
+    const struct {
+        const char* what;
+        const char* link;
+        const std::string* text;
+        mode_t mode;
+        uid_t foreignOwner;  // 0: the file is ours
+        int read;            // what CH reads; -99: no settings file
+        bool written;
+    } cases[] = {
+        {"read-only file", nullptr, &small, 0444, 0, 7, false},
+        {"another user's file", nullptr, &small, 0666, 65534, 7, false},
+        {"symbolic link to our file", "real.ini", &small, 0644, 0, 7, true},
+        {"dangling symbolic link", "missing.ini", nullptr, 0, 0, -99, false},
+        {"symbolic link to a device", "/dev/null", nullptr, 0, 0, -99, false},
+        {"FIFO", nullptr, nullptr, 0, 0, -99, false},
+        {"file over the size limit", nullptr, &big, 0644, 0, -99, false},
     };
-    for (const PlaceCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        if (c.needsRoot && geteuid() != 0) {
+        if (c.foreignOwner && geteuid() != 0) {
             std::cout << "[  SKIPPED ] " << c.what << ": making another user's file needs root\n";
             continue;
         }
         fs::remove_all(dir_);
         fs::create_directory(dir_);
-        const std::string watched = c.make(dir_, path_);
-        const Snapshot before = Take(watched);
+        std::string found = path_;
+        if (c.link) {
+            ASSERT_EQ(symlink(c.link, path_.c_str()), 0);
+            if (c.text || c.link[0] == '/') found = c.link[0] == '/' ? c.link : dir_ + "/" + c.link;
+        }
+        if (c.text) {
+            WriteText(found, *c.text);
+            ASSERT_EQ(chmod(found.c_str(), c.mode), 0);
+            if (c.foreignOwner) {
+                ASSERT_EQ(chown(found.c_str(), c.foreignOwner, c.foreignOwner), 0);
+            }
+        } else if (!c.link) {
+            ASSERT_EQ(mkfifo(path_.c_str(), 0644), 0);
+        }
+        const Snapshot before = Take(found);
         const std::set<std::string> names = Entries();
 
         EXPECT_EQ(Read("MIDI", "CH"), c.read);
         EXPECT_EQ(Write("MIDI", "CH", "9"), c.written);
 
         EXPECT_EQ(Entries(), names) << "a file was added or removed";
-        const Snapshot after = Take(watched);
+        const Snapshot after = Take(found);
         EXPECT_EQ(after.info.st_mode, before.info.st_mode);
         EXPECT_EQ(after.info.st_uid, before.info.st_uid);
         if (c.written) {
