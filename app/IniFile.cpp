@@ -1,19 +1,15 @@
-// The settings file layer: an INI reader and an atomic, line-preserving INI writer with the
-// Windows private-profile semantics.
+// The settings file layer: an INI reader and a line-preserving INI editor with the Windows
+// private-profile semantics; IniFileIo does the reading and replacing on disk.
 #include "IniFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "IniFileIo.h"
 
 namespace {
 
@@ -112,29 +108,6 @@ SectionRange FindSection(const std::vector<Line>& lines, const std::string& name
     return {lines.size(), lines.size()};
 }
 
-enum class ReadResult { Ok, Missing, Failed };
-
-// Reads the whole file. Only a missing file reads as empty: a read error (a directory in the
-// settings file's place gives EISDIR) must not let a write replace what could not be read.
-ReadResult ReadText(const std::string& path, std::string& text, struct stat& info)
-{
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-    bool ok = fstat(fd, &info) == 0;
-    char buf[8192];
-    while (ok) {
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        text.append(buf, static_cast<size_t>(n));
-    }
-    close(fd);
-    return ok ? ReadResult::Ok : ReadResult::Failed;
-}
-
 // The profile-integer read: blanks, an optional sign, then the leading digits; saturating.
 int ParseProfileInt(const std::string& value, size_t pos)
 {
@@ -151,76 +124,6 @@ int ParseProfileInt(const std::string& value, size_t pos)
         if (magnitude > limit) magnitude = limit;  // keeps the sum far from int64 overflow
     }
     return static_cast<int>(negative ? -magnitude : magnitude);
-}
-
-bool WriteAll(int fd, const std::string& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// The permission bits a newly created file gets; mkstemp's own 0600 when the mask is unknown.
-// The mask is read from /proc rather than by umask(), which would change it for other threads.
-mode_t NewFileMode()
-{
-    mode_t mode = 0600;
-    if (FILE* f = fopen("/proc/self/status", "re")) {
-        char line[256];
-        while (fgets(line, sizeof line, f)) {
-            unsigned mask;
-            if (sscanf(line, "Umask: %o", &mask) == 1) {
-                mode = 0666 & ~static_cast<mode_t>(mask);
-                break;
-            }
-        }
-        fclose(f);
-    }
-    return mode;
-}
-
-std::string DirectoryOf(const std::string& path)
-{
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Writes text to a temporary file beside target and renames it over target, so the settings file
-// is either the old one or the whole new one. original is the old file's status, or null.
-bool ReplaceFile(const std::string& target, const std::string& text, const struct stat* original)
-{
-    std::vector<char> name(target.begin(), target.end());
-    const char suffix[] = ".XXXXXX";
-    name.insert(name.end(), suffix, suffix + sizeof suffix);  // with the terminating NUL
-    int fd = mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-
-    bool ok = WriteAll(fd, text);
-    if (ok) ok = fchmod(fd, original ? (original->st_mode & 07777) : NewFileMode()) == 0;
-    if (ok && original && geteuid() == 0) {
-        // Only root can hand the file back to its owner; not managing to is no reason to fail.
-        (void)!fchown(fd, original->st_uid, original->st_gid);
-    }
-    if (ok) ok = fsync(fd) == 0;
-    if (close(fd) != 0) ok = false;
-    if (ok) ok = rename(name.data(), target.c_str()) == 0;
-    if (!ok) {
-        unlink(name.data());
-        return false;
-    }
-    // Makes the rename itself durable; the new file is complete either way.
-    int dir = open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
-    return true;
 }
 
 bool Storable(const std::string& section, const std::string& key, const std::string& value)
@@ -273,13 +176,16 @@ void SetKey(std::vector<Line>& lines, const std::string& section, const std::str
 
 }  // namespace
 
-int GetPrivateProfileInt(const std::string& section, const std::string& key, int defaultValue,
-                         const std::string& path)
+IniProfile::IniProfile(std::string path) : m_path(std::move(path)) {}
+
+int IniProfile::GetInt(const std::string& section, const std::string& key, int defaultValue)
 {
-    std::string text;
-    struct stat info;
-    if (ReadText(path, text, info) != ReadResult::Ok) return defaultValue;
-    std::vector<Line> lines = SplitLines(text);
+    if (!m_loaded) {
+        // Anything that is not a readable settings file reads as a missing one.
+        if (!ReadIniText(m_path, m_text)) m_text.clear();
+        m_loaded = true;
+    }
+    std::vector<Line> lines = SplitLines(m_text);
     SectionRange range = FindSection(lines, Trim(section));
     for (size_t i = range.header + 1; i < range.end; ++i) {
         Parsed p = Classify(lines[i].body);
@@ -290,27 +196,37 @@ int GetPrivateProfileInt(const std::string& section, const std::string& key, int
     return defaultValue;
 }
 
+bool IniProfile::Set(const std::string& section, const std::string& key, const std::string& value)
+{
+    Entry entry{Trim(section), Trim(key), value};
+    if (!Storable(entry.section, entry.key, entry.value)) return false;
+    m_pending.push_back(std::move(entry));
+    return true;
+}
+
+bool IniProfile::Commit()
+{
+    if (m_path.empty()) return false;
+    if (m_pending.empty()) return true;
+    const bool written = UpdateIniFile(m_path, [this](std::string& text) {
+        std::vector<Line> lines = SplitLines(text);
+        for (const Entry& e : m_pending) SetKey(lines, e.section, e.key, e.value);
+        text.clear();
+        for (const Line& line : lines) text += line.body + line.ending;
+    });
+    if (written) m_pending.clear();
+    return written;
+}
+
+int GetPrivateProfileInt(const std::string& section, const std::string& key, int defaultValue,
+                         const std::string& path)
+{
+    return IniProfile(path).GetInt(section, key, defaultValue);
+}
+
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& path)
 {
-    const std::string sectionName = Trim(section), keyName = Trim(key);
-    if (path.empty() || !Storable(sectionName, keyName, value)) return false;
-
-    // Writing through a symbolic link updates the file it points to and keeps the link.
-    std::string target = path;
-    if (char* real = realpath(path.c_str(), nullptr)) {
-        target = real;
-        free(real);
-    }
-
-    std::string text;
-    struct stat info;
-    ReadResult read = ReadText(target, text, info);
-    if (read == ReadResult::Failed) return false;
-
-    std::vector<Line> lines = SplitLines(text);
-    SetKey(lines, sectionName, keyName, value);
-    std::string out;
-    for (const Line& line : lines) out += line.body + line.ending;
-    return ReplaceFile(target, out, read == ReadResult::Ok ? &info : nullptr);
+    IniProfile profile(path);
+    return profile.Set(section, key, value) && profile.Commit();
 }

@@ -34,8 +34,14 @@ int CMainApp::InitInstance()
         box.exec();
     } else {
         CloseOnSignals(&dlg);
+        // Losing the display ends the program inside Qt with exit(1): the settings are
+        // written then, unless the window has closed (and written them) already.
+        FinishOnExit([&dlg] {
+            if (!dlg.Destroyed()) dlg.ExchangeSettings(false);
+        });
         dlg.show();
         m_app.exec();
+        FinishOnExit(nullptr);
     }
     g_midiIn.SetReporter(nullptr);
     g_midiIn.SetDriver(nullptr);

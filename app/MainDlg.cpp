@@ -244,14 +244,16 @@ void CMainDlg::ExchangeSettings(bool load)
         {"MIDI", "CTRL1", &m_nMidiCtrl1},   {"MIDI", "CTRL2", &m_nMidiCtrl2},
         {"CAMERA", "DEVICE1", &m_nDeviceA}, {"CAMERA", "DEVICE2", &m_nDeviceB},
     };
-    for (const Setting& s : settings) {
-        if (load) {
-            *s.value = GetPrivateProfileInt(s.section, s.key, 0, m_settingsPath);
-        } else {
-            // A failed write (read-only file, missing folder) is ignored without a word.
-            WritePrivateProfileString(s.section, s.key, std::to_string(*s.value), m_settingsPath);
-        }
+    // One read for all six at start and one atomic write for all six at the end.
+    IniProfile profile(m_settingsPath);
+    if (load) {
+        RemoveStaleIniTempFiles(m_settingsPath);
+        for (const Setting& s : settings) *s.value = profile.GetInt(s.section, s.key, 0);
+        return;
     }
+    for (const Setting& s : settings) profile.Set(s.section, s.key, std::to_string(*s.value));
+    // A failed write (read-only or foreign file, missing folder) is ignored without a word.
+    profile.Commit();
 }
 
 void CMainDlg::UpdateTitle()

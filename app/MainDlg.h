@@ -45,6 +45,8 @@ public:
     void OnTimer();
     void OnSize(int cx, int cy);
     void OnDestroy();
+    // True once OnDestroy has run (and written the settings).
+    bool Destroyed() const { return m_bDestroyed; }
     void OnKeyDown(int nChar, bool alreadyDown);
     void OnKeyUp(int nChar);
     void OnLButtonDown();

@@ -8,10 +8,26 @@
 
 #include <QSocketNotifier>
 #include <QWidget>
+#include <cstdlib>
+#include <functional>
+#include <utility>
 
 namespace {
 
 int s_pipe[2] = {-1, -1};
+
+// Set before main runs, so these outlive the exit handler that reads them.
+std::function<void()> s_finish;
+pid_t s_finishProcess = 0;
+
+void Finish()
+{
+    // A child forked without exec that calls exit() is not the program ending.
+    if (!s_finish || getpid() != s_finishProcess) return;
+    std::function<void()> finish = std::move(s_finish);
+    s_finish = nullptr;
+    finish();
+}
 
 void OnSignal(int)
 {
@@ -38,5 +54,15 @@ bool CloseOnSignals(QWidget* window)
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal or a session's end closes the window like SIGTERM.
+    sigaction(SIGHUP, &action, nullptr);
     return true;
+}
+
+void FinishOnExit(std::function<void()> finish)
+{
+    static const bool registered = std::atexit(Finish) == 0 && at_quick_exit(Finish) == 0;
+    (void)registered;
+    s_finish = std::move(finish);
+    s_finishProcess = getpid();
 }

@@ -1,7 +1,9 @@
 // Tests of the settings file layer on real files: round trips, what a write keeps, name matching,
-// value reading, defaults, and writes that fail without harming the old file.
+// value reading, defaults, writes that fail without harming the old file, what is not ours to
+// replace, and writers killed or running at once.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -9,12 +11,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "IniFile.h"
 
@@ -188,29 +193,24 @@ TEST_F(IniFileTest, CrlfFileStaysCrlf)
     EXPECT_EQ(Read("MIDI", "CH"), 12);
 }
 
-TEST_F(IniFileTest, WriteKeepsPermissionsOwnerAndSymlink)
+TEST_F(IniFileTest, WriteKeepsPermissionsAndGroup)
 {
-    const std::string real = dir_ + "/real.ini";
-    WriteText(real, "[MIDI]\nCH=1\n");
-    ASSERT_EQ(chmod(real.c_str(), 0640), 0);
-    // Root writing another user's settings file must not take it over.
+    WriteText(path_, "[MIDI]\nCH=1\n");
+    ASSERT_EQ(chmod(path_.c_str(), 0640), 0);
+    // Root can give its file another group, which the new file must keep.
     const bool root = geteuid() == 0;
     if (root) {
-        ASSERT_EQ(chown(real.c_str(), 1234, 5678), 0);
+        ASSERT_EQ(chown(path_.c_str(), 0, 5678), 0);
     }
-    ASSERT_EQ(symlink("real.ini", path_.c_str()), 0);
-
     EXPECT_TRUE(Write("MIDI", "CH", "2"));
-    EXPECT_TRUE(fs::is_symlink(path_));
-    EXPECT_EQ(ReadAll(real), "[MIDI]\nCH=2\n");
+    EXPECT_EQ(ReadAll(path_), "[MIDI]\nCH=2\n");
     struct stat info;
-    ASSERT_EQ(stat(real.c_str(), &info), 0);
+    ASSERT_EQ(stat(path_.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     if (root) {
-        EXPECT_EQ(info.st_uid, 1234u);
         EXPECT_EQ(info.st_gid, 5678u);
     }
-    EXPECT_EQ(Entries(), (std::set<std::string>{"Kovra.ini", "real.ini"}));
+    EXPECT_EQ(Entries(), std::set<std::string>{"Kovra.ini"});
 }
 
 // --- Name matching ---
@@ -358,6 +358,183 @@ TEST_F(IniFileTest, WriteRefusesWhatTheFileCannotHold)
     EXPECT_FALSE(Write("MI]DI", "CH", "1"));
     EXPECT_FALSE(WritePrivateProfileString("MIDI", "CH", "1", ""));
     EXPECT_EQ(ReadAll(path_), before);
+    EXPECT_EQ(Entries(), std::set<std::string>{"Kovra.ini"});
+}
+
+// --- What is not ours to replace ---
+
+struct Snapshot {
+    struct stat info = {};
+    std::string text;  // regular files only: a FIFO would block the reading
+};
+
+Snapshot Take(const std::string& path)
+{
+    Snapshot s;
+    EXPECT_EQ(lstat(path.c_str(), &s.info), 0) << path;
+    if (S_ISREG(s.info.st_mode)) s.text = ReadAll(path);
+    return s;
+}
+
+TEST_F(IniFileTest, OnlyOurOwnWritableRegularFileIsReplaced)
+{
+    // Each case puts in the settings file's place a link (to a path relative to the folder or
+    // absolute), a file (at the link's target or in the file's place), or, with neither, a FIFO.
+    // The file found there must stay as it was, unless the write is to go through.
+    const std::string small = "[MIDI]\nCH=  7abc\n";
+    const std::string big = small + std::string(kMaxIniFileSize, ';');
+    const struct {
+        const char* what;
+        const char* link;
+        const std::string* text;
+        mode_t mode;
+        uid_t foreignOwner;  // 0: the file is ours
+        int read;            // what CH reads; -99: no settings file
+        bool written;
+    } cases[] = {
+        {"read-only file", nullptr, &small, 0444, 0, 7, false},
+        {"another user's file", nullptr, &small, 0666, 65534, 7, false},
+        {"symbolic link to our file", "real.ini", &small, 0644, 0, 7, true},
+        {"dangling symbolic link", "missing.ini", nullptr, 0, 0, -99, false},
+        {"symbolic link to a device", "/dev/null", nullptr, 0, 0, -99, false},
+        {"FIFO", nullptr, nullptr, 0, 0, -99, false},
+        {"file over the size limit", nullptr, &big, 0644, 0, -99, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.foreignOwner && geteuid() != 0) {
+            std::cout << "[  SKIPPED ] " << c.what << ": making another user's file needs root\n";
+            continue;
+        }
+        fs::remove_all(dir_);
+        fs::create_directory(dir_);
+        std::string found = path_;
+        if (c.link) {
+            ASSERT_EQ(symlink(c.link, path_.c_str()), 0);
+            if (c.text || c.link[0] == '/') found = c.link[0] == '/' ? c.link : dir_ + "/" + c.link;
+        }
+        if (c.text) {
+            WriteText(found, *c.text);
+            ASSERT_EQ(chmod(found.c_str(), c.mode), 0);
+            if (c.foreignOwner) {
+                ASSERT_EQ(chown(found.c_str(), c.foreignOwner, c.foreignOwner), 0);
+            }
+        } else if (!c.link) {
+            ASSERT_EQ(mkfifo(path_.c_str(), 0644), 0);
+        }
+        const Snapshot before = Take(found);
+        const std::set<std::string> names = Entries();
+
+        EXPECT_EQ(Read("MIDI", "CH"), c.read);
+        EXPECT_EQ(Write("MIDI", "CH", "9"), c.written);
+
+        EXPECT_EQ(Entries(), names) << "a file was added or removed";
+        const Snapshot after = Take(found);
+        EXPECT_EQ(after.info.st_mode, before.info.st_mode);
+        EXPECT_EQ(after.info.st_uid, before.info.st_uid);
+        if (c.written) {
+            EXPECT_EQ(after.text, "[MIDI]\nCH=9\n");
+            EXPECT_TRUE(fs::is_symlink(path_));
+        } else {
+            EXPECT_EQ(after.info.st_ino, before.info.st_ino);
+            EXPECT_EQ(after.text, before.text);
+        }
+    }
+}
+
+// --- Writers killed, and writers at once ---
+
+// What a forked writer does at its chosen stage, after reporting on a pipe (if given one).
+enum class Then { Die, WaitForByte, GoOn };
+IniStage s_stage;
+Then s_then;
+int s_report = -1, s_resume = -1;
+
+void StopAtStage(IniStage stage)
+{
+    if (stage != s_stage) return;
+    if (s_report >= 0) (void)!write(s_report, "x", 1);
+    if (s_then == Then::Die) raise(SIGKILL);
+    char byte;
+    if (s_then == Then::WaitForByte) (void)!read(s_resume, &byte, 1);
+}
+
+// Forks a writer of the keys that acts at the stage as told; it exits 0 when its commit
+// succeeded.
+pid_t StartWriter(const std::string& path, IniStage stage, Then then, int report, int resume,
+                  const std::vector<std::array<const char*, 3>>& keys)
+{
+    const pid_t child = fork();
+    if (child != 0) return child;
+    s_stage = stage;
+    s_then = then;
+    s_report = report;
+    s_resume = resume;
+    SetIniStageHook(StopAtStage);
+    IniProfile profile(path);
+    for (const auto& k : keys) profile.Set(k[0], k[1], k[2]);
+    _exit(profile.Commit() ? 0 : 1);
+}
+
+TEST_F(IniFileTest, WriterKilledAtAnyStageLeavesOldOrWholeNewFileAndStaleTempGoes)
+{
+    const std::string before = "; mine\n[MIDI]\nCH=1\n";
+    const struct {
+        IniStage stage;
+        bool replaced;
+    } stages[] = {
+        {IniStage::Read, false}, {IniStage::TempWritten, false}, {IniStage::Replaced, true}};
+    pid_t leftTemp = 0;
+    for (const auto& s : stages) {
+        WriteText(path_, before);
+        const pid_t child = StartWriter(path_, s.stage, Then::Die, -1, -1,
+                                        {{"MIDI", "CH", "2"}, {"CAMERA", "DEVICE1", "4"}});
+        ASSERT_GT(child, 0);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        EXPECT_EQ(ReadAll(path_),
+                  s.replaced ? "; mine\n[MIDI]\nCH=2\n[CAMERA]\nDEVICE1=4\n" : before);
+        if (s.stage == IniStage::TempWritten) leftTemp = child;
+    }
+    // A writer killed with its new file complete leaves that behind; a later start removes it
+    // but keeps the one of a writer still running (this test's own process).
+    const std::string dead = ".kovra-ini." + std::to_string(leftTemp) + ".tmp";
+    const std::string live = ".kovra-ini." + std::to_string(getpid()) + ".tmp";
+    WriteText(dir_ + "/" + live, "half");
+    EXPECT_EQ(Entries(), (std::set<std::string>{"Kovra.ini", dead, live}));
+    RemoveStaleIniTempFiles(path_);
+    EXPECT_EQ(Entries(), (std::set<std::string>{"Kovra.ini", live}));
+}
+
+TEST_F(IniFileTest, TwoWritersAtOnceKeepEachOthersKeys)
+{
+    WriteText(path_, "[MIDI]\nCH=1\n");
+    int inside[2], resume[2], busy[2];
+    ASSERT_EQ(pipe(inside), 0);
+    ASSERT_EQ(pipe(resume), 0);
+    // The first writer has read the file and waits inside the lock.
+    const pid_t first = StartWriter(path_, IniStage::Read, Then::WaitForByte, inside[1], resume[0],
+                                    {{"MIDI", "CTRL1", "5"}});
+    close(inside[1]);
+    char byte = 0;
+    ASSERT_EQ(read(inside[0], &byte, 1), 1) << "the first writer never got into the lock";
+    // The second reports when it finds the lock taken; had it gone on, it would end and the
+    // pipe would give end-of-file instead.
+    ASSERT_EQ(pipe(busy), 0);
+    const pid_t second = StartWriter(path_, IniStage::LockBusy, Then::GoOn, busy[1], -1,
+                                     {{"CAMERA", "DEVICE1", "6"}});
+    close(busy[1]);
+    const ssize_t waited = read(busy[0], &byte, 1);
+    ASSERT_EQ(write(resume[1], "x", 1), 1);
+    for (pid_t writer : {first, second}) {
+        int status = 0;
+        ASSERT_EQ(waitpid(writer, &status, 0), writer);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    for (int fd : {inside[0], resume[0], resume[1], busy[0]}) close(fd);
+    EXPECT_EQ(waited, 1) << "the second writer did not wait for the lock";
+    EXPECT_EQ(ReadAll(path_), "[MIDI]\nCH=1\nCTRL1=5\n[CAMERA]\nDEVICE1=6\n");
     EXPECT_EQ(Entries(), std::set<std::string>{"Kovra.ini"});
 }
 

@@ -1240,6 +1240,74 @@ class ClosingTest(KovraTestCase):
         self.assertClosedNormally(k)
 
 
+class OwnDisplay:
+    """An Xvfb of the test's own, to take away under the program."""
+
+    def __init__(self, test):
+        ready, told = os.pipe()
+        self.proc = subprocess.Popen(["Xvfb", "-displayfd", str(told), "-screen", "0",
+                                      "640x480x24", "-nolisten", "tcp", "-noreset"],
+                                     pass_fds=(told,), stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+        os.close(told)
+        test.addCleanup(self.stop)
+        # Xvfb writes its display number once it accepts clients; end-of-file if it died.
+        with os.fdopen(ready) as f:
+            number = f.readline().strip()
+        if not number:
+            raise AssertionError(f"Xvfb did not start (exit code {self.proc.wait(10)})")
+        self.env = {"DISPLAY": ":" + number}
+
+    def wait_window(self, pid, name, timeout=20):
+        # Searched again and again: a search fails outright when a window goes while it looks.
+        def ids():
+            return subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid),
+                                   "--name", name], env={**os.environ, **self.env},
+                                  capture_output=True, text=True, timeout=15).stdout.split()
+        if not poll(ids, bool, timeout, interval=0.1):
+            raise AssertionError(f"no visible window named {name!r} within {timeout} s")
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            self.proc.wait(10)
+
+
+class UnusualExitTest(KovraTestCase):
+    """Ways out that are not the window's own: the settings are written all the same, or,
+    without any display, left as they were."""
+
+    def test_sighup_closes_normally(self):
+        k = self.kovra(ini="[MIDI]\nCH=5\n")
+        k.proc.send_signal(signal.SIGHUP)
+        self.assertEqual(k.wait_exit(), 0, k.output())
+        self.assertEqual(read_ini(k.ini_text()),
+                         {"MIDI": dict(ALL_ZERO["MIDI"], CH="5"), "CAMERA": ALL_ZERO["CAMERA"]})
+
+    def test_settings_are_written_when_the_display_goes_away(self):
+        display = OwnDisplay(self)
+        k = Kovra(self, ini="[MIDI]\nCTRL2=7\n", env=display.env).start()
+        display.wait_window(k.proc.pid, "^Kovra 1")
+        display.stop()
+        # Qt ends the program with code 1 when its X11 connection breaks.
+        self.assertEqual(k.wait_exit(), 1, k.output())
+        self.assertEqual(read_ini(k.ini_text()),
+                         {"MIDI": dict(ALL_ZERO["MIDI"], CTRL2="7"), "CAMERA": ALL_ZERO["CAMERA"]})
+
+    def test_without_any_display_one_line_and_code_1(self):
+        original = "; as it was\n[MIDI]\nCH = 3\n"
+        runtime = tempfile.mkdtemp(prefix="kovra-e2e-runtime-")
+        self.addCleanup(shutil.rmtree, runtime, True)
+        k = Kovra(self, ini=original, env={"DISPLAY": "", "WAYLAND_DISPLAY": "",
+                                           "XDG_RUNTIME_DIR": runtime, "QT_QPA_PLATFORM": ""})
+        k.start()
+        self.assertEqual(k.wait_exit(), 1, k.output())
+        lines = k.output().splitlines()
+        self.assertEqual(len(lines), 1, lines)
+        self.assertIn("no display", lines[0])
+        self.assertEqual(k.ini_text(), original)
+
+
 # ---------------------------------------------------------------------------------------
 # No OpenGL
 
