@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,6 +29,9 @@ public:
     void Stop();
 
 private:
+    // Starts one server and waits for it until `end`; false when it exited or never came up.
+    bool Spawn(int period, std::chrono::steady_clock::time_point end);
+
     std::string m_name;
     pid_t m_pid = -1;
     bool m_bReady = false;
