@@ -18,6 +18,7 @@
 
 #include "DialogUnits.h"
 #include "KeyMap.h"
+#include "LeadingDigits.h"
 #include "MainDlg.h"
 #include "Resources.h"
 
@@ -30,21 +31,13 @@ constexpr int kCtrlMax = 127;
 // any other number that is too large.
 bool ParseInteger(const QString& text, int& value)
 {
-    const QString digits = text.trimmed();
-    int i = 0;
-    bool negative = false;
-    if (i < digits.size() && (digits[i] == u'+' || digits[i] == u'-')) {
-        negative = digits[i] == u'-';
-        ++i;
-    }
-    if (i == digits.size()) return false;
-    long long magnitude = 0;
-    for (; i < digits.size(); ++i) {
-        const char16_t c = digits[i].unicode();
-        if (c < u'0' || c > u'9') return false;
-        magnitude = std::min(magnitude * 10 + (c - u'0'), static_cast<long long>(INT_MAX) + 1);
-    }
-    const long long signedValue = negative ? -magnitude : magnitude;
+    const QString trimmed = text.trimmed();
+    const auto* chars = reinterpret_cast<const char16_t*>(trimmed.utf16());
+    const size_t size = static_cast<size_t>(trimmed.size());
+    const LeadingDigits read =
+        ReadLeadingDigits(chars, size, 0, static_cast<long long>(INT_MAX) + 1);
+    if (read.digits == 0 || read.end != size) return false;  // no number, or text after it
+    const long long signedValue = read.negative ? -read.magnitude : read.magnitude;
     value = static_cast<int>(std::clamp<long long>(signedValue, INT_MIN, INT_MAX));
     return true;
 }

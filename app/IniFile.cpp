@@ -2,6 +2,7 @@
 // private-profile semantics; IniFileIo does the reading and replacing on disk.
 #include "IniFile.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "IniFileIo.h"
+#include "LeadingDigits.h"
 
 namespace {
 
@@ -112,18 +114,10 @@ SectionRange FindSection(const std::vector<Line>& lines, const std::string& name
 int ParseProfileInt(const std::string& value, size_t pos)
 {
     while (pos < value.size() && (value[pos] == ' ' || value[pos] == '\t')) ++pos;
-    bool negative = false;
-    if (pos < value.size() && (value[pos] == '+' || value[pos] == '-')) {
-        negative = value[pos] == '-';
-        ++pos;
-    }
-    const int64_t limit = negative ? -static_cast<int64_t>(INT_MIN) : INT_MAX;
-    int64_t magnitude = 0;
-    for (; pos < value.size() && value[pos] >= '0' && value[pos] <= '9'; ++pos) {
-        magnitude = magnitude * 10 + (value[pos] - '0');
-        if (magnitude > limit) magnitude = limit;  // keeps the sum far from int64 overflow
-    }
-    return static_cast<int>(negative ? -magnitude : magnitude);
+    const int64_t beyondMax = static_cast<int64_t>(INT_MAX) + 1;
+    const LeadingDigits read = ReadLeadingDigits(value.data(), value.size(), pos, beyondMax);
+    return static_cast<int>(read.negative ? -read.magnitude
+                                          : std::min<int64_t>(read.magnitude, INT_MAX));
 }
 
 bool Storable(const std::string& section, const std::string& key, const std::string& value)

@@ -11,6 +11,7 @@
 
 #include "ComboSelection.h"
 #include "DialogUnits.h"
+#include "LeadingDigits.h"
 #include "MidiIn.h"
 
 namespace {
@@ -24,13 +25,10 @@ int ReadCtrl(const QString& text)
 {
     int i = 0;
     while (i < text.size() && text[i].isSpace()) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
-    int value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = std::min(value * 10 + (text[i].unicode() - u'0'), kCtrlMax + 1);
-    }
-    return negative ? 0 : std::min(value, kCtrlMax);
+    const LeadingDigits read =
+        ReadLeadingDigits(reinterpret_cast<const char16_t*>(text.utf16()),
+                          static_cast<size_t>(text.size()), static_cast<size_t>(i), kCtrlMax + 1);
+    return read.negative ? 0 : static_cast<int>(std::min<int64_t>(read.magnitude, kCtrlMax));
 }
 
 // A drop-down whose list is `listHeight` pixels down from its top, field included; the field
