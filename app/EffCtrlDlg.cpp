@@ -337,7 +337,7 @@ bool CEffCtrlDlg::eventFilter(QObject* watched, QEvent* event)
 
 bool CEffCtrlDlg::PreTranslateMessage(QKeyEvent* event)
 {
-    const int nChar = VirtualKeyFromQt(event->key());
+    const int nChar = VirtualKeyOf(*event);
     const bool press = event->type() == QEvent::KeyPress;
     const bool pass = press ? !m_keys.Press(nChar, event->isAutoRepeat())
                             : m_keys.Release(nChar, event->isAutoRepeat());

@@ -29,15 +29,9 @@ QSurfaceFormat CGlView::Format()
     return format;
 }
 
-void CGlView::keyPressEvent(QKeyEvent* event)
-{
-    m_owner.HandleKeyPress(event->key(), event->isAutoRepeat());
-}
+void CGlView::keyPressEvent(QKeyEvent* event) { m_owner.HandleKeyPress(*event); }
 
-void CGlView::keyReleaseEvent(QKeyEvent* event)
-{
-    m_owner.HandleKeyRelease(event->key(), event->isAutoRepeat());
-}
+void CGlView::keyReleaseEvent(QKeyEvent* event) { m_owner.HandleKeyRelease(*event); }
 
 void CGlView::mousePressEvent(QMouseEvent* event)
 {

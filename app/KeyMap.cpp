@@ -1,7 +1,10 @@
 // The keyboard map's key codes; see KeyMap.h.
 #include "KeyMap.h"
 
+#include <QKeyEvent>
 #include <Qt>
+
+#include "UsLayout.h"
 
 int VirtualKeyFromQt(int qtKey)
 {
@@ -20,6 +23,24 @@ int VirtualKeyFromQt(int qtKey)
             // Qt's other codes are punctuation (never 13, 16 or 27) or lie far above ASCII.
             return qtKey;
     }
+}
+
+int VirtualKeyOf(const QKeyEvent& event)
+{
+    const int qtKey = event.key();
+    const bool latin = qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z;
+    if (!latin && qtKey > Qt::Key_AsciiTilde && qtKey < Qt::Key_Escape) {
+        // A letter of another script (Qt's codes for those lie between ASCII and its
+        // special keys): the US layout's letter of the same physical key, if it has one.
+        if (const char letter = UsLayoutLetter(event.nativeScanCode())) return letter;
+    }
+    return VirtualKeyFromQt(qtKey);
+}
+
+bool IsSystemKeyDown(const QKeyEvent& event)
+{
+    return (event.modifiers() & Qt::AltModifier) || event.key() == Qt::Key_Alt ||
+           event.key() == Qt::Key_F10;
 }
 
 bool FrameMemoryKey(int virtualKey, int& camera, int& key)

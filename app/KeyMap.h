@@ -3,6 +3,8 @@
 #ifndef KOVRA_APP_KEYMAP_H
 #define KOVRA_APP_KEYMAP_H
 
+class QKeyEvent;
+
 constexpr int VK_RETURN = 13;
 constexpr int VK_SHIFT = 16;
 constexpr int VK_ESCAPE = 27;
@@ -10,6 +12,15 @@ constexpr int VK_ESCAPE = 27;
 // The key code of a Qt key: letters and digits their ASCII capital, Shift, Enter and
 // Escape their codes above; any other key a code of its own that matches none of these.
 int VirtualKeyFromQt(int qtKey);
+
+// The key code of a key event: as VirtualKeyFromQt, except that a key which gives no Latin
+// letter in the current layout (a Cyrillic or Greek one, say) counts as the letter the same
+// physical key gives in the US layout.
+int VirtualKeyOf(const QKeyEvent& event);
+
+// Key-downs that Windows hands to the menu as system keys, which the window's own key
+// handlers never see: any key while Alt is held, Alt itself, and F10.
+bool IsSystemKeyDown(const QKeyEvent& event);
 
 // True for the sixteen frame-memory keys: Q W E R T Y U I play Camera A's keys 0..7,
 // A S D F G H J K Camera B's.

@@ -270,27 +270,24 @@ void CMainDlg::FrameKey(int camera, int key, bool pressed)
     }
 }
 
-void CMainDlg::HandleKeyPress(int qtKey, bool isAutoRepeat)
+void CMainDlg::HandleKeyPress(const QKeyEvent& event)
 {
-    const int key = VirtualKeyFromQt(qtKey);
-    OnKeyDown(key, m_keys.Press(key, isAutoRepeat));
+    const int key = VirtualKeyOf(event);
+    const bool alreadyDown = m_keys.Press(key, event.isAutoRepeat());
+    // Still counted as down, so that its release reaches OnKeyUp as every release does.
+    if (IsSystemKeyDown(event)) return;
+    OnKeyDown(key, alreadyDown);
 }
 
-void CMainDlg::HandleKeyRelease(int qtKey, bool isAutoRepeat)
+void CMainDlg::HandleKeyRelease(const QKeyEvent& event)
 {
-    const int key = VirtualKeyFromQt(qtKey);
-    if (m_keys.Release(key, isAutoRepeat)) OnKeyUp(key);
+    const int key = VirtualKeyOf(event);
+    if (m_keys.Release(key, event.isAutoRepeat())) OnKeyUp(key);
 }
 
-void CMainDlg::keyPressEvent(QKeyEvent* event)
-{
-    HandleKeyPress(event->key(), event->isAutoRepeat());
-}
+void CMainDlg::keyPressEvent(QKeyEvent* event) { HandleKeyPress(*event); }
 
-void CMainDlg::keyReleaseEvent(QKeyEvent* event)
-{
-    HandleKeyRelease(event->key(), event->isAutoRepeat());
-}
+void CMainDlg::keyReleaseEvent(QKeyEvent* event) { HandleKeyRelease(*event); }
 
 void CMainDlg::OnKeyDown(int nChar, bool alreadyDown)
 {

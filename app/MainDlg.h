@@ -64,8 +64,8 @@ public:
     void DrawFrame();
 
     // Key events from the picture and from this window, turned into OnKeyDown / OnKeyUp.
-    void HandleKeyPress(int qtKey, bool isAutoRepeat);
-    void HandleKeyRelease(int qtKey, bool isAutoRepeat);
+    void HandleKeyPress(const QKeyEvent& event);
+    void HandleKeyRelease(const QKeyEvent& event);
     void HandleFocusLost() { m_keys.Clear(); }
 
     // Performance state; read and written in place by the dialogs and the MIDI input.

@@ -3,6 +3,7 @@
 // rate window and the title's moments.
 #include <gtest/gtest.h>
 
+#include <QKeyEvent>
 #include <QTest>
 
 #include "FrameClock.h"
@@ -125,6 +126,30 @@ TEST_F(FrameLoop, KeysChangeValuesClampAndRefreshTheTitle)
     EXPECT_TRUE(m_dlg->windowTitle().contains("C1:127")) << "key-up leaves the title alone";
     m_dlg->OnKeyDown('P', true);  // any key down, even one that changes nothing
     EXPECT_TRUE(m_dlg->windowTitle().contains("C1:3"));
+}
+
+TEST_F(FrameLoop, KeyDownsWithAltAndF10DoNotActButEveryReleaseDoes)
+{
+    const auto key = [this](QEvent::Type type, int qtKey, Qt::KeyboardModifiers modifiers) {
+        const QKeyEvent event(type, qtKey, modifiers);
+        if (type == QEvent::KeyPress) {
+            m_dlg->HandleKeyPress(event);
+        } else {
+            m_dlg->HandleKeyRelease(event);
+        }
+    };
+    key(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
+    key(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier | Qt::ShiftModifier);
+    key(QEvent::KeyPress, Qt::Key_X, Qt::AltModifier | Qt::ShiftModifier);
+    key(QEvent::KeyPress, Qt::Key_F10, Qt::NoModifier);
+    EXPECT_EQ(m_dlg->m_nEffect, 0) << "Alt+X and F10 belong to the menu";
+    EXPECT_TRUE(m_dlg->m_bRecord);
+    key(QEvent::KeyRelease, Qt::Key_Shift, Qt::AltModifier);
+    EXPECT_FALSE(m_dlg->m_bRecord) << "a release with Alt held still counts";
+    key(QEvent::KeyRelease, Qt::Key_X, Qt::AltModifier);
+    key(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+    key(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier);
+    EXPECT_EQ(m_dlg->m_nEffect, 1);
 }
 
 TEST_F(FrameLoop, ShiftHoldsTheRecordFlagOnlyWhileDown)

@@ -502,6 +502,15 @@ class KeyboardTest(KovraTestCase):
         k.keys("z")
         self.assertStatus(k, 14, 0, 0)
 
+    def test_keys_keep_their_place_under_a_cyrillic_layout(self):
+        k = self.kovra()
+        run("setxkbmap", "-layout", "ru")
+        self.addCleanup(run, "setxkbmap", "-layout", "us")
+        k.focus()
+        # The physical X key by its keycode: under this layout it gives Cyrillic Che.
+        xdo("key", "53")
+        self.assertStatus(k, 1, 0, 0)
+
     def test_holding_v_steps_ctrl1_once_for_every_repeat(self):
         k = self.kovra()
         k.focus()
