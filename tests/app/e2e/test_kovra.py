@@ -221,13 +221,21 @@ class Kovra:
         return self
 
     def find_window(self, name, timeout=20):
-        try:
-            out = xdo("search", "--sync", "--all", "--onlyvisible", "--pid", str(self.proc.pid),
-                      "--name", name, timeout=timeout)
-        except subprocess.TimeoutExpired:
-            raise AssertionError(f"no visible window named {name!r} within {timeout} s; "
-                                 f"exit code {self.proc.poll()}, output: {self.output()}")
-        return int(out.split()[0])
+        end = time.monotonic() + timeout
+        while True:
+            try:
+                out = xdo("search", "--sync", "--all", "--onlyvisible", "--pid",
+                          str(self.proc.pid), "--name", name,
+                          timeout=max(1.0, end - time.monotonic()))
+                return int(out.split()[0])
+            except subprocess.TimeoutExpired:
+                raise AssertionError(f"no visible window named {name!r} within {timeout} s; "
+                                     f"exit code {self.proc.poll()}, output: {self.output()}")
+            except AssertionError as error:
+                # xdotool walks every window on the display and dies (BadWindow) when one
+                # goes while it looks, as windows do while a program starts: look again.
+                if "BadWindow" not in str(error) or time.monotonic() > end:
+                    raise
 
     def window_named(self, name):
         """The visible window of this run with the name, or None."""
