@@ -390,6 +390,15 @@ class SwayTest(WaylandTestCase):
         r = self.window()["rect"]
         self.pointer.click(r["x"] + r["width"] // 2, r["y"] + r["height"] // 2)
 
+    def choose_from_view_menu(self, w, item):
+        """Opens the View menu with a click and takes its item-th entry with the keyboard once
+        the menu shows (light, where the top of the picture is dark)."""
+        x, y = w["rect"]["x"], w["rect"]["y"]
+        self.pointer.click(x + 20, y + 10)
+        shown = poll(lambda: pixel(self.sway.screenshot(), x + 25, y + 33), lambda c: sum(c) > 600)
+        self.assertGreater(sum(shown), 600, "the View menu did not open")
+        self.sway.type(*["-k", "Down"] * item, "-k", "Return")
+
     def test_keys_step_the_title_and_a_held_key_repeats(self):
         self.sway.type("-k", "x", "-k", "x", "-k", "v", "-k", "n", "-k", "n", "-k", "b")
         self.wait_status(2, 1, 1)
@@ -412,16 +421,21 @@ class SwayTest(WaylandTestCase):
         self.wait_full_screen(True)
         self.click_picture()
         w = self.wait_full_screen(False)
-        # The View menu's first item, chosen with the keyboard once the menu shows (light,
-        # where the top of the picture is dark).
-        x, y = w["rect"]["x"], w["rect"]["y"]
-        self.pointer.click(x + 20, y + 10)
-        shown = poll(lambda: pixel(self.sway.screenshot(), x + 25, y + 33), lambda c: sum(c) > 600)
-        self.assertGreater(sum(shown), 600, "the View menu did not open")
-        self.sway.type("-k", "Down", "-k", "Return")
+        self.choose_from_view_menu(w, 1)  # Full Screen
         self.wait_full_screen(True)
         self.click_picture()
         self.wait_full_screen(False)
+
+    def test_about_box_opens_and_closes_with_kovra_running_on(self):
+        self.choose_from_view_menu(self.window(), 3)  # About
+        pid = self.k.proc.pid
+        about = poll(lambda: [w for w in self.sway.windows(pid) if w["name"] == "About Kovra"],
+                     bool)
+        self.assertTrue(about, "no About box")
+        self.sway.type("-k", "Return")
+        left = poll(lambda: [w["name"] for w in self.sway.windows(pid)], lambda n: len(n) == 1)
+        self.assertEqual(len(left), 1, f"the About box stayed: {left}")
+        self.assertTrue(self.k.proc.poll() is None, "Kovra ended with its About box")
 
     def test_escape_closes_normally(self):
         self.sway.type("-k", "Escape")
