@@ -1,7 +1,7 @@
 # Kovra on Debian 12: every target first installs what is missing, configures and builds.
 #   make run     build and start Kovra (on a virtual display when there is none)
 #   make test    build and run the whole test suite
-#   make bench   build and run the benchmarks
+#   make bench   build and run the benchmarks (the frame loop under X and under weston)
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
@@ -34,6 +34,8 @@ test: build
 bench: build
 	@$(BUILD)/bench/kovra_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 	@KOVRA_SCREEN=1920x1200x24 scripts/on-virtual-display $(BUILD)/bench/kovra_tick_bench \
+	  --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+	@KOVRA_SCREEN=1920x1200 scripts/on-weston $(BUILD)/bench/kovra_tick_bench \
 	  --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 	@$(BUILD)/bench/kovra_framepath_bench --benchmark_repetitions=5 \
 	  --benchmark_report_aggregates_only=true

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QOpenGLContext>
+#include <QWindow>
 #include <QWindowStateChangeEvent>
 #include <algorithm>
 #include <string>
@@ -145,8 +146,7 @@ void CMainDlg::OnTimer()
     const uint32_t t0 = m_dwTickDue;
     if (m_bRunning && m_hRC && m_hRC->makeCurrent(m_pDC)) {
         DrawFrame();
-        // An unexposed surface (minimised, not yet mapped) has nothing to present.
-        if (m_pDC->isExposed()) m_hRC->swapBuffers(m_pDC);
+        if (OnScreen()) m_hRC->swapBuffers(m_pDC);
     }
     const TickPlan plan = PlanNextTick(t0, timeGetTime(), m_nInterval);
     m_dwTickDue = plan.nextDue;
@@ -159,6 +159,17 @@ void CMainDlg::OnTimer()
         m_dwFpsStart = timeGetTime();
         UpdateTitle();
     }
+}
+
+bool CMainDlg::OnScreen() const
+{
+    // A window that is minimised or not yet mapped has nothing to present. The main window
+    // answers for the picture: on Wayland the picture is a subsurface, and Qt reports it
+    // exposed only after a resize of its own and only while the compositor sends it frame
+    // callbacks, which a compositor need not do (weston 10 sends none): asked itself, it
+    // would stay hidden for good. The swap never waits for the compositor (interval 0).
+    const QWindow* window = windowHandle();
+    return window && window->isExposed();
 }
 
 void CMainDlg::DrawFrame()
@@ -259,6 +270,9 @@ void CMainDlg::ExchangeSettings(bool load)
 void CMainDlg::UpdateTitle()
 {
     setWindowTitle(QString::fromStdString(StatusText(m_nEffect, m_nCtrl1, m_nCtrl2, m_fFps)));
+    // Where Qt draws the title bar itself (Wayland without server-side decorations) it
+    // redraws it only with the window's contents: repaint the menu bar.
+    menuBar()->update();
 }
 
 void CMainDlg::FrameKey(int camera, int key, bool pressed)

@@ -104,6 +104,8 @@ protected:
 
 private:
     void BuildMenuBar();
+    // Whether the main window is on screen, so that a frame is worth presenting.
+    bool OnScreen() const;
     void PickPicture(CFrameMemory& memory, int device, const std::vector<uint8_t>& placeholder,
                      unsigned texture);
     void EnterFullScreen();
