@@ -24,6 +24,7 @@
 #include "MidiEvent.h"
 #include "MidiIn.h"
 #include "Resources.h"
+#include "SettingsPath.h"
 #include "StatusText.h"
 #include "VideoCapture.h"
 
@@ -244,6 +245,7 @@ void CMainDlg::ExchangeSettings(bool load)
         {"MIDI", "CTRL1", &m_nMidiCtrl1},   {"MIDI", "CTRL2", &m_nMidiCtrl2},
         {"CAMERA", "DEVICE1", &m_nDeviceA}, {"CAMERA", "DEVICE2", &m_nDeviceB},
     };
+    if (!load) MakeSettingsFolder(m_settingsPath);  // the user's folder on the first write
     for (const Setting& s : settings) {
         if (load) {
             *s.value = GetPrivateProfileInt(s.section, s.key, 0, m_settingsPath);
