@@ -15,6 +15,8 @@
 CMainApp::CMainApp(int& argc, char** argv) : m_app(argc, argv)
 {
     QApplication::setApplicationName(kProgramName);
+    // Desktops and Wayland compositors find the installed desktop entry and icon by this name.
+    QGuiApplication::setDesktopFileName("org.kovra.Kovra");
     QApplication::setWindowIcon(QIcon(kIconPath));
 }
 
@@ -27,7 +29,7 @@ int CMainApp::InitInstance()
     CRtMidiDriver midiDriver;
     g_midiIn.SetDriver(&midiDriver);
     g_midiIn.SetReporter([&dlg](int message) { ReportMidiError(message, &dlg); });
-    dlg.m_settingsPath = SettingsPathFor(ProgramPath());
+    dlg.m_settingsPath = SettingsPath();
     const bool ready = dlg.Setup();
     if (!ready) {
         QMessageBox box(QMessageBox::NoIcon, kProgramName, kOpenGlFailedText, QMessageBox::Ok);

@@ -25,6 +25,7 @@
 #include "MidiEvent.h"
 #include "MidiIn.h"
 #include "Resources.h"
+#include "SettingsPath.h"
 #include "StatusText.h"
 #include "VideoCapture.h"
 
@@ -264,6 +265,7 @@ void CMainDlg::ExchangeSettings(bool load)
     }
     for (const Setting& s : settings) profile.Set(s.section, s.key, std::to_string(*s.value));
     // A failed write (read-only or foreign file, missing folder) is ignored without a word.
+    MakeSettingsFolder(m_settingsPath);  // the user's folder on the first write
     profile.Commit();
 }
 

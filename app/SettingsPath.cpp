@@ -1,13 +1,59 @@
-// Where the settings file lives: the program's own path from /proc, and the ".ini" name beside it.
+// Where the settings file lives: the program's own path from /proc, the ".ini" name beside it, or
+// the user's configuration folder.
 #include "SettingsPath.h"
 
+#include <errno.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
-std::string SettingsPathFor(const std::string& programPath)
+namespace {
+
+bool IsUnderUsr(const std::string& path) { return path.compare(0, 5, "/usr/") == 0; }
+
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string Env(const char* name)
+{
+    const char* value = getenv(name);
+    return value ? value : "";
+}
+
+}  // namespace
+
+std::string SettingsPathFor(const SettingsPlace& place)
+{
+    if (!place.programPath.empty() && place.folderWritable && !IsUnderUsr(place.programPath)) {
+        return SettingsPathBeside(place.programPath);
+    }
+    const std::string user = UserSettingsPath(place.xdgConfigHome, place.home);
+    return user.empty() ? SettingsPathBeside(place.programPath) : user;
+}
+
+std::string UserSettingsPath(const std::string& xdgConfigHome, const std::string& home)
+{
+    // Relative values are invalid by the XDG base directory rules and are ignored.
+    std::string config;
+    if (!xdgConfigHome.empty() && xdgConfigHome.front() == '/') {
+        config = xdgConfigHome;
+    } else if (!home.empty() && home.front() == '/') {
+        config = home + (home.back() == '/' ? "" : "/") + ".config";
+    } else {
+        return "";
+    }
+    if (config.back() != '/') config += '/';
+    return config + "kovra/Kovra.ini";
+}
+
+std::string SettingsPathBeside(const std::string& programPath)
 {
     size_t slash = programPath.rfind('/');
     size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
@@ -42,4 +88,29 @@ std::string ProgramPath()
         }
         buf.resize(buf.size() * 2);
     }
+}
+
+std::string SettingsPath()
+{
+    const std::string program = ProgramPath();
+    const bool writable = !program.empty() && access(FolderOf(program).c_str(), W_OK) == 0;
+    return SettingsPathFor({program, writable, Env("XDG_CONFIG_HOME"), Env("HOME")});
+}
+
+bool MakeFolders(const std::string& folder)
+{
+    // Each folder from the top down; one that is there already is fine.
+    for (size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
+        const std::string part = folder.substr(0, end);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (end == std::string::npos) break;
+    }
+    struct stat info;
+    return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+void MakeSettingsFolder(const std::string& settingsPath)
+{
+    const std::string user = UserSettingsPath(Env("XDG_CONFIG_HOME"), Env("HOME"));
+    if (!user.empty() && settingsPath == user) MakeFolders(FolderOf(user));
 }

@@ -1,8 +1,10 @@
-// Tests of where the settings file lives: the ".ini" name rule and the running program's path.
+// Tests of where the settings file lives: beside the program or in the user's configuration folder,
+// the ".ini" name rule, the running program's path, and the folder made before the first write.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,7 +19,43 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(SettingsPathForTest, ReplacesOrAddsTheFileNamesExtension)
+TEST(SettingsPathForTest, BesideAWritableProgramOutsideUsrElseInTheConfigurationFolder)
+{
+    const char* const home = "/home/u/.config/kovra/Kovra.ini";
+    const struct {
+        const char* program;
+        bool writable;
+        const char* xdg;
+        const char* home;
+        const char* settings;
+    } cases[] = {
+        // A build tree or a copy of one's own: beside it, named after it.
+        {"/home/u/kovra/build/app/Kovra", true, "", "/home/u", "/home/u/kovra/build/app/Kovra.ini"},
+        {"/opt/stage/Show", true, "/x/cfg", "/home/u", "/opt/stage/Show.ini"},
+        {"/usrlocal/Kovra", true, "", "/home/u", "/usrlocal/Kovra.ini"},
+        // Installed, or a folder the user cannot write: the configuration folder.
+        {"/usr/bin/Kovra", false, "", "/home/u", home},
+        {"/usr/local/bin/Kovra", true, "", "/home/u", home},  // root may write there
+        {"/opt/kovra/bin/Kovra", false, "", "/home/u", home},
+        {"", true, "", "/home/u", home},
+        {"/usr/bin/Kovra", false, "/x/cfg", "/home/u", "/x/cfg/kovra/Kovra.ini"},
+        {"/usr/bin/Kovra", false, "/x/cfg/", "/home/u", "/x/cfg/kovra/Kovra.ini"},
+        {"/usr/bin/Kovra", false, "/x/cfg", "", "/x/cfg/kovra/Kovra.ini"},
+        {"/usr/bin/Kovra", false, "", "/", "/.config/kovra/Kovra.ini"},
+        {"/usr/bin/Kovra", false, "", "/home/u/", home},
+        // A relative XDG_CONFIG_HOME is invalid and ignored; with no usable value, beside.
+        {"/usr/bin/Kovra", false, "cfg", "/home/u", home},
+        {"/usr/bin/Kovra", false, "", "", "/usr/bin/Kovra.ini"},
+        {"/usr/bin/Kovra", false, "cfg", "home", "/usr/bin/Kovra.ini"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SettingsPathFor({c.program, c.writable, c.xdg, c.home}), c.settings)
+            << c.program << " writable " << c.writable << " XDG_CONFIG_HOME '" << c.xdg
+            << "' HOME '" << c.home << "'";
+    }
+}
+
+TEST(SettingsPathBesideTest, ReplacesOrAddsTheFileNamesExtension)
 {
     const struct {
         const char* program;
@@ -30,10 +68,10 @@ TEST(SettingsPathForTest, ReplacesOrAddsTheFileNamesExtension)
         {"Kovra.bin", "Kovra.ini"},
         {"Kovra", "Kovra.ini"},
     };
-    for (const auto& c : cases) EXPECT_EQ(SettingsPathFor(c.program), c.settings) << c.program;
+    for (const auto& c : cases) EXPECT_EQ(SettingsPathBeside(c.program), c.settings) << c.program;
 }
 
-TEST(SettingsPathForTest, DotsOutsideTheExtensionDoNotCount)
+TEST(SettingsPathBesideTest, DotsOutsideTheExtensionDoNotCount)
 {
     const struct {
         const char* program;
@@ -49,14 +87,14 @@ TEST(SettingsPathForTest, DotsOutsideTheExtensionDoNotCount)
         {".kovra", ".kovra.ini"},
         {"/x/.kovra.bin", "/x/.kovra.ini"},
     };
-    for (const auto& c : cases) EXPECT_EQ(SettingsPathFor(c.program), c.settings) << c.program;
+    for (const auto& c : cases) EXPECT_EQ(SettingsPathBeside(c.program), c.settings) << c.program;
 }
 
-TEST(SettingsPathForTest, LongPathsAreNotCut)
+TEST(SettingsPathBesideTest, LongPathsAreNotCut)
 {
     const std::string dir = "/" + std::string(5000, 'd') + ".v2/";
-    EXPECT_EQ(SettingsPathFor(dir + "Kovra"), dir + "Kovra.ini");
-    EXPECT_EQ(SettingsPathFor(dir + std::string(300, 'k') + ".exe"),
+    EXPECT_EQ(SettingsPathBeside(dir + "Kovra"), dir + "Kovra.ini");
+    EXPECT_EQ(SettingsPathBeside(dir + std::string(300, 'k') + ".exe"),
               dir + std::string(300, 'k') + ".ini");
 }
 
@@ -120,6 +158,51 @@ TEST(ProgramPathTest, ResolvesLinksAndSurvivesRemoval)
     EXPECT_EQ(before, copy.string());
     EXPECT_EQ(after, copy.string());
     EXPECT_FALSE(fs::exists(copy));  // the child did remove itself
+}
+
+// The configuration folder is made (0700) right before the first write, and only that folder.
+TEST(MakeSettingsFolderTest, MakesTheUsersFolderOnly)
+{
+    std::string pattern = (fs::temp_directory_path() / "kovra-config-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    const fs::path dir = pattern;
+    struct RestoreAtEnd {
+        fs::path dir;
+        std::string xdg;
+        bool hadXdg;
+        ~RestoreAtEnd()
+        {
+            if (hadXdg)
+                setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
+            else
+                unsetenv("XDG_CONFIG_HOME");
+            fs::remove_all(dir);
+        }
+    } restore{dir, getenv("XDG_CONFIG_HOME") ? getenv("XDG_CONFIG_HOME") : "",
+              getenv("XDG_CONFIG_HOME") != nullptr};
+    const fs::path config = dir / "deep" / "config";
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+
+    MakeSettingsFolder((dir / "elsewhere" / "Kovra.ini").string());
+    EXPECT_FALSE(fs::exists(dir / "elsewhere"));
+    EXPECT_FALSE(fs::exists(config));
+
+    const std::string settings = (config / "kovra" / "Kovra.ini").string();
+    MakeSettingsFolder(settings);
+    ASSERT_TRUE(fs::is_directory(config / "kovra"));
+    for (const fs::path& made : {dir / "deep", config, config / "kovra"}) {
+        struct stat info;
+        ASSERT_EQ(stat(made.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700u) << made;
+    }
+    EXPECT_FALSE(fs::exists(settings));  // the folder only; the file is the writer's
+    MakeSettingsFolder(settings);        // already there
+    EXPECT_TRUE(fs::is_directory(config / "kovra"));
+
+    // A file in the way is no folder.
+    std::ofstream(dir / "file").put('x');
+    EXPECT_FALSE(MakeFolders((dir / "file" / "kovra").string()));
+    EXPECT_TRUE(MakeFolders(dir.string()));
 }
 
 }  // namespace
