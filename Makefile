@@ -57,3 +57,34 @@ format:
 
 format-check:
 	@clang-format --dry-run --Werror $(FORMATTED) && echo "format: clean"
+
+# The effects' stored meshes (effects/Mesh*.cpp), written by tools/gen-meshes.py from the
+# outlines of the TeX Gyre Termes font. python3-fonttools takes python3-munkres and
+# python3-unicodedata2 in place of python3-scipy and python3-all: naming them keeps SciPy and
+# NumPy out.
+.PHONY: meshes meshes-check meshes-deps
+MESH_PACKAGES := python3-fonttools python3-munkres python3-unicodedata2 fonts-texgyre
+MESH_SCRATCH := $(BUILD)/meshes-check
+
+meshes-deps:
+	@scripts/install-deps $(MESH_PACKAGES)
+
+meshes: meshes-deps
+	@/usr/bin/python3 tools/gen-meshes.py
+
+# The tables written afresh into a scratch folder must equal the committed ones, byte for byte.
+meshes-check: meshes-deps
+	@rm -rf $(MESH_SCRATCH) && mkdir -p $(MESH_SCRATCH)
+	@/usr/bin/python3 tools/gen-meshes.py --out-dir $(MESH_SCRATCH) >/dev/null
+	@status=0; for new in $(MESH_SCRATCH)/Mesh*.cpp; do \
+	  old=effects/$$(basename $$new); \
+	  if ! cmp -s $$old $$new; then \
+	    echo "meshes-check: $$old differs from what tools/gen-meshes.py writes now:"; \
+	    diff -u $$old $$new | head -n 20; status=1; \
+	  fi; \
+	done; \
+	if [ $$status -ne 0 ]; then \
+	  echo "meshes-check: FAILED; find out why (font version? generator?) before 'make meshes'"; \
+	  exit 1; \
+	fi; \
+	echo "meshes-check: all $$(ls $(MESH_SCRATCH)/Mesh*.cpp | wc -l) tables equal the committed ones"
