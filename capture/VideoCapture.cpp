@@ -240,7 +240,9 @@ struct CVideoCapture::Pipeline {
 
 void CGrabberCallback::BufferCB(double, const uint8_t* buffer, long length)
 {
-    if (!buffer || length <= 0 || !m_pLock) return;
+    if (!buffer || length <= 0) return;
+    std::lock_guard<std::mutex> target(m_target);
+    if (!m_pLock) return;
     std::lock_guard<std::mutex> hold(*m_pLock);
     if (!m_pBuffer || m_nStride <= 0 || m_nBufferSize < m_nStride) return;
     // Row r of the sample (top first) is row rows - 1 - r of the buffer (bottom first).
@@ -254,6 +256,7 @@ void CGrabberCallback::BufferCB(double, const uint8_t* buffer, long length)
 
 void CGrabberCallback::SetBuffer(uint8_t* buffer, long size, int stride, std::mutex* lock)
 {
+    std::lock_guard<std::mutex> target(m_target);
     m_pBuffer = buffer;
     m_nBufferSize = size;
     m_nStride = stride;
