@@ -90,12 +90,10 @@ meshes-check: meshes-deps
 	echo "meshes-check: all $$(ls $(MESH_SCRATCH)/Mesh*.cpp | wc -l) tables equal the committed ones"
 
 # The tests of the threaded parts (cameras, MIDI, frame memory) once more, built with
-# ThreadSanitizer. Only hand-offs inside GLib, GStreamer and JACK, which are not built with
-# TSan, are suppressed (see the file); nothing of ours is. The GStreamer tests also leave out
-# the memory accesses of those libraries' own calls (their pthread locks still count). The
-# JACK tests cannot: libjack cancels its threads inside such calls, which TSan takes for a
-# fault. They run one at a time: side by side under TSan on two busy cores, their MIDI did not
-# arrive within the tests' 30 s.
+# ThreadSanitizer. Only hand-offs inside GStreamer, which is not built with TSan, are
+# suppressed (see the file); nothing of ours is. The GStreamer tests also leave out the memory
+# accesses of GLib's and GStreamer's own calls (their pthread locks still count). The JACK
+# tests cannot: libjack cancels its threads inside such calls, which TSan takes for a fault.
 .PHONY: tsan
 TSAN_BUILD := build-tsan
 TSAN_TARGETS := capture_tests midi_tests midi_jack_tests frame_memory_tests
@@ -106,4 +104,4 @@ tsan: deps
 	@TSAN_OPTIONS=$(TSAN_RUN):ignore_noninstrumented_modules=1 \
 	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L '^threads$$'
 	@TSAN_OPTIONS=$(TSAN_RUN) \
-	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -L '^threads-jack$$'
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L '^threads-jack$$'
