@@ -17,7 +17,7 @@ all: build
 # Playing needs the run set of packages; the tests, benchmarks and package checks the test set.
 # (A target's set holds for everything it builds first.)
 DEPS_SET = run
-test bench sanitize package-test: DEPS_SET = test
+test bench sanitize tsan package-test: DEPS_SET = test
 
 deps:
 	@scripts/install-deps $(DEPS_SET)
@@ -76,3 +76,51 @@ format:
 
 format-check:
 	@clang-format --dry-run --Werror $(FORMATTED) && echo "format: clean"
+
+# The effects' stored meshes (effects/Mesh*.cpp), written by tools/gen-meshes.py from the
+# outlines of the TeX Gyre Termes font. python3-fonttools takes python3-munkres and
+# python3-unicodedata2 in place of python3-scipy and python3-all: naming them keeps SciPy and
+# NumPy out.
+.PHONY: meshes meshes-check meshes-deps
+MESH_PACKAGES := python3-fonttools python3-munkres python3-unicodedata2 fonts-texgyre
+MESH_SCRATCH := $(BUILD)/meshes-check
+
+meshes-deps:
+	@scripts/install-deps $(MESH_PACKAGES)
+
+meshes: meshes-deps
+	@/usr/bin/python3 tools/gen-meshes.py
+
+# The tables written afresh into a scratch folder must equal the committed ones, byte for byte.
+meshes-check: meshes-deps
+	@rm -rf $(MESH_SCRATCH) && mkdir -p $(MESH_SCRATCH)
+	@/usr/bin/python3 tools/gen-meshes.py --out-dir $(MESH_SCRATCH) >/dev/null
+	@status=0; for new in $(MESH_SCRATCH)/Mesh*.cpp; do \
+	  old=effects/$$(basename $$new); \
+	  if ! cmp -s $$old $$new; then \
+	    echo "meshes-check: $$old differs from what tools/gen-meshes.py writes now:"; \
+	    diff -u $$old $$new | head -n 20; status=1; \
+	  fi; \
+	done; \
+	if [ $$status -ne 0 ]; then \
+	  echo "meshes-check: FAILED; find out why (font version? generator?) before 'make meshes'"; \
+	  exit 1; \
+	fi; \
+	echo "meshes-check: all $$(ls $(MESH_SCRATCH)/Mesh*.cpp | wc -l) tables equal the committed ones"
+
+# The tests of the threaded parts (cameras, MIDI, frame memory) once more, built with
+# ThreadSanitizer. Only hand-offs inside GStreamer, which is not built with TSan, are
+# suppressed (see the file); nothing of ours is. The GStreamer tests also leave out the memory
+# accesses of GLib's and GStreamer's own calls (their pthread locks still count). The JACK
+# tests cannot: libjack cancels its threads inside such calls, which TSan takes for a fault.
+.PHONY: tsan
+TSAN_BUILD := build-tsan
+TSAN_TARGETS := capture_tests midi_tests midi_jack_tests frame_memory_tests
+TSAN_RUN := suppressions=$(CURDIR)/tests/tsan-suppressions.txt:halt_on_error=1:second_deadlock_stack=1
+tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) -DKOVRA_TSAN=ON -DKOVRA_BENCH=OFF >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TARGETS)
+	@TSAN_OPTIONS=$(TSAN_RUN):ignore_noninstrumented_modules=1 \
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L '^threads$$'
+	@TSAN_OPTIONS=$(TSAN_RUN) \
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L '^threads-jack$$'

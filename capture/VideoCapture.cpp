@@ -15,6 +15,7 @@
 #include "DeviceSource.h"
 #include "GstHandles.h"
 #include "PropertyPages.h"
+#include "SourcePad.h"
 
 namespace {
 
@@ -57,24 +58,36 @@ void OnDecodedPad(GstElement*, GstPad* pad, gpointer convert)
     if (sink && !gst_pad_is_linked(sink.get())) gst_pad_link(pad, sink.get());
 }
 
-// The source's output: its "src" pad, or else its first source pad.
-PadPtr SourcePad(GstElement* source)
-{
-    if (GstPad* pad = gst_element_get_static_pad(source, "src")) return PadPtr(pad);
-    GstIterator* pads = gst_element_iterate_src_pads(source);
-    GValue item = G_VALUE_INIT;
-    PadPtr found;
-    if (gst_iterator_next(pads, &item) == GST_ITERATOR_OK)
-        found.reset(GST_PAD(gst_object_ref(g_value_get_object(&item))));
-    g_value_unset(&item);
-    gst_iterator_free(pads);
-    return found;
-}
-
 // True when an error was posted; every other message on the bus is dropped on the way.
 bool ErrorPosted(GstBus* bus)
 {
     return MessagePtr(gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR)) != nullptr;
+}
+
+// The frame buffer's layout for a sample's format: BGR rows padded to a multiple of 4 bytes.
+struct FrameFormat {
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+    int size = 0;
+};
+
+// False when the sample is not BGR video, or its frame would not fit the buffer's int size.
+bool ReadFrameFormat(GstSample* sample, FrameFormat& format)
+{
+    GstVideoInfo info;
+    GstCaps* caps = gst_sample_get_caps(sample);
+    if (!caps || !gst_video_info_from_caps(&info, caps) ||
+        GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_BGR)
+        return false;
+    const long long stride = (static_cast<long long>(GST_VIDEO_INFO_WIDTH(&info)) * 3 + 3) & ~3LL;
+    const long long size = stride * GST_VIDEO_INFO_HEIGHT(&info);
+    if (size <= 0 || size > INT_MAX) return false;
+    format.width = GST_VIDEO_INFO_WIDTH(&info);
+    format.height = GST_VIDEO_INFO_HEIGHT(&info);
+    format.stride = static_cast<int>(stride);
+    format.size = static_cast<int>(size);
+    return true;
 }
 
 }  // namespace
@@ -86,6 +99,115 @@ struct CVideoCapture::Pipeline {
     ElementPtr source;
     ElementPtr sink;
     BusPtr bus;
+
+    GstBin* Bin() const { return GST_BIN(pipeline.get()); }
+
+    // A new element of `factory` in the pipeline, or null when the factory is missing. The
+    // pipeline holds it from here on.
+    GstElement* Add(const char* factory)
+    {
+        ElementPtr element = MakeElement(factory);
+        if (element) gst_bin_add(Bin(), element.get());
+        return element.get();
+    }
+
+    // The device's source in a new pipeline, opened (READY): a device then reports the
+    // formats it really offers.
+    bool MakeSource(int device)
+    {
+        pipeline = ElementPtr(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
+        GstElement* made = CreateDeviceSource(device);
+        if (!made) return false;
+        source = ElementPtr(GST_ELEMENT(gst_object_ref_sink(made)));
+        gst_bin_add(Bin(), made);
+        return gst_element_set_state(made, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+    }
+
+    // The conversion to BGR at the device's own size (scaling is left to the program) and
+    // the sink: the newest frame at most, no copy of its own, and no clock, so frames are
+    // taken as they come. Returns the conversion, or null when an element is missing.
+    GstElement* AddConversion()
+    {
+        ElementPtr convert = MakeElement("videoconvert");
+        ElementPtr format = MakeElement("capsfilter");
+        sink = MakeElement("appsink");
+        if (!convert || !format || !sink) return nullptr;
+        gst_bin_add_many(Bin(), convert.get(), format.get(), sink.get(), nullptr);
+        CapsPtr bgr(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", nullptr));
+        g_object_set(format.get(), "caps", bgr.get(), nullptr);
+        g_object_set(sink.get(), "max-buffers", 1u, "drop", TRUE, "sync", FALSE, "emit-signals",
+                     FALSE, "enable-last-sample", FALSE, nullptr);
+        if (!gst_element_link_many(convert.get(), format.get(), sink.get(), nullptr))
+            return nullptr;
+        return convert.get();
+    }
+
+    // Links the source to the conversion: through the chosen format when there is one (it
+    // governs the connection), and through a decoder where the source offers no raw video.
+    bool LinkConverter(GstCaps* chosen)
+    {
+        PadPtr sourcePad = SourcePad(source.get());
+        if (!sourcePad) return false;
+        CapsPtr offered(gst_pad_query_caps(sourcePad.get(), chosen));
+        if (!offered || gst_caps_is_empty(offered.get())) return false;
+        GstElement* upstream = source.get();
+        if (chosen) {
+            GstElement* pinFormat = Add("capsfilter");
+            if (!pinFormat) return false;
+            g_object_set(pinFormat, "caps", chosen, nullptr);
+            if (!gst_element_link(upstream, pinFormat)) return false;
+            upstream = pinFormat;
+        }
+        GstElement* convert = AddConversion();
+        if (!convert) return false;
+        // A camera that offers raw video goes straight to the conversion, so one that offers
+        // MJPEG as well is asked for raw. Anything else is decoded first: MJPEG only, or a
+        // source that does not say what it offers (ANY), whose raw video the decoder passes on.
+        CapsPtr raw(gst_caps_new_empty_simple("video/x-raw"));
+        if (!gst_caps_is_any(offered.get()) && gst_caps_can_intersect(offered.get(), raw.get()))
+            return gst_element_link(upstream, convert);
+        GstElement* decode = Add("decodebin");
+        if (!decode) return false;
+        g_signal_connect(decode, "pad-added", G_CALLBACK(OnDecodedPad), convert);
+        return gst_element_link(upstream, decode);
+    }
+
+    // Starts the pipeline and returns its first sample, which carries the negotiated format,
+    // once the pipeline plays. A live source delivers nothing before PLAYING (NO_PREROLL);
+    // any other waits for its first frame (ASYNC). Empty on an error, or when the sample or
+    // the PLAYING state takes longer than the polls allow.
+    SamplePtr StartAndTakeFirst()
+    {
+        bus.reset(gst_element_get_bus(pipeline.get()));
+        if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+            return nullptr;
+        SamplePtr first;
+        int poll = 0;
+        for (; poll < kPolls && !first; ++poll) {
+            if (ErrorPosted(bus.get())) return nullptr;
+            first.reset(gst_app_sink_try_pull_sample(GST_APP_SINK(sink.get()), kPoll));
+        }
+        for (GstState state = GST_STATE_VOID_PENDING; state != GST_STATE_PLAYING; ++poll) {
+            if (!first || poll >= kPolls || ErrorPosted(bus.get())) return nullptr;
+            if (gst_element_get_state(pipeline.get(), &state, nullptr, kPoll) ==
+                GST_STATE_CHANGE_FAILURE)
+                return nullptr;
+        }
+        return first;
+    }
+
+    // Hands the first sample, then every sample the sink renders, to the callback. The
+    // first one is copied here, as a device that sends one still frame would otherwise never
+    // show it. Nobody reads the bus while it runs: its messages are dropped, so a camera
+    // unplugged now posts an error that goes nowhere and its last frame stays.
+    void Run(GstSample* first, CGrabberCallback* callback)
+    {
+        DeliverSample(first, callback);
+        GstAppSinkCallbacks callbacks = {};
+        callbacks.new_sample = OnNewSample;
+        gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, callback, nullptr);
+        gst_bus_set_flushing(bus.get(), TRUE);
+    }
 
     // Asks for the NULL state until the pipeline reports it: once there, every streaming
     // thread has been joined. False when it never gets there.
@@ -118,7 +240,9 @@ struct CVideoCapture::Pipeline {
 
 void CGrabberCallback::BufferCB(double, const uint8_t* buffer, long length)
 {
-    if (!buffer || length <= 0 || !m_pLock) return;
+    if (!buffer || length <= 0) return;
+    std::lock_guard<std::mutex> target(m_target);
+    if (!m_pLock) return;
     std::lock_guard<std::mutex> hold(*m_pLock);
     if (!m_pBuffer || m_nStride <= 0 || m_nBufferSize < m_nStride) return;
     // Row r of the sample (top first) is row rows - 1 - r of the buffer (bottom first).
@@ -132,6 +256,7 @@ void CGrabberCallback::BufferCB(double, const uint8_t* buffer, long length)
 
 void CGrabberCallback::SetBuffer(uint8_t* buffer, long size, int stride, std::mutex* lock)
 {
+    std::lock_guard<std::mutex> target(m_target);
     m_pBuffer = buffer;
     m_nBufferSize = size;
     m_nStride = stride;
@@ -160,107 +285,21 @@ bool CVideoCapture::BuildGraph(bool showPinPages, QWidget* owner)
 
     // Any return before the end releases `graph`, which stops it and detaches the sink.
     auto graph = std::make_unique<Pipeline>();
-    graph->pipeline = ElementPtr(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
-    GstElement* source = CreateDeviceSource(m_nDevice);
-    if (!source) return false;
-    graph->source = ElementPtr(GST_ELEMENT(gst_object_ref_sink(source)));
-    GstBin* bin = GST_BIN(graph->pipeline.get());
-    gst_bin_add(bin, source);
-
-    // READY opens the device, so it reports the formats it really offers.
-    if (gst_element_set_state(source, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) return false;
-    CapsPtr chosen(showPinPages ? ShowPinPages(source, "Capture", owner) : nullptr);
-    PadPtr sourcePad = SourcePad(source);
-    if (!sourcePad) return false;
-    CapsPtr offered(gst_pad_query_caps(sourcePad.get(), chosen.get()));
-    if (!offered || gst_caps_is_empty(offered.get())) return false;
-
-    GstElement* upstream = source;
-    ElementPtr pinFormat;
-    if (chosen) {
-        // The chosen format governs the connection.
-        pinFormat = MakeElement("capsfilter");
-        if (!pinFormat) return false;
-        g_object_set(pinFormat.get(), "caps", chosen.get(), nullptr);
-        gst_bin_add(bin, pinFormat.get());
-        if (!gst_element_link(upstream, pinFormat.get())) return false;
-        upstream = pinFormat.get();
-    }
-
-    ElementPtr convert = MakeElement("videoconvert");
-    ElementPtr format = MakeElement("capsfilter");
-    graph->sink = MakeElement("appsink");
-    if (!convert || !format || !graph->sink) return false;
-    gst_bin_add_many(bin, convert.get(), format.get(), graph->sink.get(), nullptr);
-
-    // A camera that offers raw video goes straight to the conversion, so one that offers
-    // MJPEG as well is asked for raw. Anything else is decoded first: MJPEG only, or a
-    // source that does not say what it offers (ANY), whose raw video the decoder passes on.
-    CapsPtr raw(gst_caps_new_empty_simple("video/x-raw"));
-    ElementPtr decode;
-    if (!gst_caps_is_any(offered.get()) && gst_caps_can_intersect(offered.get(), raw.get())) {
-        if (!gst_element_link(upstream, convert.get())) return false;
-    } else {
-        decode = MakeElement("decodebin");
-        if (!decode) return false;
-        gst_bin_add(bin, decode.get());
-        g_signal_connect(decode.get(), "pad-added", G_CALLBACK(OnDecodedPad), convert.get());
-        if (!gst_element_link(upstream, decode.get())) return false;
-    }
-
-    // BGR at the device's own size: scaling is left to the program.
-    CapsPtr bgr(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", nullptr));
-    g_object_set(format.get(), "caps", bgr.get(), nullptr);
-    // One frame at most, the newest, and no copy of its own; no clock: frames as they come.
-    g_object_set(graph->sink.get(), "max-buffers", 1u, "drop", TRUE, "sync", FALSE, "emit-signals",
-                 FALSE, "enable-last-sample", FALSE, nullptr);
-    if (!gst_element_link_many(convert.get(), format.get(), graph->sink.get(), nullptr))
-        return false;
-
-    // Start. A live source delivers nothing before PLAYING (NO_PREROLL); any other waits
-    // for its first frame (ASYNC). The first sample carries the negotiated format.
-    graph->bus.reset(gst_element_get_bus(graph->pipeline.get()));
-    if (gst_element_set_state(graph->pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
-        return false;
-    GstAppSink* sink = GST_APP_SINK(graph->sink.get());
-    SamplePtr first;
-    int poll = 0;
-    for (; poll < kPolls && !first; ++poll) {
-        if (ErrorPosted(graph->bus.get())) return false;
-        first.reset(gst_app_sink_try_pull_sample(sink, kPoll));
-    }
-    for (GstState state = GST_STATE_VOID_PENDING; state != GST_STATE_PLAYING; ++poll) {
-        if (!first || poll >= kPolls || ErrorPosted(graph->bus.get())) return false;
-        if (gst_element_get_state(graph->pipeline.get(), &state, nullptr, kPoll) ==
-            GST_STATE_CHANGE_FAILURE)
-            return false;
-    }
-
-    GstVideoInfo info;
-    GstCaps* caps = gst_sample_get_caps(first.get());
-    if (!caps || !gst_video_info_from_caps(&info, caps) ||
-        GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_BGR)
-        return false;
-    const long long stride = (static_cast<long long>(GST_VIDEO_INFO_WIDTH(&info)) * 3 + 3) & ~3LL;
-    const long long size = stride * GST_VIDEO_INFO_HEIGHT(&info);
-    if (size <= 0 || size > INT_MAX) return false;
-    m_pFrame.reset(new (std::nothrow) uint8_t[size]());  // black until the first copy
+    if (!graph->MakeSource(m_nDevice)) return false;
+    CapsPtr chosen(showPinPages ? ShowPinPages(graph->source.get(), "Capture", owner) : nullptr);
+    if (!graph->LinkConverter(chosen.get())) return false;
+    SamplePtr first = graph->StartAndTakeFirst();
+    FrameFormat format;
+    if (!first || !ReadFrameFormat(first.get(), format)) return false;
+    m_pFrame.reset(new (std::nothrow) uint8_t[format.size]());  // black until the first copy
     if (!m_pFrame) return false;
-    m_nWidth = GST_VIDEO_INFO_WIDTH(&info);
-    m_nHeight = GST_VIDEO_INFO_HEIGHT(&info);
-    m_nFrameSize = static_cast<int>(size);
+    m_nWidth = format.width;
+    m_nHeight = format.height;
+    m_nFrameSize = format.size;
 
-    // The buffer is set before any sample can be copied; the first one is copied here, as
-    // a device that sends one still frame would otherwise never show it.
-    m_pCallback->SetBuffer(m_pFrame.get(), m_nFrameSize, static_cast<int>(stride), &m_lock);
-    DeliverSample(first.get(), m_pCallback.get());
-    GstAppSinkCallbacks callbacks = {};
-    callbacks.new_sample = OnNewSample;
-    gst_app_sink_set_callbacks(sink, &callbacks, m_pCallback.get(), nullptr);
-
-    // Nobody reads the bus while it runs: drop its messages. A camera unplugged now posts
-    // an error that goes nowhere; its last frame stays in the buffer.
-    gst_bus_set_flushing(graph->bus.get(), TRUE);
+    // The buffer is set before any sample can be copied.
+    m_pCallback->SetBuffer(m_pFrame.get(), m_nFrameSize, format.stride, &m_lock);
+    graph->Run(first.get(), m_pCallback.get());
     m_pGraph = std::move(graph);
     return true;
 }

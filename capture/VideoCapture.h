@@ -23,6 +23,9 @@ public:
     void SetBuffer(uint8_t* buffer, long size, int stride, std::mutex* lock);
 
 private:
+    // Guards the four fields below, so that the streaming thread sees them as they were last
+    // set without relying on the pipeline's own locks (which ThreadSanitizer cannot see).
+    std::mutex m_target;
     uint8_t* m_pBuffer = nullptr;
     long m_nBufferSize = 0;
     int m_nStride = 0;

@@ -137,8 +137,12 @@ protected:
 
     JackServer m_server;
     std::unique_ptr<JackSender> m_sender;
-    CRtMidiDriver m_driver;
+    // Declared before the driver, so they outlive it: a test that stops early leaves the
+    // device open, and the driver gives its buffers back to the collector as it closes.
     Collector m_collector;
+    uint8_t m_blocks[3][MIDI_BUFFER_SIZE] = {};
+    MidiHeader m_headers[3];
+    CRtMidiDriver m_driver;
     MidiHandle m_handle = nullptr;
 };
 
@@ -197,8 +201,8 @@ TEST_F(JackDriver, ShortMessagesArriveWholeAndOnlyWhileStarted)
 TEST_F(JackDriver, SystemExclusiveFillsTheQueuedBuffersInOrder)
 {
     OpenSender();
-    uint8_t blocks[3][MIDI_BUFFER_SIZE];
-    MidiHeader headers[3];
+    auto& blocks = m_blocks;
+    auto& headers = m_headers;
     for (int i = 0; i < 3; ++i) Queue(headers[i], blocks[i]);
     EXPECT_EQ(m_driver.AddBuffer(m_handle, &headers[0]), CRtMidiDriver::kStillPlaying);
     EXPECT_EQ(m_driver.UnprepareHeader(m_handle, &headers[0]), CRtMidiDriver::kStillPlaying)
@@ -236,8 +240,8 @@ TEST_F(JackDriver, SystemExclusiveFillsTheQueuedBuffersInOrder)
 TEST_F(JackDriver, SystemExclusiveWithNoBufferQueuedIsDroppedAndNotesGoOn)
 {
     OpenSender();
-    uint8_t block[MIDI_BUFFER_SIZE];
-    MidiHeader header;
+    uint8_t* block = m_blocks[0];
+    MidiHeader& header = m_headers[0];
     Queue(header, block);
     ASSERT_EQ(m_driver.Start(m_handle), MIDI_NOERROR);
     m_sender->Send(SysEx(600));  // 256 bytes reach the one buffer, the rest is dropped
@@ -254,8 +258,8 @@ TEST_F(JackDriver, SystemExclusiveWithNoBufferQueuedIsDroppedAndNotesGoOn)
 TEST_F(JackDriver, AnUnendedSystemExclusiveStartLosesNoMessages)
 {
     OpenSender();
-    uint8_t blocks[2][MIDI_BUFFER_SIZE];
-    MidiHeader headers[2];
+    auto& blocks = m_blocks;
+    auto& headers = m_headers;
     for (int i = 0; i < 2; ++i) Queue(headers[i], blocks[i]);
     ASSERT_EQ(m_driver.Start(m_handle), MIDI_NOERROR);
     m_sender->Send({0xF0, 0x01, 0x02});  // never ended

@@ -164,6 +164,7 @@ bool JackSender::Send(const std::vector<uint8_t>& bytes)
 {
     const uint32_t length = static_cast<uint32_t>(bytes.size());
     if (!m_client || length == 0 || length > kLongestEvent) return false;
+    std::lock_guard<std::mutex> hold(m_queueLock);
     if (jack_ringbuffer_write_space(m_queue) < sizeof length + length) return false;
     jack_ringbuffer_write(m_queue, reinterpret_cast<const char*>(&length), sizeof length);
     jack_ringbuffer_write(m_queue, reinterpret_cast<const char*>(bytes.data()), length);
@@ -201,6 +202,8 @@ int JackSender::Process(jack_nframes_t frames, void* self)
     // When this cycle ran here; the server's own cycle times are smoothed estimates that
     // may lie ahead of the moment.
     const jack_time_t cycleStart = jack_get_time();
+    std::unique_lock<std::mutex> queue(sender.m_queueLock, std::try_to_lock);
+    if (!queue.owns_lock()) return 0;  // Send is writing: the events go next cycle
     // Every queued event goes out at the start of this cycle, as long as the port's
     // buffer has room; the rest waits for the next cycle.
     uint32_t length = 0;

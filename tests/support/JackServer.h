@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,10 @@ private:
     jack_client_t* m_client = nullptr;
     jack_port_t* m_port = nullptr;
     jack_ringbuffer_t* m_queue = nullptr;
+    // Held by Send while it writes the queue; the process callback only tries it and leaves
+    // the queue for the next cycle when it is taken, so it never waits. The lock also makes
+    // the hand-off visible to ThreadSanitizer, which cannot see libjack's own barriers.
+    std::mutex m_queueLock;
     std::atomic<bool> m_bServerGone{false};
     std::atomic<uint64_t> m_queued{0};
     std::atomic<uint64_t> m_sent{0};
