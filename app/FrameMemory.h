@@ -11,6 +11,7 @@
 class CVideoCapture;
 class QWidget;
 
+// User-interface thread only: the frame loop, the keys and the camera commands.
 class CFrameMemory {
 public:
     static constexpr int kKeys = 8;

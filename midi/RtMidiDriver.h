@@ -19,7 +19,8 @@ public:
     CRtMidiDriver& operator=(const CRtMidiDriver&) = delete;
 
     // Lists the ports afresh; names and opens refer to the latest list (the port is found
-    // again by its name when it opens).
+    // again by its name when it opens). Every call but the delivery runs on the
+    // user-interface thread; the delivery comes from RtMidi's thread (see Device).
     unsigned GetNumDevs() override;
     std::string GetDeviceName(unsigned id) override;
     int Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver) override;
@@ -53,6 +54,8 @@ public:
 
 private:
     Device* Find(MidiHandle handle);
+    // User-interface thread only: reads the set of open devices without the mutex, since
+    // only that thread opens and closes them.
     std::vector<Port> ListPorts();
     unsigned GetDeviceCountListed();
 
