@@ -341,15 +341,7 @@ bool CEffCtrlDlg::PreTranslateMessage(QKeyEvent* event)
     const bool press = event->type() == QEvent::KeyPress;
     const bool pass = press ? !m_keys.Press(nChar, event->isAutoRepeat())
                             : m_keys.Release(nChar, event->isAutoRepeat());
-    if (pass && m_pMain) {
-        int camera = 0;
-        int key = 0;
-        if (nChar == VK_SHIFT) {
-            m_pMain->m_bRecord = press;
-        } else if (FrameMemoryKey(nChar, camera, key)) {
-            m_pMain->FrameKey(camera, key, press);
-        }
-    }
+    if (pass && m_pMain) m_pMain->PlayMemoryKey(nChar, press);
     // Enter and Escape go no further, so neither closes the dialog nor presses a button.
     return press && (nChar == VK_RETURN || nChar == VK_ESCAPE);
 }

@@ -57,11 +57,12 @@ CMainDlg::CMainDlg(QWidget* parent) : QMainWindow(parent), m_hIcon(kIconPath)
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &CMainDlg::OnTimer);
-    m_screenSettle.setSingleShot(true);
-    connect(&m_screenSettle, &QTimer::timeout, this, [this] {
-        m_bChangingScreen = false;
-        FollowWindowState();
-    });
+}
+
+CMainDlg::CameraSlot CMainDlg::Slot(int camera)
+{
+    if (camera == 0) return {m_nDeviceA, m_memA, m_pPlaceholderA, kTextureA};
+    return {m_nDeviceB, m_memB, m_pPlaceholderB, kTextureB};
 }
 
 CMainDlg::~CMainDlg()
@@ -120,17 +121,17 @@ bool CMainDlg::Setup()
     m_pPlaceholderA = MakePlaceholder(200, 200, 255);
     m_pPlaceholderB = MakePlaceholder(255, 200, 200);
 
-    m_memA.m_nTargetWidth = kPictureWidth;
-    m_memA.m_nTargetHeight = kPictureHeight;
-    if (!m_memA.Open(m_nDeviceA, this, false)) m_nDeviceA = 0;
-    m_memB.m_nTargetWidth = kPictureWidth;
-    m_memB.m_nTargetHeight = kPictureHeight;
-    if (!m_memB.Open(m_nDeviceB, this, false)) m_nDeviceB = 0;
+    for (int camera = 0; camera < 2; ++camera) {
+        const CameraSlot slot = Slot(camera);
+        slot.memory.m_nTargetWidth = kPictureWidth;
+        slot.memory.m_nTargetHeight = kPictureHeight;
+        if (!slot.memory.Open(slot.device, this, false)) slot.device = 0;
+    }
 
     m_nMidiFilter = kMidiFilter;
     g_midiIn.SetFilterSource(&m_nMidiFilter);
     g_midiIn.SetDeviceIdSource(&m_nMidiDevice);
-    if (MidiDeviceInRange() && g_midiIn.Open(this)) g_midiIn.Start();
+    OpenMidiInput();
 
     m_nEffectCount = KOVRAEFF_Init();
 
@@ -175,8 +176,8 @@ bool CMainDlg::OnScreen() const
 
 void CMainDlg::DrawFrame()
 {
-    PickPicture(m_memA, m_nDeviceA, m_pPlaceholderA, kTextureA);
-    PickPicture(m_memB, m_nDeviceB, m_pPlaceholderB, kTextureB);
+    PickPicture(Slot(0));
+    PickPicture(Slot(1));
 
     EffectParams params = {};
     params.ctrl1 = m_nCtrl1;
@@ -195,19 +196,18 @@ void CMainDlg::DrawFrame()
     KOVRAEFF_Draw(m_nEffect, &params);
 }
 
-void CMainDlg::PickPicture(CFrameMemory& memory, int device,
-                           const std::vector<uint8_t>& placeholder, unsigned texture)
+void CMainDlg::PickPicture(const CameraSlot& slot)
 {
     const uint8_t* picture = nullptr;
-    if (device == 0) {
-        picture = placeholder.empty() ? nullptr : placeholder.data();
-    } else if (memory.Shown() >= 0) {
-        picture = memory.StoredPicture(memory.Shown());
+    if (slot.device == 0) {
+        picture = slot.placeholder.empty() ? nullptr : slot.placeholder.data();
+    } else if (slot.memory.Shown() >= 0) {
+        picture = slot.memory.StoredPicture(slot.memory.Shown());
     } else {
-        memory.Update();
-        picture = memory.Picture();
+        slot.memory.Update();
+        picture = slot.memory.Picture();
     }
-    if (picture) UploadCameraPicture(texture, picture, 1, 0, kPictureWidth, kPictureHeight);
+    if (picture) UploadCameraPicture(slot.texture, picture, 1, 0, kPictureWidth, kPictureHeight);
 }
 
 void CMainDlg::OnSize(int cx, int cy)
@@ -230,12 +230,11 @@ void CMainDlg::OnDestroy()
     ExchangeSettings(false);
     m_bRunning = false;
     m_timer.stop();
-    if (m_nDeviceA != 0) m_memA.Close();
-    if (m_nDeviceB != 0) m_memB.Close();
-    if (MidiDeviceInRange()) {
-        g_midiIn.Stop();
-        g_midiIn.Close();
+    for (int camera = 0; camera < 2; ++camera) {
+        const CameraSlot slot = Slot(camera);
+        if (slot.device != 0) slot.memory.Close();
     }
+    CloseMidiInput();
     m_pPlaceholderA = {};
     m_pPlaceholderB = {};
     if (m_hRC) {
@@ -279,10 +278,18 @@ void CMainDlg::UpdateTitle()
 
 void CMainDlg::FrameKey(int camera, int key, bool pressed)
 {
-    if (camera == 0) {
-        if (m_nDeviceA != 0) m_memA.KeyEvent(key, pressed, m_bRecord);
-    } else {
-        if (m_nDeviceB != 0) m_memB.KeyEvent(key, pressed, m_bRecord);
+    const CameraSlot slot = Slot(camera);
+    if (slot.device != 0) slot.memory.KeyEvent(key, pressed, m_bRecord);
+}
+
+void CMainDlg::PlayMemoryKey(int nChar, bool pressed)
+{
+    int camera = 0;
+    int key = 0;
+    if (nChar == VK_SHIFT) {
+        m_bRecord = pressed;
+    } else if (FrameMemoryKey(nChar, camera, key)) {
+        FrameKey(camera, key, pressed);
     }
 }
 
@@ -333,31 +340,14 @@ void CMainDlg::OnKeyDown(int nChar, bool alreadyDown)
     m_nCtrl2 = Clamp(m_nCtrl2, 0, 127);
     m_nEffect = Clamp(m_nEffect, 0, m_nEffectCount - 1);
 
-    if (!alreadyDown) {
-        int camera = 0;
-        int key = 0;
-        if (nChar == VK_SHIFT) {
-            m_bRecord = true;
-        } else if (FrameMemoryKey(nChar, camera, key)) {
-            FrameKey(camera, key, true);
-        }
-    }
+    if (!alreadyDown) PlayMemoryKey(nChar, true);
     UpdateTitle();
 
     // Like any dialog, the main window ends on Enter and Escape.
     if (nChar == VK_RETURN || nChar == VK_ESCAPE) close();
 }
 
-void CMainDlg::OnKeyUp(int nChar)
-{
-    int camera = 0;
-    int key = 0;
-    if (nChar == VK_SHIFT) {
-        m_bRecord = false;
-    } else if (FrameMemoryKey(nChar, camera, key)) {
-        FrameKey(camera, key, false);
-    }
-}
+void CMainDlg::OnKeyUp(int nChar) { PlayMemoryKey(nChar, false); }
 
 void CMainDlg::OnLButtonDown() { ToggleFullScreen(); }
 
@@ -378,22 +368,22 @@ void CMainDlg::OnCommand(int id)
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
             break;
         case ID_CAMERAA_DEVICE:
-            OnCameraDevice(m_nDeviceA, m_nDeviceB, m_memA);
+            OnCameraDevice(Slot(0), m_nDeviceB);
             break;
         case ID_CAMERAB_DEVICE:
-            OnCameraDevice(m_nDeviceB, m_nDeviceA, m_memB);
+            OnCameraDevice(Slot(1), m_nDeviceA);
             break;
         case ID_CAMERAA_PIN:
-            OnCameraPin(m_nDeviceA, m_memA);
+            OnCameraPin(Slot(0));
             break;
         case ID_CAMERAB_PIN:
-            OnCameraPin(m_nDeviceB, m_memB);
+            OnCameraPin(Slot(1));
             break;
         case ID_CAMERAA_FILTER:
-            OnCameraFilter(m_nDeviceA, m_memA);
+            OnCameraFilter(Slot(0));
             break;
         case ID_CAMERAB_FILTER:
-            OnCameraFilter(m_nDeviceB, m_memB);
+            OnCameraFilter(Slot(1));
             break;
         case ID_MIDI:
             OnMidi();
@@ -403,39 +393,39 @@ void CMainDlg::OnCommand(int id)
     }
 }
 
-void CMainDlg::OnCameraDevice(int& device, int otherDevice, CFrameMemory& memory)
+void CMainDlg::OnCameraDevice(const CameraSlot& slot, int otherDevice)
 {
-    const int previous = device;
+    const int previous = slot.device;
     m_bRunning = false;
-    CCameraDeviceDlg dlg(device, this);
+    CCameraDeviceDlg dlg(slot.device, this);
     dlg.exec();  // OK or cancel: only the position counts
-    if (device == 0) {
-        if (previous != 0) memory.Close();
-    } else if (device == otherDevice) {
-        device = previous;  // one device cannot feed both cameras; the camera runs on
+    if (slot.device == 0) {
+        if (previous != 0) slot.memory.Close();
+    } else if (slot.device == otherDevice) {
+        slot.device = previous;  // one device cannot feed both cameras; the camera runs on
     } else {
         // Also the unchanged device: closing the dialog restarts the camera on it.
-        if (previous != 0) memory.Close();
-        if (!memory.Open(device, this, false)) device = 0;
+        if (previous != 0) slot.memory.Close();
+        if (!slot.memory.Open(slot.device, this, false)) slot.device = 0;
     }
     m_bRunning = true;
 }
 
-void CMainDlg::OnCameraPin(int& device, CFrameMemory& memory)
+void CMainDlg::OnCameraPin(const CameraSlot& slot)
 {
-    if (device == 0) return;
+    if (slot.device == 0) return;
     m_bRunning = false;
-    memory.Close();
+    slot.memory.Close();
     // The format dialog comes up inside the rebuild, before the device is connected.
-    if (!memory.Open(device, this, true)) device = 0;
+    if (!slot.memory.Open(slot.device, this, true)) slot.device = 0;
     m_bRunning = true;
 }
 
-void CMainDlg::OnCameraFilter(int device, CFrameMemory& memory)
+void CMainDlg::OnCameraFilter(const CameraSlot& slot)
 {
     // The camera keeps running behind its controls.
-    if (device == 0 || !memory.Capture()) return;
-    memory.Capture()->ShowFilterPages(this);
+    if (slot.device == 0 || !slot.memory.Capture()) return;
+    slot.memory.Capture()->ShowFilterPages(this);
 }
 
 bool CMainDlg::MidiDeviceInRange() const
@@ -444,16 +434,25 @@ bool CMainDlg::MidiDeviceInRange() const
     return n != 0 && static_cast<unsigned>(m_nMidiDevice) <= n;
 }
 
+void CMainDlg::OpenMidiInput()
+{
+    if (MidiDeviceInRange() && g_midiIn.Open(this)) g_midiIn.Start();
+}
+
+void CMainDlg::CloseMidiInput()
+{
+    if (!MidiDeviceInRange()) return;
+    g_midiIn.Stop();
+    g_midiIn.Close();
+}
+
 void CMainDlg::OnMidi()
 {
     // Stopped and closed around the dialog, so that a new choice takes effect at once.
-    if (MidiDeviceInRange()) {
-        g_midiIn.Stop();
-        g_midiIn.Close();
-    }
+    CloseMidiInput();
     CMidiDeviceDlg dlg(m_nMidiDevice, m_nMidiChannel, m_nMidiCtrl1, m_nMidiCtrl2, this);
     dlg.exec();  // OK or cancel: the values are edited in place
-    if (MidiDeviceInRange() && g_midiIn.Open(this)) g_midiIn.Start();
+    OpenMidiInput();
 }
 
 void CMainDlg::PostShortMessage(uint32_t message)
@@ -511,57 +510,10 @@ void CMainDlg::OpenEffectControl()
     m_pEffCtrlDlg->Bind(this);
 }
 
-void CMainDlg::ToggleFullScreen()
-{
-    if (m_bFullScreen) {
-        LeaveFullScreen();
-    } else {
-        EnterFullScreen();
-    }
-}
-
-void CMainDlg::EnterFullScreen()
-{
-    // Maximised without caption and frame covers the screen on Windows; here that is a
-    // full-screen window: no frame, no menu bar, panels covered.
-    BeginScreenChange();
-    m_bFullScreen = true;  // first: the window may report its new state at once
-    menuBar()->hide();
-    showFullScreen();
-}
-
-void CMainDlg::LeaveFullScreen()
-{
-    BeginScreenChange();
-    m_bFullScreen = false;
-    showNormal();
-    menuBar()->show();
-}
-
-void CMainDlg::BeginScreenChange()
-{
-    // The window manager passes through states of its own on the way (openbox reports no
-    // state at all between maximised and full screen, and Qt reports the requested state
-    // before the window manager has acted). None of them is taken for the user's doing:
-    // the state is looked at again once the switch has settled.
-    m_bChangingScreen = true;
-    m_screenSettle.start(500);
-}
+void CMainDlg::ToggleFullScreen() { m_fullScreen.Toggle(); }
 
 void CMainDlg::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && !m_bChangingScreen) FollowWindowState();
-}
-
-void CMainDlg::FollowWindowState()
-{
-    // The title bar's maximise button enters full screen; a restore from outside (the
-    // task bar, the window manager) leaves it.
-    const Qt::WindowStates state = windowState();
-    if (!m_bFullScreen && (state & Qt::WindowMaximized)) {
-        QMetaObject::invokeMethod(this, &CMainDlg::EnterFullScreen, Qt::QueuedConnection);
-    } else if (m_bFullScreen && !(state & Qt::WindowFullScreen)) {
-        QMetaObject::invokeMethod(this, &CMainDlg::LeaveFullScreen, Qt::QueuedConnection);
-    }
+    if (event->type() == QEvent::WindowStateChange) m_fullScreen.OnWindowStateChange();
 }

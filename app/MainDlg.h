@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "FrameMemory.h"
+#include "FullScreen.h"
 #include "KeyRepeat.h"
 #include "MidiDriver.h"
 #include "MidiInterpreter.h"
@@ -38,6 +39,9 @@ public:
     void UpdateTitle() override;
     // A frame-memory key of camera 0 (A) or 1 (B), key 0..7; nothing while it has no device.
     void FrameKey(int camera, int key, bool pressed) override;
+    // A key of the keyboard map's frame-memory part pressed or released: Shift sets the
+    // record flag while down, a memory key plays its camera's key.
+    void PlayMemoryKey(int nChar, bool pressed);
     void ExchangeSettings(bool load);
     void ToggleFullScreen();
 
@@ -106,21 +110,27 @@ private:
     void BuildMenuBar();
     // Whether the main window is on screen, so that a frame is worth presenting.
     bool OnScreen() const;
-    void PickPicture(CFrameMemory& memory, int device, const std::vector<uint8_t>& placeholder,
-                     unsigned texture);
-    void EnterFullScreen();
-    void LeaveFullScreen();
-    void BeginScreenChange();
-    void FollowWindowState();
+    // One camera's own fields on this window, so that both cameras run one code path.
+    struct CameraSlot {
+        int& device;
+        CFrameMemory& memory;
+        std::vector<uint8_t>& placeholder;
+        unsigned texture;
+    };
+    CameraSlot Slot(int camera);  // 0: A, 1: B
+    void PickPicture(const CameraSlot& slot);
+    // The camera commands of one slot: choose its device, its format, its controls.
+    void OnCameraDevice(const CameraSlot& slot, int otherDevice);
+    void OnCameraPin(const CameraSlot& slot);
+    void OnCameraFilter(const CameraSlot& slot);
     void OpenEffectControl();
     void ShowAbout();
-    // The camera commands of one slot: choose its device, its format, its controls.
-    void OnCameraDevice(int& device, int otherDevice, CFrameMemory& memory);
-    void OnCameraPin(int& device, CFrameMemory& memory);
-    void OnCameraFilter(int device, CFrameMemory& memory);
     // The MIDI device is touched only when there is one and the stored id is not past the
     // count: an id equal to it reaches the open, which fails and says so.
     bool MidiDeviceInRange() const;
+    // The MIDI input opened and started, or stopped and closed, under that rule.
+    void OpenMidiInput();
+    void CloseMidiInput();
 
     QIcon m_hIcon;
     CGlView* m_pDC = nullptr;               // the OpenGL surface, owned by its container
@@ -131,8 +141,7 @@ private:
     uint32_t m_dwTickDue = 0;  // when the coming tick was planned to start
     CKeyRepeat m_keys;
     bool m_bDestroyed = false;
-    bool m_bChangingScreen = false;  // our own full-screen switch is under way
-    QTimer m_screenSettle;           // ends that wait
+    CFullScreen m_fullScreen{*this, m_bFullScreen};
 };
 
 #endif
