@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+# MIDI through a JACK server of the test's own, from a second client that sends.
+from kovra_driver import (
+    JackServer,
+    Kovra,
+    KovraTestCase,
+    START_TITLE,
+    Screen,
+    Sender,
+    device_position,
+    midi_device_id,
+    off_colour,
+    poll,
+    read_ini,
+    xdo,
+    main,
+)
+
+
+BLACK = (0, 0, 0)
+
+
+class MidiTest(KovraTestCase):
+    def setUp(self):
+        super().setUp()
+        self.server = JackServer(self)
+        self.sender = Sender(self, self.server)
+        self.device, self.count = midi_device_id(self.sender.port, self.server.env)
+        self.bars = device_position("Test Pattern (Bars)")
+
+    def play(self, ini_midi=None, camera=0):
+        midi = ini_midi or f"DEVICE={self.device}\nCH=0\nCTRL1=1\nCTRL2=2\n"
+        k = self.kovra(ini=f"[MIDI]\n{midi}[CAMERA]\nDEVICE1={camera}\n", env=self.server.env)
+        self.assertTrue(self.sender.ask("connected"), "Kovra did not connect to the sender")
+        return k
+
+    def test_program_change_and_controllers_set_the_status(self):
+        k = self.play()
+        self.assertTrue(self.sender.send("c0 05"))
+        self.assertStatus(k, 5, 0, 0)
+        self.sender.send("b0 01 64", "b0 02 20", "b0 03 7f")  # Ctrl 1, Ctrl 2, neither
+        self.assertStatus(k, 5, 100, 32)
+        self.sender.send("c1 07", "b0 78 00", "e0 00 40", "c0 7f")  # other channel, mode, bend
+        self.assertStatus(k, 15, 100, 32)
+
+    def test_notes_play_camera_as_frame_memory(self):
+        k = self.play(camera=self.bars)
+        self.sender.send("c0 01", "b0 01 7f")  # effect 1 at Ctrl 1 = 127: camera A alone
+        self.assertStatus(k, 1, 127, 0)
+        rect = k.picture()
+
+        def black(screen):
+            return not off_colour(screen.samples(rect, .05, .95, .05, .95), BLACK)
+
+        live = k.wait_picture(lambda s: not black(s))
+        self.assertFalse(black(live), "camera A shows no live picture")
+        self.sender.send("90 30 7f")  # note 48 held: key 0, never recorded
+        screen = k.wait_picture(black)
+        self.assertPictureIs(screen, rect, BLACK, "the never-recorded stored picture")
+        self.sender.send("90 30 00")  # velocity 0 releases it
+        self.assertFalse(black(k.wait_picture(lambda s: not black(s))), "not live again")
+
+        # A black key held first: note 50 stores the live picture into key 1 and shows it.
+        self.sender.send("90 31 7f", "90 32 7f")
+        self.assertFalse(black(k.wait_picture(lambda s: not black(s))), "nothing was stored")
+        self.sender.send("80 32 00", "80 31 00")
+        self.sender.send("90 32 7f")  # note 50 again, alone: its slot is no longer black
+        self.sender.send("b0 02 05")  # a marker: once Ctrl 2 shows it, note 50 was handled
+        self.assertStatus(k, 1, 127, 5)
+        self.assertFalse(black(Screen()), "note 50 does not show the picture it stored")
+        self.sender.send("80 32 00", "90 34 7f")  # note 52 was never recorded
+        self.assertPictureIs(k.wait_picture(black), rect, BLACK, "note 52's empty slot")
+
+    def test_open_error_at_start_and_an_id_beyond_silently_skipped(self):
+        k = Kovra(self, ini=f"[MIDI]\nDEVICE={self.count}\n", env=self.server.env).start()
+        box = k.find_window("^Kovra$")
+        k.focus(box)
+        k.keys("Return", win=box)
+        k.win = k.find_window("^Kovra 1")
+        self.assertEqual(k.title(), START_TITLE)
+        k.keys("Escape")
+        self.assertEqual(k.wait_exit(), 0)
+
+        # The box would come up during set-up, before the main window shows.
+        k = self.kovra(ini=f"[MIDI]\nDEVICE={self.count + 1}\n", env=self.server.env)
+        self.assertIsNone(k.window_named("^Kovra$"), "a box came up for an id beyond the count")
+
+    def test_midi_dialog_changes_the_channel_at_once_and_keeps_it(self):
+        k = self.play()
+        k.click_menu_title(3)
+        dialog = poll(lambda: k.window_named("^MIDI Device$"), bool, 30.0)
+        self.assertTrue(dialog, "no MIDI Device dialog")
+        k.focus(dialog)
+        # From OK: Tab to the device list, Tab to the channel list, one down to "2", OK.
+        xdo("key", "--delay", "60", "Tab", "Tab", "Down", "Return")
+        poll(lambda: k.window_named("^MIDI Device$"), lambda w: w is None, 30.0)
+        self.assertTrue(self.sender.ask("connected"), "not reconnected after the dialog")
+        self.sender.send("c0 03", "c1 04")
+        self.assertStatus(k, 4, 0, 0)
+        k.keys("Escape")
+        self.assertEqual(k.wait_exit(), 0)
+        midi = read_ini(k.ini_text())["MIDI"]
+        self.assertEqual((midi["DEVICE"], midi["CH"]), (str(self.device), "1"))
+
+    def test_sender_and_server_going_away_leave_kovra_playing(self):
+        k = self.play()
+        self.sender.send("c0 02")
+        self.assertStatus(k, 2, 0, 0)
+        self.sender.close()
+        k.keys("x")
+        self.assertStatus(k, 3, 0, 0)
+        self.server.stop()
+        k.keys("x")
+        self.assertStatus(k, 4, 0, 0)
+        k.keys("Escape")
+        self.assertEqual(k.wait_exit(), 0)
+
+
+if __name__ == "__main__":
+    main()
