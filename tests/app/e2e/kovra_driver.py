@@ -48,7 +48,7 @@ def xdo(*args, timeout=60):
     return run("xdotool", *args, timeout=timeout)
 
 
-def poll(read, done, timeout=5.0, interval=0.05):
+def poll(read, done, timeout=20.0, interval=0.05):
     """Reads until done(value) holds or the time is up; gives the last value read."""
     end = time.monotonic() + timeout
     while True:

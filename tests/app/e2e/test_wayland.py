@@ -14,8 +14,9 @@ import shutil
 import signal
 import subprocess
 import tempfile
-import time
 import unittest
+
+from kovra_driver import poll
 
 KOVRA_BINARY = os.environ.get("KOVRA_BINARY", "")
 KOVRA_EFFECTS = os.environ.get("KOVRA_EFFECTS", "")
@@ -30,16 +31,6 @@ PALE_BLUE = (200, 200, 255)
 NOBODY = 65534
 ALL_ZERO = {"MIDI": {"DEVICE": "0", "CH": "0", "CTRL1": "0", "CTRL2": "0"},
             "CAMERA": {"DEVICE1": "0", "DEVICE2": "0"}}
-
-
-def poll(read, done, timeout=20.0, interval=0.05):
-    """Reads until done(value) holds or the time is up; gives the last value read."""
-    end = time.monotonic() + timeout
-    while True:
-        value = read()
-        if done(value) or time.monotonic() > end:
-            return value
-        time.sleep(interval)
 
 
 def status_of(title):
