@@ -27,12 +27,16 @@ int VirtualKeyFromQt(int qtKey)
 
 int VirtualKeyOf(const QKeyEvent& event)
 {
-    const int qtKey = event.key();
+    return VirtualKeyFromQt(event.key(), event.nativeScanCode());
+}
+
+int VirtualKeyFromQt(int qtKey, unsigned keycode)
+{
     const bool latin = qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z;
     if (!latin && qtKey > Qt::Key_AsciiTilde && qtKey < Qt::Key_Escape) {
         // A letter of another script (Qt's codes for those lie between ASCII and its
         // special keys): the US layout's letter of the same physical key, if it has one.
-        if (const char letter = UsLayoutLetter(event.nativeScanCode())) return letter;
+        if (const char letter = UsLayoutLetter(keycode)) return letter;
     }
     return VirtualKeyFromQt(qtKey);
 }

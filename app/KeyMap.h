@@ -15,8 +15,9 @@ int VirtualKeyFromQt(int qtKey);
 
 // The key code of a key event: as VirtualKeyFromQt, except that a key which gives no Latin
 // letter in the current layout (a Cyrillic or Greek one, say) counts as the letter the same
-// physical key gives in the US layout.
+// physical key (its X11 or Wayland keycode) gives in the US layout.
 int VirtualKeyOf(const QKeyEvent& event);
+int VirtualKeyFromQt(int qtKey, unsigned keycode);
 
 // Key-downs that Windows hands to the menu as system keys, which the window's own key
 // handlers never see: any key while Alt is held, Alt itself, and F10.

@@ -2,7 +2,7 @@
 // layout names it, wherever the current layout gives no Latin letter.
 #include <gtest/gtest.h>
 
-#include <QKeyEvent>
+#include <Qt>
 
 #include "KeyMap.h"
 #include "UsLayout.h"
@@ -14,11 +14,7 @@ constexpr unsigned kKeyX = 53;
 constexpr unsigned kKeyQ = 24;
 constexpr unsigned kApostrophe = 48;
 
-int KeyOf(int qtKey, unsigned keycode)
-{
-    const QKeyEvent event(QEvent::KeyPress, qtKey, Qt::NoModifier, keycode, 0, 0);
-    return VirtualKeyOf(event);
-}
+int KeyOf(int qtKey, unsigned keycode) { return VirtualKeyFromQt(qtKey, keycode); }
 
 TEST(KeyLayout, AnotherScriptsLetterCountsAsTheUsLetterOfTheSameKey)
 {
