@@ -9,28 +9,24 @@
 import glob
 import json
 import os
-import re
 import shutil
 import signal
 import subprocess
 import tempfile
 import unittest
 
-from kovra_driver import poll
+from kovra_driver import ALL_ZERO, STATUS, poll, read_ini
 
 KOVRA_BINARY = os.environ.get("KOVRA_BINARY", "")
 KOVRA_EFFECTS = os.environ.get("KOVRA_EFFECTS", "")
 KOVRA_POINTER = os.environ.get("KOVRA_POINTER", "")
 CONVERT = "/usr/bin/convert"
 
-STATUS = re.compile(r"^Kovra 1\.00 EFF:(\d+) C1:(\d+) C2:(\d+) FS:(\d+\.\d)$")
 SCREEN_SIZE = (1280, 800)
 # Camera A's placeholder, the face of effect 0's spinning cube.
 PALE_BLUE = (200, 200, 255)
 # sway refuses to run as root: it and Kovra run as this user.
 NOBODY = 65534
-ALL_ZERO = {"MIDI": {"DEVICE": "0", "CH": "0", "CTRL1": "0", "CTRL2": "0"},
-            "CAMERA": {"DEVICE1": "0", "DEVICE2": "0"}}
 
 
 def status_of(title):
@@ -38,18 +34,9 @@ def status_of(title):
     return tuple(int(g) for g in m.groups()[:3]) if m else None
 
 
-def read_ini(path):
-    """Sections of name=value lines, as {section: {key: value}}."""
-    sections, current = {}, None
+def settings(path):
     with open(path) as f:
-        for line in f.read().splitlines():
-            line = line.strip()
-            if line.startswith("[") and line.endswith("]"):
-                current = sections.setdefault(line[1:-1], {})
-            elif "=" in line and current is not None:
-                key, value = line.split("=", 1)
-                current[key] = value
-    return sections
+        return read_ini(f.read())
 
 
 def private_folder(test, owner=None):
@@ -307,7 +294,7 @@ class Kovra:
 class WaylandTestCase(unittest.TestCase):
     def assertClosedNormally(self, k):
         self.assertEqual(k.wait_exit(), 0, k.output())
-        self.assertEqual(read_ini(k.ini_path), ALL_ZERO)
+        self.assertEqual(settings(k.ini_path), ALL_ZERO)
 
 
 # ---------------------------------------------------------------------------------------
@@ -328,7 +315,7 @@ class WestonTest(WaylandTestCase):
         self.assertNotEqual(later, first, "the picture stands still")
         self.assertTrue(k.proc.poll() is None, k.output())
         self.assertEqual(k.close_by_signal(), 0, k.output())
-        self.assertEqual(read_ini(k.ini_path), ALL_ZERO)
+        self.assertEqual(settings(k.ini_path), ALL_ZERO)
 
 
 # ---------------------------------------------------------------------------------------
@@ -440,7 +427,7 @@ class SwayTest(WaylandTestCase):
         self.click_picture()
         self.wait_full_screen(True)
         self.assertEqual(self.k.close_by_signal(), 0, self.k.output())
-        self.assertEqual(read_ini(self.k.ini_path), ALL_ZERO)
+        self.assertEqual(settings(self.k.ini_path), ALL_ZERO)
 
 
 if __name__ == "__main__":
