@@ -35,7 +35,7 @@ DeviceProperties Describe(GstDevice* device)
     DeviceProperties described =
         DescribeDevice(ProviderName(device), name ? name.get() : "", properties.get());
     // Without udev (a probe, as here) the V4L2 provider gives no ids: sysfs has them.
-    if (described.provider == kV4l2Provider && described.usbIds.empty())
+    if (!described.path.empty() && described.usbIds.empty())
         described.usbIds = UsbIdsOfNode(described.path);
     return described;
 }
@@ -83,10 +83,10 @@ std::vector<Entry> ListDevices()
 bool SameCamera(const DeviceProperties& kept, const DeviceProperties& other)
 {
     if (!kept.path.empty() && kept.path == other.path) return true;
-    // Two V4L2 nodes of one USB device (a camera with an infrared sensor) are two cameras.
-    return kept.provider == kV4l2Provider && other.provider != kV4l2Provider &&
-           !kept.usbPorts.empty() && !kept.usbIds.empty() && kept.usbPorts == other.usbPorts &&
-           kept.usbIds == other.usbIds;
+    // A camera without a node (libcamera's) against a V4L2 node. Two V4L2 nodes of one USB
+    // device (a camera with an infrared sensor) are two cameras.
+    return !kept.path.empty() && other.path.empty() && !kept.usbPorts.empty() &&
+           !kept.usbIds.empty() && kept.usbPorts == other.usbPorts && kept.usbIds == other.usbIds;
 }
 
 // Device nodes by their names, numbers as numbers: /dev/video2 before /dev/video10.
@@ -110,11 +110,15 @@ bool NodeBefore(const std::string& a, const std::string& b)
 
 std::vector<size_t> ListOrder(const std::vector<DeviceProperties>& devices)
 {
-    // V4L2's entries claim their cameras first, then the other providers' in the order given.
+    // The V4L2 provider's entries claim their cameras first, then other providers' V4L2 nodes
+    // (PipeWire's, where it hides the V4L2 provider), then the rest, each in the order given.
+    auto rank = [&](size_t i) {
+        return devices[i].provider == kV4l2Provider ? 0 : devices[i].path.empty() ? 2 : 1;
+    };
     std::vector<size_t> kept;
-    for (const bool v4l2 : {true, false}) {
+    for (const int claiming : {0, 1, 2}) {
         for (size_t i = 0; i < devices.size(); ++i) {
-            if ((devices[i].provider == kV4l2Provider) != v4l2) continue;
+            if (rank(i) != claiming) continue;
             if (std::none_of(kept.begin(), kept.end(),
                              [&](size_t k) { return SameCamera(devices[k], devices[i]); }))
                 kept.push_back(i);

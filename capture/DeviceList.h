@@ -20,9 +20,10 @@ struct DeviceProperties {
 
 // Indices into `devices` of the entries to list, in list order: each camera once, ordered by
 // path with node numbers as numbers (/dev/video2 before /dev/video10); devices without a path
-// follow in the order given. One camera: entries with the same non-empty path, and another
-// provider's entry with the same USB ports and ids as a V4L2 entry. Of one camera the V4L2
-// provider's entry stays, else the first; where nothing identifies a camera, all stay.
+// follow in the order given. One camera: entries with the same non-empty path, and an entry
+// without a path (libcamera's) with the same USB ports and ids as a V4L2 node. Of one camera
+// the V4L2 provider's entry stays, else another V4L2 node's, else the first; where nothing
+// identifies a camera, all its entries stay.
 std::vector<size_t> ListOrder(const std::vector<DeviceProperties>& devices);
 
 // The names of all devices in position order (position k is entry k - 1).

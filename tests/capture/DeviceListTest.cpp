@@ -114,10 +114,16 @@ TEST(ListOrder, ListsAUsbCameraOnceThroughItsV4l2EntryWhateverElseListsIt)
     EXPECT_EQ(devices[1].path, "/dev/video0");
     EXPECT_EQ(ListOrder(devices), (std::vector<size_t>{1, 5, 3, 4}));
 
+    // Where PipeWire hides the V4L2 provider, its node of the camera is the V4L2 entry.
+    DeviceProperties node = Described("GstPipeWireDevice", "HD Webcam (V4L2)",
+                                      "pipewire-proplist, api.v4l2.path=(string)/dev/video0, "
+                                      "api.v4l2.cap.bus_info=(string)usb-0000:00:14.0-2.4");
+    node.usbIds = "046d:0825";  // from sysfs
+    EXPECT_EQ(ListOrder({devices[0], devices[2], node}), (std::vector<size_t>{2}));
+
     // Without ids on the V4L2 side nothing ties the two: both stay.
-    std::vector<DeviceProperties> unidentified = {devices[0], devices[1]};
-    unidentified[1].usbIds.clear();
-    EXPECT_EQ(ListOrder(unidentified).size(), 2u);
+    node.usbIds.clear();
+    EXPECT_EQ(ListOrder({devices[0], node}).size(), 2u);
 }
 
 TEST(UsbIdsOfNode, ReadsTheIdsOfTheUsbDeviceAboveTheNodesInterface)
