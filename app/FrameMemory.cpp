@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "FramePathShuffle.h"
 #include "VideoCapture.h"
 
 CFrameMemory::CFrameMemory() = default;
@@ -74,16 +75,34 @@ CFrameMemory::ScaleTables CFrameMemory::MakeScaleTables(int w, int h, int tw, in
         tables.columnOffset[x] = sx >= 0 && sx < w ? sx * 3 : -1;
         if (tables.columnOffset[x] < 0) tables.allColumnsInside = false;
     }
+    if (FramePathShuffle::Available()) FramePathShuffle::MakeQuads(tables, w);
     return tables;
 }
 
-void CFrameMemory::ConvertAndScale(const uint8_t* frame, const ScaleTables& tables,
-                                   uint8_t* destination)
+namespace {
+
+// Picture pixels from column first on, one byte at a time.
+void ConvertColumns(const uint8_t* row, const CFrameMemory::ScaleTables& tables, size_t first,
+                    uint8_t* out)
 {
-    const size_t rowBytes = tables.columnOffset.size() * 3;
     const int* const columns = tables.columnOffset.data();
     const size_t width = tables.columnOffset.size();
     const bool allColumns = tables.allColumnsInside;
+    out += first * 3;
+    for (size_t x = first; x < width; ++x, out += 3) {
+        if (!allColumns && columns[x] < 0) continue;
+        const uint8_t* bgr = row + columns[x];
+        out[0] = bgr[2];
+        out[1] = bgr[1];
+        out[2] = bgr[0];
+    }
+}
+
+void ConvertRows(const uint8_t* frame, const CFrameMemory::ScaleTables& tables,
+                 uint8_t* destination, bool quads)
+{
+    const size_t rowBytes = tables.columnOffset.size() * 3;
+    const size_t quadPixels = quads ? tables.quads.size() * 4 : 0;
     int previousRow = -1;
     const uint8_t* previousDestination = nullptr;
     for (const int rowOffset : tables.rowOffset) {
@@ -96,19 +115,28 @@ void CFrameMemory::ConvertAndScale(const uint8_t* frame, const ScaleTables& tabl
             std::memcpy(destination, previousDestination, rowBytes);
         } else {
             const uint8_t* row = frame + rowOffset;
-            uint8_t* out = destination;
-            for (size_t x = 0; x < width; ++x, out += 3) {
-                if (!allColumns && columns[x] < 0) continue;
-                const uint8_t* bgr = row + columns[x];
-                out[0] = bgr[2];
-                out[1] = bgr[1];
-                out[2] = bgr[0];
-            }
+            if (quads) FramePathShuffle::ConvertRow(row, tables, destination);
+            ConvertColumns(row, tables, quadPixels, destination);
         }
         previousRow = rowOffset;
         previousDestination = destination;
         destination += rowBytes;
     }
+}
+
+}  // namespace
+
+void CFrameMemory::ConvertAndScale(const uint8_t* frame, const ScaleTables& tables,
+                                   uint8_t* destination)
+{
+    // The tables carry quads only where the processor can shuffle them.
+    ConvertRows(frame, tables, destination, tables.quadLoads > 0);
+}
+
+void CFrameMemory::ConvertAndScalePortable(const uint8_t* frame, const ScaleTables& tables,
+                                           uint8_t* destination)
+{
+    ConvertRows(frame, tables, destination, false);
 }
 
 void CFrameMemory::ConvertToRgb(const uint8_t* source, uint8_t* destination, int w, int h)

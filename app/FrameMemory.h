@@ -37,16 +37,33 @@ public:
     // Nearest-neighbour stretch of packed RGB w x h into tw x th.
     static void Scale(const uint8_t* source, int w, int h, uint8_t* destination, int tw, int th);
 
+    // Four picture pixels of one row made with byte shuffles: the 16 camera bytes at each
+    // load offset (from the row's first byte) and, per load, the source byte of each of the
+    // 16 bytes written (0x80: none).
+    struct PixelQuad {
+        int32_t load[2];
+        uint8_t mask[2][16];
+    };
+
     // Both steps in one pass over precomputed source rows and columns: the picture is the
     // same, byte for byte, as Scale after ConvertToRgb. The tables come from MakeScaleTables.
     struct ScaleTables {
         std::vector<int> rowOffset;     // per picture row: its camera row's first byte
         std::vector<int> columnOffset;  // per picture column: its camera pixel's byte, or -1
         bool allColumnsInside = true;   // no -1 among them
+        // The leading columns of every row in quads, for processors with SSSE3; the rest of
+        // the row goes byte by byte. quadLoads is 1 or 2 loads per quad, 0 when the camera
+        // format does not suit them (then quads is empty).
+        std::vector<PixelQuad> quads;
+        int quadLoads = 0;
     };
     static ScaleTables MakeScaleTables(int w, int h, int tw, int th);
+    // The fastest route this processor has; every route gives the same picture.
     static void ConvertAndScale(const uint8_t* frame, const ScaleTables& tables,
                                 uint8_t* destination);
+    // The route every processor has: one byte at a time.
+    static void ConvertAndScalePortable(const uint8_t* frame, const ScaleTables& tables,
+                                        uint8_t* destination);
 
     int Shown() const { return m_nShown; }
     bool IsOpen() const { return m_pCapture != nullptr; }

@@ -5,13 +5,12 @@
 #include <gst/gst.h>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <numeric>
-#include <set>
 #include <tuple>
 
 #include "CaptureSetup.h"
+#include "DeviceIdentity.h"
 #include "DeviceSource.h"
 #include "GstHandles.h"
 
@@ -24,30 +23,22 @@ struct Entry {
     const char* pattern = nullptr;  // videotestsrc's pattern of a built-in device
 };
 
-// The device node. The V4L2 provider sets "device.path" (/dev/video0). PipeWire's provider
-// hides that one where PipeWire runs; its nodes of V4L2 cameras carry "api.v4l2.path", and
-// "object.path" ("v4l2:/dev/video0"). libcamera's devices carry no properties: no path, so
-// such a camera cannot be matched with its V4L2 entry and may be listed twice.
-// "device.bus_path" is not used: it names the USB port, which PipeWire's nodes lack.
-std::string DevicePath(GstDevice* device)
-{
-    std::unique_ptr<GstStructure, StructureFree> properties(gst_device_get_properties(device));
-    if (!properties) return {};
-    for (const char* key : {"device.path", "api.v4l2.path"}) {
-        const char* value = gst_structure_get_string(properties.get(), key);
-        if (value && *value) return value;
-    }
-    const char* object = gst_structure_get_string(properties.get(), "object.path");
-    constexpr char kV4l2[] = "v4l2:";
-    if (object && std::strncmp(object, kV4l2, sizeof kV4l2 - 1) == 0 && object[sizeof kV4l2 - 1])
-        return object + sizeof kV4l2 - 1;
-    return {};
-}
-
 // The provider, by the type of device it makes (GstV4l2Device, GstPipeWireDevice...): a
 // probed device has no parent provider to ask, and "device.api" names the camera's API,
 // which PipeWire's nodes share with the V4L2 provider's devices.
 std::string ProviderName(GstDevice* device) { return G_OBJECT_TYPE_NAME(device); }
+
+DeviceProperties Describe(GstDevice* device)
+{
+    std::unique_ptr<gchar, StringFree> name(gst_device_get_display_name(device));
+    std::unique_ptr<GstStructure, StructureFree> properties(gst_device_get_properties(device));
+    DeviceProperties described =
+        DescribeDevice(ProviderName(device), name ? name.get() : "", properties.get());
+    // Without udev (a probe, as here) the V4L2 provider gives no ids: sysfs has them.
+    if (!described.path.empty() && described.usbIds.empty())
+        described.usbIds = UsbIdsOfNode(described.path);
+    return described;
+}
 
 std::vector<Entry> ListDevices()
 {
@@ -62,8 +53,7 @@ std::vector<Entry> ListDevices()
     GList* found = gst_device_monitor_get_devices(monitor.get());
     for (GList* item = found; item; item = item->next) {
         GstDevice* device = GST_DEVICE(item->data);
-        std::unique_ptr<gchar, StringFree> name(gst_device_get_display_name(device));
-        properties.push_back({name ? name.get() : "", DevicePath(device), ProviderName(device)});
+        properties.push_back(Describe(device));
         devices.emplace_back(device);  // takes the list's reference
     }
     g_list_free(found);
@@ -89,23 +79,57 @@ std::vector<Entry> ListDevices()
     return list;
 }
 
+// Whether a further entry is the camera of one already kept.
+bool SameCamera(const DeviceProperties& kept, const DeviceProperties& other)
+{
+    if (!kept.path.empty() && kept.path == other.path) return true;
+    // A camera without a node (libcamera's) against a V4L2 node. Two V4L2 nodes of one USB
+    // device (a camera with an infrared sensor) are two cameras.
+    return !kept.path.empty() && other.path.empty() && !kept.usbPorts.empty() &&
+           !kept.usbIds.empty() && kept.usbPorts == other.usbPorts && kept.usbIds == other.usbIds;
+}
+
+// Device nodes by their names, numbers as numbers: /dev/video2 before /dev/video10.
+bool NodeBefore(const std::string& a, const std::string& b)
+{
+    const size_t aStem = a.find_last_not_of("0123456789") + 1;  // 0 when all digits
+    const size_t bStem = b.find_last_not_of("0123456789") + 1;
+    const int stems = a.compare(0, aStem, b, 0, bStem);
+    if (stems != 0) return stems < 0;
+    auto number = [](const std::string& path, size_t stem) {
+        const size_t first = path.find_first_not_of('0', stem);
+        return first == std::string::npos ? std::string() : path.substr(first);
+    };
+    const std::string aNumber = number(a, aStem), bNumber = number(b, bStem);
+    if (aNumber.size() != bNumber.size()) return aNumber.size() < bNumber.size();
+    if (aNumber != bNumber) return aNumber < bNumber;
+    return a < b;
+}
+
 }  // namespace
 
 std::vector<size_t> ListOrder(const std::vector<DeviceProperties>& devices)
 {
-    std::vector<size_t> withPath;
-    std::vector<size_t> withoutPath;
-    std::set<std::string> paths;
-    for (size_t i = 0; i < devices.size(); ++i) {
-        if (devices[i].path.empty())
-            withoutPath.push_back(i);
-        else if (paths.insert(devices[i].path).second)
-            withPath.push_back(i);
+    // The V4L2 provider's entries claim their cameras first, then other providers' V4L2 nodes
+    // (PipeWire's, where it hides the V4L2 provider), then the rest, each in the order given.
+    auto rank = [&](size_t i) {
+        return devices[i].provider == kV4l2Provider ? 0 : devices[i].path.empty() ? 2 : 1;
+    };
+    std::vector<size_t> kept;
+    for (const int claiming : {0, 1, 2}) {
+        for (size_t i = 0; i < devices.size(); ++i) {
+            if (rank(i) != claiming) continue;
+            if (std::none_of(kept.begin(), kept.end(),
+                             [&](size_t k) { return SameCamera(devices[k], devices[i]); }))
+                kept.push_back(i);
+        }
     }
-    std::sort(withPath.begin(), withPath.end(),
-              [&](size_t a, size_t b) { return devices[a].path < devices[b].path; });
-    withPath.insert(withPath.end(), withoutPath.begin(), withoutPath.end());
-    return withPath;
+    std::sort(kept.begin(), kept.end());
+    auto withoutPath = std::stable_partition(kept.begin(), kept.end(),
+                                             [&](size_t i) { return !devices[i].path.empty(); });
+    std::sort(kept.begin(), withoutPath,
+              [&](size_t a, size_t b) { return NodeBefore(devices[a].path, devices[b].path); });
+    return kept;
 }
 
 std::vector<std::string> VideoDeviceNames()

@@ -35,8 +35,9 @@ GstCaps* ShowPinPages(GstElement* source, const char* caption, QWidget* owner)
     std::vector<PinFormat> formats = ExpandFormats(offered.get());
     if (formats.empty()) return nullptr;
 
-    // The format the pad already carries, if any, is the one to start from.
-    int preselect = 0;
+    // The format the pad already carries, if any, is the one to start from. Before the pad
+    // has negotiated nothing is chosen, and OK leaves the format to the source.
+    int preselect = -1;
     if (CapsPtr current{gst_pad_get_current_caps(pad.get())}) {
         for (size_t i = 0; i < formats.size(); ++i) {
             if (gst_caps_is_subset(current.get(), formats[i].caps.get())) {
@@ -53,16 +54,23 @@ GstCaps* ShowPinPages(GstElement* source, const char* caption, QWidget* owner)
     auto* list = new QListWidget(&dialog);
     list->setObjectName("formats");
     for (const PinFormat& format : formats) list->addItem(QString::fromStdString(format.label));
-    list->setCurrentRow(preselect);
+    if (preselect >= 0) list->setCurrentRow(preselect);
     layout->addWidget(list);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    QObject::connect(list, &QListWidget::itemActivated, &dialog, &QDialog::accept);
+    QObject::connect(list, &QListWidget::itemActivated, &dialog, [&dialog](QListWidgetItem* item) {
+        item->setSelected(true);
+        dialog.accept();
+    });
     layout->addWidget(buttons);
 
     if (dialog.exec() != QDialog::Accepted) return nullptr;
-    const int row = list->currentRow();
+    // The selection, not the current row: the list makes its first row current (unselected)
+    // when it takes the keyboard focus, which is no choice.
+    const QList<QListWidgetItem*> chosen = list->selectedItems();
+    if (chosen.isEmpty()) return nullptr;
+    const int row = list->row(chosen.front());
     if (row < 0 || row >= static_cast<int>(formats.size())) return nullptr;
     return formats[row].caps.release();
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "FrameMemory.h"
+#include "FramePathShuffle.h"
 
 namespace {
 
@@ -165,6 +166,37 @@ TEST(ConvertAndScale, OnePassGivesTheTwoStepPictureByteForByte)
                                       onePass.data());
         EXPECT_TRUE(onePass == twoStep);
     }
+}
+
+// Where the processor has SSSE3, ConvertAndScale shuffles quads of pixels; its picture must
+// match the byte-at-a-time route for wide and narrow cameras, odd widths (padded rows), steps
+// that need one or two loads per quad or are too wide for either, and pictures of other sizes.
+TEST(ConvertAndScale, ShuffleRouteGivesThePortablePictureByteForByte)
+{
+    const int cameras[][2] = {{320, 240}, {640, 480}, {1280, 720}, {1920, 1080}, {161, 120},
+                              {163, 7},   {5, 4},     {6, 3},      {2047, 9},    {2600, 5}};
+    const int pictures[][2] = {{512, 384}, {333, 250}, {7, 5}};
+    for (const auto& camera : cameras) {
+        for (const auto& picture : pictures) {
+            const int w = camera[0], h = camera[1], tw = picture[0], th = picture[1];
+            SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " into " +
+                         std::to_string(tw) + "x" + std::to_string(th));
+            int stride = 0;
+            std::vector<uint8_t> frame = CameraFrame(w, h, stride);
+            for (size_t i = 0; i < frame.size(); ++i) frame[i] ^= static_cast<uint8_t>(i * 13);
+            const CFrameMemory::ScaleTables tables = CFrameMemory::MakeScaleTables(w, h, tw, th);
+
+            std::vector<uint8_t> portable(static_cast<size_t>(tw) * th * 3, 0x11);
+            std::vector<uint8_t> fastest(portable);
+            CFrameMemory::ConvertAndScalePortable(frame.data(), tables, portable.data());
+            CFrameMemory::ConvertAndScale(frame.data(), tables, fastest.data());
+            EXPECT_TRUE(fastest == portable);
+        }
+    }
+    if (!FramePathShuffle::Available()) GTEST_SKIP() << "no SSSE3: only the portable route ran";
+    EXPECT_EQ(CFrameMemory::MakeScaleTables(640, 480, 512, 384).quadLoads, 1);
+    EXPECT_EQ(CFrameMemory::MakeScaleTables(1920, 1080, 512, 384).quadLoads, 2);
+    EXPECT_EQ(CFrameMemory::MakeScaleTables(2600, 5, 512, 384).quadLoads, 0) << "steps too wide";
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #
 # Needs DISPLAY (scripts/on-virtual-display gives one), xdotool, wmctrl, xwininfo, xprop,
 # ImageMagick's import, and KOVRA_BINARY naming the built program.
-import glob
 import os
 import re
 import shutil
@@ -17,6 +16,7 @@ import unittest
 KOVRA_BINARY = os.environ.get("KOVRA_BINARY", "")
 KOVRA_DEVICES = os.environ.get("KOVRA_DEVICES", "")
 KOVRA_JACK_SEND = os.environ.get("KOVRA_JACK_SEND", "")
+KOVRA_JACK_SERVER = os.environ.get("KOVRA_JACK_SERVER", "")
 IMPORT = "/usr/bin/import"
 
 # The placeholder pictures the two cameras show while none is configured.
@@ -427,39 +427,28 @@ def device_position(name):
 
 
 class JackServer:
-    """jackd with its dummy back end under a name of its own; stopped by its own pid."""
+    """A JACK server of the test's own, through kovra_jack_server: the C++ tests' own way to
+    start one (dummy back end, a name of its own, started again while the user's places for
+    servers are taken) and to stop it by its own pid. It stops when its input closes."""
 
     def __init__(self, test):
-        self.name = f"kovra-e2e-{os.getpid()}-{id(test)}"
-        self.env = dict(os.environ, JACK_DEFAULT_SERVER=self.name)
-        self.proc = None
+        self.proc = subprocess.Popen([KOVRA_JACK_SERVER], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, text=True)
         test.addCleanup(self.stop)
-        # A server that cannot start exits at once. Each user may have only a few servers
-        # registered at a time, so one that lost the race for a place is started again.
-        end = time.monotonic() + 60
-        while True:
-            self.proc = subprocess.Popen(["jackd", "-n", self.name, "-d", "dummy", "-r",
-                                          "48000", "-p", "256"], stdout=subprocess.DEVNULL,
-                                         stderr=subprocess.DEVNULL)
-            waited = subprocess.run(["jack_wait", "-s", self.name, "-w", "-t", "30"],
-                                    capture_output=True, text=True, timeout=60, env=self.env)
-            if waited.returncode == 0 and self.proc.poll() is None:
-                return
-            self.stop()
-            test.assertLess(time.monotonic(), end, f"jackd did not start: {waited.stdout}")
-            time.sleep(0.2)
+        line = self.proc.stdout.readline().split()
+        test.assertEqual(line[:1], ["ready"], "jackd did not start")
+        self.name = line[1]
+        self.env = dict(os.environ, JACK_DEFAULT_SERVER=self.name)
 
     def stop(self):
-        if self.proc and self.proc.poll() is None:
-            self.proc.terminate()  # two to three seconds to go, longer on a busy machine
+        if self.proc.poll() is None:
+            self.proc.stdin.close()  # the server takes two to three seconds to go, or longer
             try:
                 self.proc.wait(60)
             except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait(5)
-        # The server takes its own semaphores along, not those of its clients.
-        for sem in glob.glob(f"/dev/shm/jack_sem.{os.getuid()}_{self.name}_*"):
-            os.unlink(sem)
+                self.proc.terminate()  # the launcher still stops its server first
+                self.proc.wait(60)
+        self.proc.stdout.close()
 
 
 class Sender:
