@@ -396,11 +396,13 @@ class KovraTestCase(unittest.TestCase):
 
     def assertCoversScreen(self, k):
         """Full screen: the window and its picture cover the screen, with no frame."""
-        g = k.geometry()
-        self.assertEqual((g["x"], g["y"], g["w"], g["h"]), (0, 0) + SCREEN_SIZE)
+        # The window manager's state comes first; the window and the picture follow it.
+        screen = (0, 0) + SCREEN_SIZE
+        g = poll(k.geometry, lambda g: (g["x"], g["y"], g["w"], g["h"]) == screen, 30)
+        self.assertEqual((g["x"], g["y"], g["w"], g["h"]), screen)
         self.assertTrue(k.full_screen(), wm_state(k.win))
         self.assertEqual(frame_extents(k.win), (0, 0, 0, 0), "a frame is still drawn")
-        p = k.picture()
+        p = poll(k.picture, lambda p: (p["x"], p["y"], p["w"], p["h"]) == screen, 30)
         self.assertEqual((p["x"], p["y"], p["w"], p["h"]), (0, 0) + SCREEN_SIZE,
                          "the picture does not cover the screen (is the menu bar showing?)")
 
