@@ -9,7 +9,6 @@
 
 #include <RtMidi.h>
 #include <algorithm>
-#include <cstring>
 #include <iostream>
 
 #include "JackMidiInput.h"

@@ -25,7 +25,8 @@ public:
     // Producer: the places left, at least (the consumer may be freeing more).
     std::size_t Free() const
     {
-        return N - (m_tail.load(std::memory_order_relaxed) - m_head.load(std::memory_order_acquire));
+        return N -
+               (m_tail.load(std::memory_order_relaxed) - m_head.load(std::memory_order_acquire));
     }
 
     // Consumer: false when the ring is empty.

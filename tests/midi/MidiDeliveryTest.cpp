@@ -89,8 +89,7 @@ TEST(MidiDelivery, TheReaderNeverWaitsForTheUserInterfaceThread)
     for (std::size_t i = 0; i < fitted; ++i) {
         ASSERT_EQ(receiver.messages[i], Controller(static_cast<int>(i))) << "message " << i;
     }
-    EXPECT_EQ(receiver.longData,
-              (std::vector<std::vector<uint8_t>>{{0xF0, 0x01, 0x02, 0xF7}}));
+    EXPECT_EQ(receiver.longData, (std::vector<std::vector<uint8_t>>{{0xF0, 0x01, 0x02, 0xF7}}));
     delivery.Stop();
     EXPECT_EQ(receiver.longData.size(), 1u) << "a buffer comes back once";
 }
