@@ -272,6 +272,7 @@ void BM_ControllerFlood(benchmark::State& state)
         for (const Probe::Tick& tick : probe.ticks)
             work.push_back((tick.end - tick.start) / 1000.0);
         state.counters["sent"] = static_cast<double>(sent.load());
+        state.counters["sent_out"] = static_cast<double>(stage.sender.Sent());  // gone out to JACK
         state.counters["handled"] = static_cast<double>(probe.handledCount.load());
         state.counters["dropped"] = static_cast<double>(stage.driver.DeliveryCounts().dropped);
         state.counters["max_backlog"] = static_cast<double>(backlog);
