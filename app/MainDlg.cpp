@@ -3,7 +3,6 @@
 #include "MainDlg.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QOpenGLContext>
@@ -22,7 +21,6 @@
 #include "KeyMap.h"
 #include "KovraEff.h"
 #include "MidiDeviceDlg.h"
-#include "MidiEvent.h"
 #include "MidiIn.h"
 #include "Resources.h"
 #include "SettingsPath.h"
@@ -455,25 +453,9 @@ void CMainDlg::OnMidi()
     OpenMidiInput();
 }
 
-void CMainDlg::PostShortMessage(uint32_t message)
-{
-    QCoreApplication::postEvent(this, new CMidiEvent(message));
-}
+void CMainDlg::PostShortMessage(uint32_t message) { OnMidiInData(message); }
 
-void CMainDlg::PostLongData(MidiHeader* header)
-{
-    QCoreApplication::postEvent(this, new CMidiEvent(header));
-}
-
-bool CMainDlg::event(QEvent* event)
-{
-    if (event->type() == CMidiEvent::kMidiInData) {
-        OnMidiInData(static_cast<CMidiEvent*>(event)->Message());
-    } else if (event->type() == CMidiEvent::kMidiInLongData) {
-        OnMidiInLongData(static_cast<CMidiEvent*>(event)->Header());
-    }
-    return QMainWindow::event(event);
-}
+void CMainDlg::PostLongData(MidiHeader* header) { OnMidiInLongData(header); }
 
 void CMainDlg::OnMidiInData(uint32_t message)
 {

@@ -22,8 +22,8 @@ class CGlView;
 class QOpenGLContext;
 class QMenu;
 
-// The receiver of the MIDI input (deliveries become posted events) and what the MIDI
-// interpretation plays.
+// The receiver of the MIDI input (the driver delivers on the user-interface thread) and what
+// the MIDI interpretation plays.
 class CMainDlg : public QMainWindow, public MidiReceiver, public MidiPerformance {
     Q_OBJECT
 
@@ -59,7 +59,7 @@ public:
     void OnMidiInData(uint32_t message);
     void OnMidiInLongData(MidiHeader* header);
 
-    // From the MIDI driver's thread: each delivery is posted to this window.
+    // From the MIDI driver, on the user-interface thread: each delivery is handled at once.
     void PostShortMessage(uint32_t message) override;
     void PostLongData(MidiHeader* header) override;
 
@@ -100,7 +100,6 @@ public:
     bool m_bFullScreen = false;
 
 protected:
-    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -21,8 +21,9 @@ struct MidiHeader {
 
 using MidiHandle = void*;
 
-// Where an open device delivers. The driver calls these from any thread; the receiver hands
-// each delivery over to the user-interface thread (the main window posts it as an event).
+// Where an open device delivers. The driver calls these on the user-interface thread only
+// (it carries the input over from its reader's thread itself), in the order of the input,
+// and also from within Reset and Close, for what came before them.
 class MidiReceiver {
 public:
     // One whole short message, packed: status byte lowest, then the two data bytes.

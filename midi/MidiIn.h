@@ -17,7 +17,7 @@ constexpr int MIDI_BUFFER_COUNT = 32;
 constexpr int MIDI_BUFFER_SIZE = 256;
 
 // User-interface thread only: opened, started, stopped and closed by the main window. What
-// the device delivers reaches the window through its MidiReceiver, from the driver's thread.
+// the device delivers reaches the window through its MidiReceiver, on that thread too.
 class CMidiIn {
 public:
     CMidiIn() = default;

@@ -1,6 +1,6 @@
-// The RtMidi driver; see RtMidiDriver.h. RtMidi calls back on a thread of its own (the
-// ALSA reader, or JACK's process thread); from there every delivery goes to the receiver,
-// which hands it over to the user-interface thread.
+// The RtMidi driver; see RtMidiDriver.h. Input is read on a thread of its own (RtMidi's ALSA
+// reader, or JACK's process thread) and reaches the receiver on the user-interface thread
+// through each device's CMidiDelivery.
 #include "RtMidiDriver.h"
 
 #include <alsa/asoundlib.h>
@@ -9,11 +9,10 @@
 
 #include <RtMidi.h>
 #include <algorithm>
-#include <cstring>
 #include <iostream>
 
-#include "MidiIn.h"
-#include "MidiMessage.h"
+#include "JackMidiInput.h"
+#include "MidiDelivery.h"
 
 namespace {
 
@@ -69,117 +68,53 @@ std::unique_ptr<RtMidiIn> MakeClient(RtMidi::Api api, bool* failed)
 
 }  // namespace
 
-// One open port. The mutex keeps the callback thread and the user-interface thread apart
-// on the started flag and the queue of buffers; once `started` is false under it, nothing
-// more reaches the receiver.
+// One open port: the client that found it, the reader of its events (RtMidi's own for ALSA,
+// ours for JACK) and the delivery that takes them to the user-interface thread.
 class CRtMidiDriver::Device {
 public:
-    explicit Device(MidiReceiver* receiver) : m_receiver(receiver)
+    explicit Device(MidiReceiver* receiver) : m_delivery(receiver) {}
+
+    // Starts reading port `index` of the client, `source` as RtMidi names it.
+    bool Connect(unsigned index, const std::string& source)
     {
-        m_queue.reserve(MIDI_BUFFER_COUNT);  // the input's own buffers fit without growing
+        if (!m_delivery.IsValid()) return false;
+        if (m_api == RtMidi::UNIX_JACK) {
+            // The client stays, unconnected, for the listings while the device is open.
+            m_jack = std::make_unique<CJackMidiInput>(m_delivery);
+            return m_jack->Open(kClientName, kPortName, source);
+        }
+        m_client->ignoreTypes(false, true, true);
+        m_client->setCallback(&Device::OnMessage, this);
+        m_client->openPort(index, kPortName);
+        return !m_bFailed && m_client->isPortOpen();
+    }
+    // The readers go, which joins their threads.
+    void Disconnect()
+    {
+        m_jack.reset();
+        m_client.reset();
     }
 
+    // RtMidi's ALSA thread: one message, one batch.
     static void OnMessage(double, std::vector<unsigned char>* message, void* self)
     {
-        if (message) static_cast<Device*>(self)->Deliver(message->data(), message->size());
+        CMidiDelivery& delivery = static_cast<Device*>(self)->m_delivery;
+        if (!message || !delivery.BeginBatch()) return;
+        delivery.Receive(message->data(), message->size());
+        delivery.EndBatch();
     }
 
-    int Prepare(MidiHeader* header)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (!header->data || header->bufferLength == 0) return kInvalidParam;
-        if (header->flags & kInQueue) return kStillPlaying;
-        header->flags |= kPrepared;
-        return MIDI_NOERROR;
-    }
-    int Add(MidiHeader* header)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (!(header->flags & kPrepared)) return kUnprepared;
-        if (header->flags & kInQueue) return kStillPlaying;
-        header->flags = (header->flags & ~kDone) | kInQueue;
-        header->bytesRecorded = 0;
-        m_queue.push_back(header);
-        return MIDI_NOERROR;
-    }
-    int Unprepare(MidiHeader* header)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (header->flags & kInQueue) return kStillPlaying;
-        header->flags &= ~kPrepared;
-        return MIDI_NOERROR;
-    }
-    void SetStarted(bool started)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bStarted = started;
-        if (!started) ReturnAll();
-    }
+    int Prepare(MidiHeader* header) { return m_delivery.Prepare(header); }
+    int Add(MidiHeader* header) { return m_delivery.Add(header); }
+    int Unprepare(MidiHeader* header) { return m_delivery.Unprepare(header); }
+    void SetStarted(bool started) { started ? m_delivery.Start() : m_delivery.Stop(); }
 
+    // Declared first, so that it goes last, after the readers that feed it.
+    CMidiDelivery m_delivery;
     std::unique_ptr<RtMidiIn> m_client;
+    std::unique_ptr<CJackMidiInput> m_jack;
     RtMidi::Api m_api = RtMidi::UNSPECIFIED;
     bool m_bFailed = false;  // RtMidi reported an error while opening
-
-private:
-    // System-exclusive data runs from 0xF0 to the first byte that is no data byte (0xF7
-    // included). RtMidi joins the events after an unended system-exclusive start to it
-    // until one ends with 0xF7, so what follows the data is parsed as short messages again.
-    void Deliver(const uint8_t* bytes, std::size_t count)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_bStarted) return;
-        std::size_t i = 0;
-        while (i < count) {
-            std::size_t end = i + 1;
-            if (bytes[i] == 0xF0) {
-                while (end < count && bytes[end] < 0x80) ++end;
-                if (end < count && bytes[end] == 0xF7) ++end;
-                FillSysEx(bytes + i, end - i);
-            } else {
-                while (end < count && bytes[end] != 0xF0) ++end;
-                ForEachShortMessage(bytes + i, end - i, [this](uint32_t message) {
-                    m_receiver->PostShortMessage(message);
-                });
-            }
-            i = end;
-        }
-    }
-
-    // The queued buffers take the data in order; each goes back when it is full or the
-    // data ends. Whatever finds no buffer queued is dropped.
-    void FillSysEx(const uint8_t* bytes, std::size_t count)
-    {
-        std::size_t done = 0;
-        while (done < count && !m_queue.empty()) {
-            MidiHeader* header = m_queue.front();
-            const std::size_t take =
-                std::min<std::size_t>(header->bufferLength - header->bytesRecorded, count - done);
-            std::memcpy(header->data + header->bytesRecorded, bytes + done, take);
-            header->bytesRecorded += static_cast<uint32_t>(take);
-            done += take;
-            if (header->bytesRecorded == header->bufferLength || done == count) {
-                m_queue.erase(m_queue.begin());
-                GiveBack(header);
-            }
-        }
-    }
-
-    void ReturnAll()
-    {
-        for (MidiHeader* header : m_queue) GiveBack(header);
-        m_queue.clear();
-    }
-
-    void GiveBack(MidiHeader* header)
-    {
-        header->flags = (header->flags & ~kInQueue) | kDone;
-        m_receiver->PostLongData(header);
-    }
-
-    MidiReceiver* m_receiver;
-    std::mutex m_mutex;
-    bool m_bStarted = false;
-    std::vector<MidiHeader*> m_queue;
 };
 
 CRtMidiDriver::CRtMidiDriver()
@@ -269,11 +204,7 @@ int CRtMidiDriver::Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver)
     unsigned index = 0;
     while (index < n && client.getPortName(index) != port.rawName) ++index;
     if (index == n) return kBadDeviceId;
-    // Everything is delivered as the device sends it; the filter word decides later.
-    client.ignoreTypes(false, false, false);
-    client.setCallback(&Device::OnMessage, device.get());
-    client.openPort(index, kPortName);
-    if (device->m_bFailed || !client.isPortOpen()) return kNoDriver;
+    if (!device->Connect(index, port.rawName)) return kNoDriver;
     *handle = device.get();
     std::lock_guard<std::mutex> lock(m_mutex);
     m_devices.push_back(std::move(device));
@@ -338,9 +269,32 @@ int CRtMidiDriver::Close(MidiHandle handle)
         device = std::move(*it);
         m_devices.erase(it);
     }
-    // Buffers still queued go back first, as a reset gives them; then the client goes,
-    // which joins RtMidi's thread. Not under the device's lock: the thread may wait on it.
+    // Buffers still queued go back first, as a reset gives them; then the readers go.
     device->SetStarted(false);
-    device->m_client.reset();
+    device->Disconnect();
+    Retire(std::move(device));
     return MIDI_NOERROR;
+}
+
+void CRtMidiDriver::Retire(std::unique_ptr<Device> device)
+{
+    m_counts.delivered += device->m_delivery.Delivered();
+    m_counts.dropped += device->m_delivery.Dropped();
+    // A receiver's call inside a delivery can close the device: it goes once that returns.
+    m_retired.erase(
+        std::remove_if(m_retired.begin(), m_retired.end(),
+                       [](const std::unique_ptr<Device>& d) { return !d->m_delivery.Draining(); }),
+        m_retired.end());
+    if (device->m_delivery.Draining()) m_retired.push_back(std::move(device));
+}
+
+CRtMidiDriver::Counts CRtMidiDriver::DeliveryCounts()
+{
+    Counts counts = m_counts;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const std::unique_ptr<Device>& device : m_devices) {
+        counts.delivered += device->m_delivery.Delivered();
+        counts.dropped += device->m_delivery.Dropped();
+    }
+    return counts;
 }

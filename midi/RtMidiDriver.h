@@ -19,8 +19,9 @@ public:
     CRtMidiDriver& operator=(const CRtMidiDriver&) = delete;
 
     // Lists the ports afresh; names and opens refer to the latest list (the port is found
-    // again by its name when it opens). Every call but the delivery runs on the
-    // user-interface thread; the delivery comes from RtMidi's thread (see Device).
+    // again by its name when it opens). Every call runs on the user-interface thread, and
+    // so do the receiver's: each device reads on a thread of its own and hands its input
+    // over through a CMidiDelivery (see MidiDelivery.h). Reset waits for that thread.
     unsigned GetNumDevs() override;
     std::string GetDeviceName(unsigned id) override;
     int Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver) override;
@@ -35,6 +36,7 @@ public:
     static constexpr int kBadDeviceId = 2;
     static constexpr int kInvalidHandle = 5;
     static constexpr int kNoDriver = 6;
+    static constexpr int kNoMemory = 7;  // more buffers queued than the driver holds
     static constexpr int kInvalidParam = 11;
     static constexpr int kUnprepared = 64;
     static constexpr int kStillPlaying = 65;
@@ -52,6 +54,13 @@ public:
     };
     class Device;
 
+    // Short messages handed to receivers and dropped for a full ring, since the driver began.
+    struct Counts {
+        uint64_t delivered = 0;
+        uint64_t dropped = 0;
+    };
+    Counts DeliveryCounts();
+
 private:
     Device* Find(MidiHandle handle);
     // User-interface thread only: reads the set of open devices without the mutex, since
@@ -62,6 +71,12 @@ private:
     std::mutex m_mutex;  // the list and the set of open devices
     std::vector<Port> m_ports;
     std::vector<std::unique_ptr<Device>> m_devices;
+
+    // User-interface thread only: closed devices whose delivery is still on the stack, and
+    // the counts of every closed device.
+    void Retire(std::unique_ptr<Device> device);
+    std::vector<std::unique_ptr<Device>> m_retired;
+    Counts m_counts;
 };
 
 #endif

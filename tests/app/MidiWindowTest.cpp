@@ -1,7 +1,8 @@
 // The main window's MIDI side on a real window (under a virtual X display): when set-up,
 // the "Midi" command and closing open, start, stop and close the input, as a driver of the
-// tests' own records; deliveries posted from another thread reach the window's state; the
-// returned system-exclusive buffers; and the message box of a failing call.
+// tests' own records; deliveries from a reader thread reach the window's state through the
+// driver's hand-off; the returned system-exclusive buffers; and the message box of a
+// failing call.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -18,9 +19,10 @@
 
 #include "MainApp.h"
 #include "MainDlg.h"
+#include "MidiDelivery.h"
 #include "MidiDeviceDlg.h"
-#include "MidiEvent.h"
 #include "MidiIn.h"
+#include "MidiMessage.h"
 #include "RecordingEffects.h"
 #include "Resources.h"
 
@@ -58,6 +60,7 @@ public:
     int Reset(MidiHandle) override
     {
         calls.push_back("reset");
+        if (onReset) onReset();  // what the real driver hands over within its reset
         return MIDI_NOERROR;
     }
     int UnprepareHeader(MidiHandle, MidiHeader*) override
@@ -76,6 +79,7 @@ public:
     std::vector<std::string> calls;
     int prepares = 0, adds = 0, unprepares = 0;
     MidiReceiver* receiver = nullptr;
+    std::function<void()> onReset;
 };
 
 class MidiWindow : public ::testing::Test {
@@ -105,14 +109,27 @@ protected:
         ASSERT_TRUE(m_dlg->Setup());
     }
 
-    // Posts from a thread of its own, as the driver does, then lets the window handle them.
-    void Deliver(std::vector<uint32_t> messages)
+    // Sends from a reader thread of its own, in one batch, through the hand-off the real
+    // driver uses, and waits until the window has handled it all.
+    void Send(CMidiDelivery& delivery, const std::vector<uint32_t>& messages)
     {
-        MidiReceiver* receiver = m_dlg.get();
         std::thread([&] {
-            for (uint32_t message : messages) receiver->PostShortMessage(message);
+            if (!delivery.BeginBatch()) return;
+            for (uint32_t message : messages) {
+                const uint8_t bytes[3] = {MidiStatus(message), MidiData1(message),
+                                          MidiData2(message)};
+                delivery.Receive(bytes, ShortMessageLength(bytes[0]));
+            }
+            delivery.EndBatch();
         }).join();
-        QCoreApplication::processEvents();
+    }
+    void Deliver(const std::vector<uint32_t>& messages)
+    {
+        CMidiDelivery delivery(m_dlg.get());
+        delivery.Start();
+        Send(delivery, messages);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return delivery.Delivered() == messages.size(); }))
+            << delivery.Dropped() << " dropped";
     }
 
     // Runs the "Midi" command; `act` works the dialog while it is open.
@@ -189,24 +206,27 @@ TEST_F(MidiWindow, MessagesFromTheDriversThreadPlayTheWindow)
     EXPECT_EQ(m_dlg->m_nEffect, 11);
     EXPECT_EQ(m_dlg->windowTitle(), "Kovra 1.00 EFF:11 C1:100 C2:32 FS:0.0");
 
-    // Stopped, what was already posted changes nothing.
-    MidiReceiver* receiver = m_dlg.get();
-    receiver->PostShortMessage(0x03C2);
+    // What is still on its way when the input stops comes within the reset, and changes
+    // nothing.
+    CMidiDelivery delivery(m_dlg.get());
+    delivery.Start();
+    Send(delivery, {0x03C2});
+    m_driver.onReset = [&] { delivery.Stop(); };
     g_midiIn.Stop();
-    QCoreApplication::processEvents();
+    EXPECT_EQ(delivery.Delivered(), 1u);
     EXPECT_EQ(m_dlg->m_nEffect, 11);
+    m_driver.onReset = nullptr;
 }
 
-TEST_F(MidiWindow, AFloodPastThePoolLosesNothing)
+TEST_F(MidiWindow, AFloodOfControllersInOneCycleLosesNothing)
 {
     Open(0, 0, 7, 7);
     std::vector<uint32_t> flood;
     for (int i = 0; i < 6000; ++i) flood.push_back(0xB0 | 7 << 8 | (i % 128) << 16);
     flood.push_back(0x5007B0);
-    Deliver(flood);
+    Deliver(flood);  // waits for every one of them
     EXPECT_EQ(m_dlg->m_nCtrl1, 0x50);
     EXPECT_EQ(m_dlg->m_nCtrl2, 0x50);
-    EXPECT_EQ(CMidiEvent::InUse(), 0) << "every pooled event is given back";
 }
 
 TEST_F(MidiWindow, ReturnedBuffersAreQueuedAgainOnlyWhenSystemExclusiveIsAccepted)
@@ -215,21 +235,18 @@ TEST_F(MidiWindow, ReturnedBuffersAreQueuedAgainOnlyWhenSystemExclusiveIsAccepte
     MidiHeader* header = const_cast<MidiHeader*>(&g_midiIn.Headers()[0]);
     MidiReceiver* receiver = m_dlg.get();
     receiver->PostLongData(header);
-    QCoreApplication::processEvents();
     EXPECT_EQ(m_driver.adds, 32) << "with the filter word 13 the buffer stays with us";
 
     m_dlg->m_nMidiFilter |= 0x200;
     receiver->PostLongData(header);
-    QCoreApplication::processEvents();
     EXPECT_EQ(m_driver.unprepares, 1);
     EXPECT_EQ(m_driver.adds, 33);
 
-    // Buffers given back by a stop's reset arrive after it and are left alone.
-    receiver->PostLongData(header);
+    // Buffers given back by a stop's reset come within it and are left alone: the stop
+    // unprepares each of the 32 once, and none is queued again.
+    m_driver.onReset = [&] { receiver->PostLongData(header); };
     g_midiIn.Stop();
-    const int unprepares = m_driver.unprepares;
-    QCoreApplication::processEvents();
-    EXPECT_EQ(m_driver.unprepares, unprepares);
+    EXPECT_EQ(m_driver.unprepares, 1 + 32);
     EXPECT_EQ(m_driver.adds, 33);
     EXPECT_TRUE(m_reports.empty());
 }

@@ -1,6 +1,6 @@
 // Kovra's own work in a tick (each camera's picture, its upload, the reset and draw calls)
 // allocates nothing: every buffer exists from set-up on; nor does a MIDI message on its way
-// from the driver to the frame memory. Counted with the program's operator new, armed only
+// from the driver's reader to the frame memory. Counted with the program's operator new, armed only
 // around that work, on a real window and the real effects.
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@
 #include <execinfo.h>
 
 #include <cstring>
+#include <initializer_list>
 
 #include <algorithm>
 #include <string>
@@ -21,7 +22,7 @@
 #include "DeviceList.h"
 #include "KovraEff.h"
 #include "MainDlg.h"
-#include "MidiEvent.h"
+#include "MidiDelivery.h"
 #include "MidiIn.h"
 
 namespace {
@@ -182,25 +183,33 @@ TEST(TickAllocation, AMidiMessagesWayToTheFrameMemoryAllocatesNothing)
         QCoreApplication::processEvents();
 
         // Notes of both octaves, black keys among them, other notes and ignored messages:
-        // posted as the driver posts them, then handled by the window. (A controller or a
-        // program change also rebuilds the title, whose text is a new string each time.)
-        MidiReceiver& receiver = dlg;
+        // read as the driver's reader reads them, then handed to the window. (A controller
+        // or a program change also rebuilds the title, whose text is a new string each time.)
+        CMidiDelivery delivery(&dlg);
+        delivery.Start();
+        const auto receive = [&delivery](std::initializer_list<uint8_t> bytes) {
+            delivery.Receive(bytes.begin(), bytes.size());
+        };
+        constexpr int kRounds = 50;
         s_allocations = 0;
-        for (int round = 0; round < 50; ++round) {
+        for (int round = 0; round < kRounds; ++round) {
             t_armed = true;
+            const bool began = delivery.BeginBatch();
             for (int note = 40; note < 80; ++note) {
-                receiver.PostShortMessage(0x90 | note << 8 | 0x40 << 16);
-                receiver.PostShortMessage(0x80 | note << 8);
+                receive({0x90, static_cast<uint8_t>(note), 0x40});
+                receive({0x80, static_cast<uint8_t>(note), 0x00});
             }
-            receiver.PostShortMessage(0xE0 | 0x40 << 16);
-            receiver.PostShortMessage(0xF8);
-            // Only the posted messages: the frame timer's tick (whose rate window refreshes
-            // the title every five seconds) is not this way and stays out of the count.
-            QCoreApplication::sendPostedEvents(&dlg, CMidiEvent::kMidiInData);
+            receive({0xE0, 0x00, 0x40});
+            receive({0xF8});  // dropped on arrival
+            delivery.EndBatch();
+            // Only the delivery: the frame timer's tick (whose rate window refreshes the
+            // title every five seconds) is not this way and stays out of the count.
+            delivery.Drain();
             t_armed = false;
+            ASSERT_TRUE(began);
         }
         EXPECT_EQ(s_allocations.load(), 0);
-        EXPECT_EQ(CMidiEvent::InUse(), 0) << "every posted message was handled";
+        EXPECT_EQ(delivery.Delivered(), kRounds * (2u * 40 + 1)) << "every message was handled";
         dlg.close();
     }
     g_midiIn.SetDriver(nullptr);

@@ -1,0 +1,35 @@
+// A JACK client of the program's own with one MIDI input port, connected to one source port,
+// whose process callback hands JACK's events to a delivery as they come. RtMidi's JACK
+// reader is not used for input: after a system-exclusive start without 0xF7 it holds every
+// later event back until one ends with 0xF7, so a cut-off dump would deafen the input.
+#ifndef KOVRA_MIDI_JACKMIDIINPUT_H
+#define KOVRA_MIDI_JACKMIDIINPUT_H
+
+#include <jack/jack.h>
+
+#include <string>
+
+class CMidiDelivery;
+
+class CJackMidiInput {
+public:
+    explicit CJackMidiInput(CMidiDelivery& delivery) : m_delivery(delivery) {}
+    // Closes the client, which ends its process thread.
+    ~CJackMidiInput();
+    CJackMidiInput(const CJackMidiInput&) = delete;
+    CJackMidiInput& operator=(const CJackMidiInput&) = delete;
+
+    // User-interface thread: the client (JACK makes the name unique), its port, and the
+    // connection from `source` ("client:port"). False when any step fails.
+    bool Open(const char* clientName, const char* portName, const std::string& source);
+
+private:
+    // JACK's process thread: each cycle's events are one batch of the delivery.
+    static int Process(jack_nframes_t frames, void* self);
+
+    CMidiDelivery& m_delivery;
+    jack_client_t* m_client = nullptr;
+    jack_port_t* m_port = nullptr;
+};
+
+#endif
