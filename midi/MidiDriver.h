@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr int MIDI_NOERROR = 0;
 
@@ -48,6 +49,17 @@ public:
     virtual int Reset(MidiHandle handle) = 0;
     virtual int UnprepareHeader(MidiHandle handle, MidiHeader* header) = 0;
     virtual int Close(MidiHandle handle) = 0;
+
+    // A listing that never makes the caller wait: true, with the display names in id order,
+    // when one is at hand; false while one is still on its way. A driver whose listing
+    // cannot hang lists at once.
+    virtual bool PollDeviceNames(std::vector<std::string>& names)
+    {
+        names.clear();
+        const unsigned n = GetNumDevs();
+        for (unsigned id = 0; id < n; ++id) names.push_back(GetDeviceName(id));
+        return true;
+    }
 };
 
 #endif

@@ -25,6 +25,11 @@ std::string CMidiIn::GetDeviceName(unsigned id) const
     return m_pDriver ? m_pDriver->GetDeviceName(id) : std::string();
 }
 
+bool CMidiIn::PollDeviceNames(std::vector<std::string>& names) const
+{
+    return m_pDriver && m_pDriver->PollDeviceNames(names);
+}
+
 bool CMidiIn::Open(MidiReceiver* window)
 {
     const unsigned id = m_pDeviceId ? static_cast<unsigned>(*m_pDeviceId) : 0;

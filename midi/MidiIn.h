@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "MidiDriver.h"
 #include "Resources.h"
@@ -50,6 +51,8 @@ public:
     // Device count from the driver (0 without one), and a device's display name.
     unsigned GetNumDevs() const;
     std::string GetDeviceName(unsigned id) const;
+    // The driver's listing that never waits (see MidiDriver); false without a driver.
+    bool PollDeviceNames(std::vector<std::string>& names) const;
 
     // The buffers, for tests and the driver's hand-back.
     const std::array<MidiHeader, MIDI_BUFFER_COUNT>& Headers() const { return m_headers; }

@@ -1,6 +1,6 @@
 // The MIDI input driver of the running program, on RtMidi: the ALSA sequencer's readable
 // ports of other programs first (where the sequencer exists), then JACK's MIDI output ports
-// (where a JACK server runs), each a device id in that order.
+// (where a JACK server runs), then ALSA's "Midi Through" ports, each a device id in that order.
 #ifndef KOVRA_MIDI_RTMIDIDRIVER_H
 #define KOVRA_MIDI_RTMIDIDRIVER_H
 
@@ -19,7 +19,8 @@ public:
     CRtMidiDriver& operator=(const CRtMidiDriver&) = delete;
 
     // Lists the ports afresh; names and opens refer to the latest list (the port is found
-    // again by its name when it opens). Every call but the delivery runs on the
+    // again by its name when it opens). Listing and opening may run on a thread of their own
+    // (see CBoundedMidiDriver), one call at a time; the other calls run on the
     // user-interface thread; the delivery comes from RtMidi's thread (see Device).
     unsigned GetNumDevs() override;
     std::string GetDeviceName(unsigned id) override;
@@ -54,8 +55,7 @@ public:
 
 private:
     Device* Find(MidiHandle handle);
-    // User-interface thread only: reads the set of open devices without the mutex, since
-    // only that thread opens and closes them.
+    // Touches nothing of the open devices, so it may run beside their calls.
     std::vector<Port> ListPorts();
     unsigned GetDeviceCountListed();
 
