@@ -515,6 +515,7 @@ void CMainDlg::CloseMidiInput()
 {
     // Whatever is open, whatever the device count says now: a device left open would go on
     // writing into the buffers that the next start replaces.
+    m_bMidiOpening = false;  // an open on its way is given up by the driver's next call
     if (!g_midiIn.IsOpen()) return;
     g_midiIn.Stop();
     g_midiIn.Close();
@@ -534,14 +535,30 @@ void CMainDlg::OnMidi()
 
 void CMainDlg::OnMidiWatch()
 {
+    if (m_bMidiDialog) return;
+    if (m_bMidiOpening) {
+        StartMidiInput();
+        return;
+    }
     std::vector<std::string> names;
-    if (m_bMidiDialog || !g_midiIn.PollDeviceNames(names) || m_strMidiName.empty()) return;
+    if (!g_midiIn.PollDeviceNames(names) || m_strMidiName.empty()) return;
     const bool present = FindStoredPortName(names, m_strMidiName) >= 0;
     if (g_midiIn.IsOpen() && !present) {
         MidiUnplugged();
-    } else if (!g_midiIn.IsOpen() && m_bMidiAbsent && present) {
-        OpenMidiInput(&names);
+    } else if (!g_midiIn.IsOpen() && m_bMidiAbsent && present && ResolveMidiDevice(names)) {
+        m_bMidiOpening = true;
+        StartMidiInput();
     }
+}
+
+void CMainDlg::StartMidiInput()
+{
+    // The open runs in the background, so the frame loop goes on meanwhile; the next look
+    // asks again.
+    const CMidiIn::OpenState state = g_midiIn.PollOpen(this);
+    if (state == CMidiIn::kOpening) return;
+    m_bMidiOpening = false;
+    if (state == CMidiIn::kOpened) g_midiIn.Start();
 }
 
 void CMainDlg::MidiUnplugged()
@@ -557,7 +574,9 @@ void CMainDlg::MidiUnplugged()
     }
     if (m_bMidiRecord) m_bRecord = false;
     m_bMidiRecord = false;
-    CloseMidiInput();
+    // Its client goes in the background: closing a JACK client takes the server's time.
+    g_midiIn.Stop();
+    g_midiIn.CloseLater();
     m_bMidiAbsent = true;
     m_nMidiDevice = 0;
 }

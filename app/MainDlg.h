@@ -148,6 +148,8 @@ private:
     // let go of (MidiUnplugged); the remembered one, when its port appears, is opened.
     void OnMidiWatch();
     void MidiUnplugged();
+    // Opens (in the background) and starts the remembered device that came back.
+    void StartMidiInput();
     // The remembered MIDI device's keys besides DEVICE.
     void LoadMidiName(IniProfile& profile);
     void SaveMidiName(IniProfile& profile);
@@ -164,6 +166,7 @@ private:
     bool m_bMidiOldOrder = false;  // DEVICE came without NAME: an id of the listing of before
     QTimer m_midiWatch;
     bool m_bMidiDialog = false;   // the MIDI Device dialog is open: the watch waits
+    bool m_bMidiOpening = false;  // the watch's open is on its way
     bool m_bMidiHeld[2][8] = {};  // frame-memory keys that MIDI notes hold down
     bool m_bMidiRecord = false;   // the record flag is on because a black key set it
     CFullScreen m_fullScreen{*this, m_bFullScreen};

@@ -51,14 +51,14 @@ CBoundedMidiDriver::CBoundedMidiDriver(std::shared_ptr<MidiDriver> driver,
 CBoundedMidiDriver::~CBoundedMidiDriver()
 {
     // A call still running keeps the driver below alive on its own thread; nothing here
-    // waits for it.
+    // waits for it, but for a close begun in the background, within the bound.
+    AbandonOpening();
     if (m_current) Finish(m_current, Clock::now());
+    if (m_closing) Finish(m_closing, Clock::now() + m_bound);
 }
 
-std::shared_ptr<CBoundedMidiDriver::Call> CBoundedMidiDriver::Begin(std::shared_ptr<Call> call)
+void CBoundedMidiDriver::Launch(const std::shared_ptr<Call>& call)
 {
-    m_current = call;
-    m_bLate = false;
     std::thread([driver = m_driver, call] {
         call->work(*driver, *call);
         std::unique_lock<std::mutex> lock(call->mutex);
@@ -68,7 +68,27 @@ std::shared_ptr<CBoundedMidiDriver::Call> CBoundedMidiDriver::Begin(std::shared_
         call->finished.notify_all();
         if (abandoned && call->handle) driver->Close(call->handle);
     }).detach();
+}
+
+std::shared_ptr<CBoundedMidiDriver::Call> CBoundedMidiDriver::Begin(std::shared_ptr<Call> call)
+{
+    m_current = call;
+    m_bLate = false;
+    Launch(call);
     return call;
+}
+
+void CBoundedMidiDriver::AbandonOpening()
+{
+    if (!m_opening) return;
+    const std::shared_ptr<Call> call = std::move(m_opening);
+    std::unique_lock<std::mutex> lock(call->mutex);
+    if (!call->done) {
+        call->abandoned = true;  // its thread closes it
+        return;
+    }
+    lock.unlock();
+    if (call->handle) m_driver->Close(call->handle);
 }
 
 bool CBoundedMidiDriver::Ready(Clock::time_point deadline)
@@ -95,6 +115,7 @@ bool CBoundedMidiDriver::Finish(const std::shared_ptr<Call>& call, Clock::time_p
 unsigned CBoundedMidiDriver::GetNumDevs()
 {
     const Clock::time_point deadline = Clock::now() + m_bound;
+    AbandonOpening();
     m_names.clear();
     if (!Ready(deadline)) return 0;
     m_poll.reset();  // older than the listing about to run
@@ -110,26 +131,58 @@ std::string CBoundedMidiDriver::GetDeviceName(unsigned id)
     return id < m_names.size() ? m_names[id] : std::string();
 }
 
-int CBoundedMidiDriver::Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver)
+std::shared_ptr<CBoundedMidiDriver::Call> CBoundedMidiDriver::MakeOpen(unsigned id,
+                                                                       MidiReceiver* receiver)
 {
-    if (!handle || !receiver) return kNoDriver;
-    *handle = nullptr;
-    if (id >= m_names.size()) return kBadDeviceId;
-    const Clock::time_point deadline = Clock::now() + m_bound;
-    if (!Ready(deadline)) return kNoDriver;
-    m_poll.reset();
     auto call = std::make_shared<Call>();
     // The ports may have moved since the listing: the device is found again by its name.
-    call->work = [stored = StoredPortName(m_names, id), receiver](MidiDriver& driver,
-                                                                  Call& self) {
+    call->work = [stored = StoredPortName(m_names, id), receiver](MidiDriver& driver, Call& self) {
         const int found = FindStoredPortName(ListNames(driver), stored);
         self.result = found < 0 ? kBadDeviceId
                                 : driver.Open(&self.handle, static_cast<unsigned>(found), receiver);
         if (self.result != MIDI_NOERROR) self.handle = nullptr;
     };
-    if (!Finish(Begin(call), deadline)) return kNoDriver;
+    return call;
+}
+
+int CBoundedMidiDriver::Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver)
+{
+    if (!handle || !receiver) return kNoDriver;
+    *handle = nullptr;
+    AbandonOpening();
+    if (id >= m_names.size()) return kBadDeviceId;
+    const Clock::time_point deadline = Clock::now() + m_bound;
+    if (!Ready(deadline)) return kNoDriver;
+    m_poll.reset();
+    const std::shared_ptr<Call> call = Begin(MakeOpen(id, receiver));
+    if (!Finish(call, deadline)) return kNoDriver;
     *handle = call->handle;
     return call->result;
+}
+
+int CBoundedMidiDriver::PollOpen(MidiHandle* handle, unsigned id, MidiReceiver* receiver)
+{
+    if (!handle || !receiver) return kNoDriver;
+    *handle = nullptr;
+    if (m_opening) {
+        if (!IsDone(*m_opening)) return kOpenPending;
+        const std::shared_ptr<Call> call = std::move(m_opening);
+        *handle = call->handle;
+        return call->result;
+    }
+    if (id >= m_names.size()) return kBadDeviceId;
+    if (m_current && !IsDone(*m_current)) return kOpenPending;  // begun on a later call
+    m_opening = Begin(MakeOpen(id, receiver));
+    return kOpenPending;
+}
+
+int CBoundedMidiDriver::CloseLater(MidiHandle handle)
+{
+    auto call = std::make_shared<Call>();
+    call->work = [handle](MidiDriver& driver, Call& self) { self.result = driver.Close(handle); };
+    Launch(call);
+    m_closing = call;
+    return MIDI_NOERROR;
 }
 
 bool CBoundedMidiDriver::PollDeviceNames(std::vector<std::string>& names)

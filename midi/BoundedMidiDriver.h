@@ -39,6 +39,12 @@ public:
     // Starts a listing in the background when none runs; true, with its names, once one
     // started so has finished.
     bool PollDeviceNames(std::vector<std::string>& names) override;
+    // The open of Open, begun in the background; an open still on its way when another
+    // listing or open begins, or when this driver goes, is closed again once it returns.
+    int PollOpen(MidiHandle* handle, unsigned id, MidiReceiver* receiver) override;
+    // Closes on a thread of its own; at its end this driver waits for that close at most
+    // the bound.
+    int CloseLater(MidiHandle handle) override;
 
     static constexpr int kBadDeviceId = 2;
     static constexpr int kNoDriver = 6;
@@ -46,7 +52,12 @@ public:
     struct Call;
 
 private:
+    // Runs the call on a new thread; Begin makes it the one call in flight.
+    void Launch(const std::shared_ptr<Call>& call);
     std::shared_ptr<Call> Begin(std::shared_ptr<Call> call);
+    std::shared_ptr<Call> MakeOpen(unsigned id, MidiReceiver* receiver);
+    // Gives up the open begun by PollOpen, if its result was never taken.
+    void AbandonOpening();
     // Whether a new call may begin before `deadline`: one on its way is waited for, one
     // that outlasted a bound already is not.
     bool Ready(std::chrono::steady_clock::time_point deadline);
@@ -57,6 +68,8 @@ private:
     std::chrono::milliseconds m_bound;
     std::shared_ptr<Call> m_current;  // the last call begun
     std::shared_ptr<Call> m_poll;     // the background listing, until its names are taken
+    std::shared_ptr<Call> m_opening;  // the background open, until its result is taken
+    std::shared_ptr<Call> m_closing;  // the last close in the background
     bool m_bLate = false;             // m_current outlasted a bound
     std::vector<std::string> m_names;
 };

@@ -60,6 +60,16 @@ public:
         for (unsigned id = 0; id < n; ++id) names.push_back(GetDeviceName(id));
         return true;
     }
+    // An open that never makes the caller wait: kOpenPending while it is on its way, and
+    // its result on a later call. A driver whose open cannot hang opens at once.
+    static constexpr int kOpenPending = -1;
+    virtual int PollOpen(MidiHandle* handle, unsigned id, MidiReceiver* receiver)
+    {
+        return Open(handle, id, receiver);
+    }
+    // For a device already reset: a close that need not make the caller wait for the back
+    // end; the device may go a moment after the call.
+    virtual int CloseLater(MidiHandle handle) { return Close(handle); }
 };
 
 #endif

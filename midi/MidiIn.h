@@ -35,11 +35,17 @@ public:
     void SetFilterSource(const unsigned* filter) { m_pFilter = filter; }
 
     bool Open(MidiReceiver* window);
+    // The open of the hotplug, which never waits (see MidiDriver::PollOpen): kOpening while
+    // on its way; a failure is reported as Open's is.
+    enum OpenState { kOpening, kOpened, kOpenFailed };
+    OpenState PollOpen(MidiReceiver* window);
     int Start();
     bool AddBuffers();
     void Stop();
     bool ReleaseBuffers();
     bool Close();
+    // After Stop: the close of a device whose port has gone, which need not wait for it.
+    bool CloseLater();
     bool RequeueBuffer(MidiHeader* header);
 
     bool IsStarted() const { return m_bStarted != 0; }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "AlsaAnnounce.h"
 #include "JackPorts.h"
 #include "MidiIn.h"
 #include "MidiMessage.h"
@@ -200,18 +201,27 @@ std::vector<CRtMidiDriver::Port> CRtMidiDriver::ListPorts()
 {
     // Clients of their own, never an open device's: the listing may run on another thread
     // than the one that closes devices. JACK is asked only while its server answers on its
-    // socket, so no attempt to connect to a server that has gone is ever made.
-    std::vector<Port> ports;
-    if (std::unique_ptr<RtMidiIn> alsa = MakeClient(RtMidi::LINUX_ALSA, nullptr)) {
-        const unsigned n = alsa->getPortCount();
-        for (unsigned i = 0; i < n; ++i) {
-            Port port;
-            port.api = RtMidi::LINUX_ALSA;
-            port.rawName = alsa->getPortName(i);
-            port.name = kAlsaPrefix + port.rawName;
-            ports.push_back(std::move(port));
+    // socket, so no attempt to connect to a server that has gone is ever made. ALSA's ports
+    // are asked for again only after its announce port told of a change.
+    if (!m_alsaWatch) m_alsaWatch = std::make_unique<CAlsaAnnounce>();
+    if (!m_alsaWatch->IsOpen() || m_alsaWatch->Changed() || !m_bAlsaListed) {
+        m_alsaPorts.clear();
+        m_bAlsaListed = m_alsaWatch->IsOpen();
+        if (std::unique_ptr<RtMidiIn> alsa = MakeClient(RtMidi::LINUX_ALSA, nullptr)) {
+            const unsigned n = alsa->getPortCount();
+            for (unsigned i = 0; i < n; ++i) {
+                Port port;
+                port.api = RtMidi::LINUX_ALSA;
+                port.rawName = alsa->getPortName(i);
+                port.name = kAlsaPrefix + port.rawName;
+                m_alsaPorts.push_back(std::move(port));
+            }
         }
+        // The probe's own coming and going, announced meanwhile, is no change. A port that
+        // came in the moment after the probe listed is noticed with the next change.
+        m_alsaWatch->Changed();
     }
+    std::vector<Port> ports = m_alsaPorts;
     if (Compiled(RtMidi::UNIX_JACK)) {
         for (std::string& name : ListJackMidiOutputs(kClientName)) {
             Port port;

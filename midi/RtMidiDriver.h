@@ -11,6 +11,8 @@
 
 #include "MidiDriver.h"
 
+class CAlsaAnnounce;
+
 class CRtMidiDriver : public MidiDriver {
 public:
     CRtMidiDriver();
@@ -58,6 +60,12 @@ private:
     // Touches nothing of the open devices, so it may run beside their calls.
     std::vector<Port> ListPorts();
     unsigned GetDeviceCountListed();
+
+    // The listing's own, used by one listing at a time: ALSA's ports as last listed, and
+    // the announce port that tells when to list them again.
+    std::unique_ptr<CAlsaAnnounce> m_alsaWatch;
+    std::vector<Port> m_alsaPorts;
+    bool m_bAlsaListed = false;
 
     std::mutex m_mutex;  // the list and the set of open devices
     std::vector<Port> m_ports;

@@ -145,6 +145,14 @@ TEST(BoundedMidiDriver, AnOpenThatReturnsTooLateIsClosedAgain)
     EXPECT_TRUE(Eventually([&] { return driver.GetNumDevs() == 2u; }));
     EXPECT_EQ(driver.Open(&handle, 1, &receiver), MIDI_NOERROR);
     EXPECT_EQ(handle, inner.get());
+
+    // An open begun in the background and given up by the next listing goes the same way.
+    inner->Hold();
+    EXPECT_EQ(driver.PollOpen(&handle, 1, &receiver), MidiDriver::kOpenPending);
+    EXPECT_EQ(driver.PollOpen(&handle, 1, &receiver), MidiDriver::kOpenPending);
+    EXPECT_EQ(driver.GetNumDevs(), 0u);
+    inner->Release();
+    EXPECT_TRUE(Eventually([&] { return inner->Closes() == 2; }));
 }
 
 TEST(BoundedMidiDriver, TheBackgroundListingNeverWaitsAndAHungOneIsLeftBehindAtTheEnd)
