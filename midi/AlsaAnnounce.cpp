@@ -8,9 +8,9 @@ CAlsaAnnounce::CAlsaAnnounce()
     snd_seq_t* seq = nullptr;
     if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_INPUT, SND_SEQ_NONBLOCK) < 0) return;
     snd_seq_set_client_name(seq, "Kovra watch");
-    const int port = snd_seq_create_simple_port(
-        seq, "announce", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT,
-        SND_SEQ_PORT_TYPE_APPLICATION);
+    const int port = snd_seq_create_simple_port(seq, "announce",
+                                                SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT,
+                                                SND_SEQ_PORT_TYPE_APPLICATION);
     if (port < 0 ||
         snd_seq_connect_from(seq, port, SND_SEQ_CLIENT_SYSTEM, SND_SEQ_PORT_SYSTEM_ANNOUNCE) < 0) {
         snd_seq_close(seq);

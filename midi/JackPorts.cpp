@@ -39,16 +39,28 @@ bool JackServerRuns()
     return runs;
 }
 
-std::vector<std::string> ListJackMidiOutputs(const char* clientName)
+CJackPortList::~CJackPortList() { Disconnect(); }
+
+void CJackPortList::Disconnect()
+{
+    if (m_client) jack_client_close(m_client);
+    m_client = nullptr;
+}
+
+std::vector<std::string> CJackPortList::List()
 {
     std::vector<std::string> names;
-    if (!JackServerRuns()) return names;
+    // A client of a server that has gone is let go of before any new one is tried.
+    if (!JackServerRuns()) {
+        Disconnect();
+        return names;
+    }
     // Not activated: listing needs no process callback and changes nothing in the graph.
-    jack_client_t* client = jack_client_open(clientName, JackNoStartServer, nullptr);
-    if (!client) return names;
-    const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput);
+    if (!m_client) m_client = jack_client_open("Kovra watch", JackNoStartServer, nullptr);
+    if (!m_client) return names;
+    const char** ports =
+        jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput);
     for (const char** port = ports; port && *port; ++port) names.emplace_back(*port);
     jack_free(ports);
-    jack_client_close(client);
     return names;
 }

@@ -11,8 +11,24 @@
 // connections on its socket. A socket left by a killed server refuses them.
 bool JackServerRuns();
 
-// The full names of the server's MIDI output ports ("client:port"), in the server's order,
-// as RtMidi lists them; empty when no server runs. May wait as long as libjack does.
-std::vector<std::string> ListJackMidiOutputs(const char* clientName);
+// The server's MIDI output ports, through one client kept for the listing: a client opened
+// and closed at every look would come and go in every patchbay twice a second. One listing
+// at a time.
+class CJackPortList {
+public:
+    CJackPortList() = default;
+    ~CJackPortList();
+    CJackPortList(const CJackPortList&) = delete;
+    CJackPortList& operator=(const CJackPortList&) = delete;
+
+    // The full names ("client:port"), in the server's order, as RtMidi lists them; empty
+    // while no server runs. May wait as long as libjack does.
+    std::vector<std::string> List();
+
+private:
+    void Disconnect();
+
+    struct _jack_client* m_client = nullptr;
+};
 
 #endif

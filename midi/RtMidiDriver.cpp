@@ -223,7 +223,8 @@ std::vector<CRtMidiDriver::Port> CRtMidiDriver::ListPorts()
     }
     std::vector<Port> ports = m_alsaPorts;
     if (Compiled(RtMidi::UNIX_JACK)) {
-        for (std::string& name : ListJackMidiOutputs(kClientName)) {
+        if (!m_jackPorts) m_jackPorts = std::make_unique<CJackPortList>();
+        for (std::string& name : m_jackPorts->List()) {
             Port port;
             port.api = RtMidi::UNIX_JACK;
             port.name = kJackPrefix + name;

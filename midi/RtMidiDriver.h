@@ -12,6 +12,7 @@
 #include "MidiDriver.h"
 
 class CAlsaAnnounce;
+class CJackPortList;
 
 class CRtMidiDriver : public MidiDriver {
 public:
@@ -61,9 +62,10 @@ private:
     std::vector<Port> ListPorts();
     unsigned GetDeviceCountListed();
 
-    // The listing's own, used by one listing at a time: ALSA's ports as last listed, and
-    // the announce port that tells when to list them again.
+    // The listing's own, used by one listing at a time: ALSA's ports as last listed, the
+    // announce port that tells when to list them again, and JACK's listing client.
     std::unique_ptr<CAlsaAnnounce> m_alsaWatch;
+    std::unique_ptr<CJackPortList> m_jackPorts;
     std::vector<Port> m_alsaPorts;
     bool m_bAlsaListed = false;
 
