@@ -555,9 +555,10 @@ void CMainDlg::StartMidiInput()
 {
     // The open runs in the background, so the frame loop goes on meanwhile; the next look
     // asks again.
-    const CMidiIn::OpenState state = g_midiIn.PollOpen(this);
-    if (state == CMidiIn::kOpening) return;
+    // Not opening while a failure's message box runs a loop of its own, which may look again.
     m_bMidiOpening = false;
+    const CMidiIn::OpenState state = g_midiIn.PollOpen(this);
+    m_bMidiOpening = state == CMidiIn::kOpening;
     if (state == CMidiIn::kOpened) g_midiIn.Start();
 }
 

@@ -55,6 +55,16 @@ CBoundedMidiDriver::~CBoundedMidiDriver()
     AbandonOpening();
     if (m_current) Finish(m_current, Clock::now());
     if (m_closing) Finish(m_closing, Clock::now() + m_bound);
+    // The driver below closes its own clients as it goes, which may wait on a back end too:
+    // its share goes on a thread of its own, which is waited for within the bound.
+    auto last = std::make_shared<Call>();
+    std::thread([driver = std::move(m_driver), last]() mutable {
+        driver.reset();
+        std::lock_guard<std::mutex> lock(last->mutex);
+        last->done = true;
+        last->finished.notify_all();
+    }).detach();
+    Finish(last, Clock::now() + m_bound);
 }
 
 void CBoundedMidiDriver::Launch(const std::shared_ptr<Call>& call)

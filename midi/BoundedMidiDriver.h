@@ -42,8 +42,8 @@ public:
     // The open of Open, begun in the background; an open still on its way when another
     // listing or open begins, or when this driver goes, is closed again once it returns.
     int PollOpen(MidiHandle* handle, unsigned id, MidiReceiver* receiver) override;
-    // Closes on a thread of its own; at its end this driver waits for that close at most
-    // the bound.
+    // Closes on a thread of its own. At its end this driver waits for that close, and for
+    // its share of the driver below to go, each at most the bound.
     int CloseLater(MidiHandle handle) override;
 
     static constexpr int kBadDeviceId = 2;
