@@ -554,8 +554,8 @@ void CMainDlg::OnMidiWatch()
 void CMainDlg::StartMidiInput()
 {
     // The open runs in the background, so the frame loop goes on meanwhile; the next look
-    // asks again.
-    // Not opening while a failure's message box runs a loop of its own, which may look again.
+    // asks again. The flag is down during the call: a failure's message box runs a loop of
+    // its own, in which the watch may look again.
     m_bMidiOpening = false;
     const CMidiIn::OpenState state = g_midiIn.PollOpen(this);
     m_bMidiOpening = state == CMidiIn::kOpening;
