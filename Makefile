@@ -49,6 +49,7 @@ bench: build
 	  --benchmark_report_aggregates_only=true
 	@$(BUILD)/bench/kovra_camera_latency_bench
 	@scripts/on-virtual-display $(BUILD)/bench/kovra_midi_bench
+	@scripts/on-virtual-display $(BUILD)/bench/kovra_midi_hotplug_bench
 
 # The tests once more, built with AddressSanitizer and UndefinedBehaviorSanitizer. Leaks
 # inside system libraries are suppressed (see the file); nothing of ours is.

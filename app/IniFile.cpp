@@ -172,7 +172,8 @@ void SetKey(std::vector<Line>& lines, const std::string& section, const std::str
 
 IniProfile::IniProfile(std::string path) : m_path(std::move(path)) {}
 
-int IniProfile::GetInt(const std::string& section, const std::string& key, int defaultValue)
+bool IniProfile::FindValue(const std::string& section, const std::string& key, std::string& body,
+                           size_t& valuePos)
 {
     if (!m_loaded) {
         // Anything that is not a readable settings file reads as a missing one.
@@ -184,10 +185,28 @@ int IniProfile::GetInt(const std::string& section, const std::string& key, int d
     for (size_t i = range.header + 1; i < range.end; ++i) {
         Parsed p = Classify(lines[i].body);
         if (p.kind == Kind::Key && SameName(p.name, Trim(key))) {
-            return ParseProfileInt(lines[i].body, p.valuePos);
+            body = lines[i].body;
+            valuePos = p.valuePos;
+            return true;
         }
     }
-    return defaultValue;
+    return false;
+}
+
+int IniProfile::GetInt(const std::string& section, const std::string& key, int defaultValue)
+{
+    std::string body;
+    size_t pos = 0;
+    return FindValue(section, key, body, pos) ? ParseProfileInt(body, pos) : defaultValue;
+}
+
+bool IniProfile::GetString(const std::string& section, const std::string& key, std::string& value)
+{
+    std::string body;
+    size_t pos = 0;
+    if (!FindValue(section, key, body, pos)) return false;
+    value = Trim(body.substr(std::min(pos, body.size())));
+    return true;
 }
 
 bool IniProfile::Set(const std::string& section, const std::string& key, const std::string& value)

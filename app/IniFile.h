@@ -42,12 +42,18 @@ public:
     explicit IniProfile(std::string path);
 
     int GetInt(const std::string& section, const std::string& key, int defaultValue);
+    // The text after '=' without surrounding blanks; false, and value unchanged, when the file,
+    // section or key is missing.
+    bool GetString(const std::string& section, const std::string& key, std::string& value);
     // Queues the value; false, and nothing queued, when the file cannot hold the names or value.
     bool Set(const std::string& section, const std::string& key, const std::string& value);
     // Writes the queued values; false when the file could not be written.
     bool Commit();
 
 private:
+    bool FindValue(const std::string& section, const std::string& key, std::string& body,
+                   size_t& valuePos);
+
     struct Entry {
         std::string section, key, value;
     };

@@ -3,6 +3,7 @@
 
 #include <QMessageBox>
 
+#include "BoundedMidiDriver.h"
 #include "CaptureSetup.h"
 #include "KeyRepeat.h"
 #include "MainDlg.h"
@@ -25,8 +26,9 @@ int CMainApp::InitInstance()
     InitCapture();
     EnableDetectableAutoRepeat();
     CMainDlg dlg;
-    // The MIDI driver lives as long as the window that receives from it.
-    CRtMidiDriver midiDriver;
+    // The MIDI driver lives as long as the window that receives from it; a listing or open
+    // that hangs in a back end keeps its share of the driver below on a thread of its own.
+    CBoundedMidiDriver midiDriver(std::make_shared<CRtMidiDriver>());
     g_midiIn.SetDriver(&midiDriver);
     g_midiIn.SetReporter([&dlg](int message) { ReportMidiError(message, &dlg); });
     dlg.m_settingsPath = SettingsPath();

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "FrameMemory.h"
@@ -19,6 +20,7 @@
 
 class CEffCtrlDlg;
 class CGlView;
+class IniProfile;
 class QOpenGLContext;
 class QMenu;
 
@@ -81,6 +83,11 @@ public:
     int m_nInterval = 33;
     bool m_bRunning = false;
     int m_nMidiDevice = 0;
+    // The remembered MIDI device: its stored name ("" when none is stored yet) and position,
+    // apart from m_nMidiDevice, so that a device that is absent is written back unchanged.
+    std::string m_strMidiName;
+    int m_nMidiRemembered = 0;
+    bool m_bMidiAbsent = false;  // a device of the stored name was not present at the last look
     int m_nMidiChannel = 0;
     int m_nMidiCtrl1 = 0;
     int m_nMidiCtrl2 = 0;
@@ -124,12 +131,27 @@ private:
     void OnCameraFilter(const CameraSlot& slot);
     void OpenEffectControl();
     void ShowAbout();
-    // The MIDI device is touched only when there is one and the stored id is not past the
-    // count: an id equal to it reaches the open, which fails and says so.
-    bool MidiDeviceInRange() const;
-    // The MIDI input opened and started, or stopped and closed, under that rule.
-    void OpenMidiInput();
+    // A frame-memory key played, from the keyboard or from MIDI (through FrameKey).
+    void PlayFrameKey(int camera, int key, bool pressed);
+    // The MIDI device is opened only when there is one and the id is not past the count n:
+    // an id equal to it reaches the open, which fails and says so.
+    bool MidiDeviceInRange(unsigned n) const;
+    // Points m_nMidiDevice at the remembered device in the listing `names` (see the README);
+    // false when a name is stored and no device of it is present.
+    bool ResolveMidiDevice(const std::vector<std::string>& names);
+    // Whatever is open is stopped and closed first; then the remembered device of the
+    // listing is opened and started under the rule above. Without a listing, one is made.
+    void OpenMidiInput(const std::vector<std::string>* listing = nullptr);
     void CloseMidiInput();
+    // Every half second, a listing that never waits: a controller whose port went is
+    // let go of (MidiUnplugged); the remembered one, when its port appears, is opened.
+    void OnMidiWatch();
+    void MidiUnplugged();
+    // Opens (in the background) and starts the remembered device that came back.
+    void StartMidiInput();
+    // The remembered MIDI device's keys besides DEVICE.
+    void LoadMidiName(IniProfile& profile);
+    void SaveMidiName(IniProfile& profile);
 
     QIcon m_hIcon;
     CGlView* m_pDC = nullptr;               // the OpenGL surface, owned by its container
@@ -140,6 +162,12 @@ private:
     uint32_t m_dwTickDue = 0;  // when the coming tick was planned to start
     CKeyRepeat m_keys;
     bool m_bDestroyed = false;
+    bool m_bMidiOldOrder = false;  // DEVICE came without NAME: an id of the listing of before
+    QTimer m_midiWatch;
+    bool m_bMidiDialog = false;   // the MIDI Device dialog is open: the watch waits
+    bool m_bMidiOpening = false;  // the watch's open is on its way
+    bool m_bMidiHeld[2][8] = {};  // frame-memory keys that MIDI notes hold down
+    bool m_bMidiRecord = false;   // the record flag is on because a black key set it
     CFullScreen m_fullScreen{*this, m_bFullScreen};
 };
 

@@ -195,6 +195,18 @@ void CMidiDelivery::Stop()
     while (m_in.Pop(header)) GiveBack(header);
     m_inSysEx = false;
     m_sysExLost = false;
+    // The notifier belongs to the user-interface thread; a stopped device may be closed and
+    // destroyed on another (a controller that went is closed in the background).
+    // A stop from inside the notifier's own signal leaves its deletion to the event loop.
+    if (m_notifier && m_notifier->thread() == QThread::currentThread()) {
+        m_notifier->setEnabled(false);
+        QObject::disconnect(m_notifier.get(), nullptr, nullptr, nullptr);
+        if (m_drainDepth > 0) {
+            m_notifier.release()->deleteLater();
+        } else {
+            m_notifier.reset();
+        }
+    }
 }
 
 void CMidiDelivery::Drain()

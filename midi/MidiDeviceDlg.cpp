@@ -13,6 +13,7 @@
 #include "DialogUnits.h"
 #include "LeadingDigits.h"
 #include "MidiIn.h"
+#include "MidiPortNames.h"
 
 namespace {
 
@@ -44,8 +45,14 @@ void PlaceComboBox(QComboBox* combo, QRect rect)
 
 }  // namespace
 
-CMidiDeviceDlg::CMidiDeviceDlg(int& device, int& channel, int& ctrl1, int& ctrl2, QWidget* parent)
-    : QDialog(parent), m_nDevice(device), m_nChannel(channel), m_nCtrl1(ctrl1), m_nCtrl2(ctrl2)
+CMidiDeviceDlg::CMidiDeviceDlg(int& device, int& channel, int& ctrl1, int& ctrl2, QWidget* parent,
+                               std::string* name)
+    : QDialog(parent),
+      m_nDevice(device),
+      m_nChannel(channel),
+      m_nCtrl1(ctrl1),
+      m_nCtrl2(ctrl2),
+      m_pName(name)
 {
     setObjectName(QString::number(IDD));
     setWindowTitle(QStringLiteral("MIDI Device"));
@@ -114,12 +121,21 @@ void CMidiDeviceDlg::showEvent(QShowEvent* event)
 void CMidiDeviceDlg::FillDeviceList()
 {
     m_pDevices->clear();
+    m_names.clear();
     const unsigned count = g_midiIn.GetNumDevs();
-    if (count == 0) return;
     for (unsigned id = 0; id < count; ++id) {
-        m_pDevices->addItem(QString::fromStdString(g_midiIn.GetDeviceName(id)),
-                            static_cast<int>(id));
+        m_names.push_back(g_midiIn.GetDeviceName(id));
+        m_pDevices->addItem(QString::fromStdString(m_names.back()), static_cast<int>(id));
     }
+    if (m_pName && !m_pName->empty()) {
+        // The remembered device wherever it sits now; while it is absent its name stays in
+        // the field, and nothing is chosen unless the performer picks a device.
+        const int found = FindStoredPortName(m_names, *m_pName);
+        m_pDevices->setCurrentIndex(found);
+        if (found < 0) m_pDevices->setEditText(QString::fromStdString(*m_pName));
+        return;
+    }
+    if (count == 0) return;
     // A device gone since the id was stored (or a negative id) falls back to the first, at
     // once: the input opens that one even if the dialog is cancelled.
     if (static_cast<unsigned>(m_nDevice) >= count) m_nDevice = 0;
@@ -144,7 +160,12 @@ void CMidiDeviceDlg::ReadValues()
 void CMidiDeviceDlg::OnOK()
 {
     const int entry = SelectedComboEntry(m_pDevices);
-    m_nDevice = entry >= 0 ? m_pDevices->itemData(entry).toInt() : 0;
+    if (entry >= 0) {
+        m_nDevice = m_pDevices->itemData(entry).toInt();
+        if (m_pName) *m_pName = StoredPortName(m_names, static_cast<unsigned>(m_nDevice));
+    } else if (!m_pName || m_pName->empty()) {
+        m_nDevice = 0;
+    }
     ReadValues();
     accept();
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr int MIDI_NOERROR = 0;
 
@@ -49,6 +50,27 @@ public:
     virtual int Reset(MidiHandle handle) = 0;
     virtual int UnprepareHeader(MidiHandle handle, MidiHeader* header) = 0;
     virtual int Close(MidiHandle handle) = 0;
+
+    // A listing that never makes the caller wait: true, with the display names in id order,
+    // when one is at hand; false while one is still on its way. A driver whose listing
+    // cannot hang lists at once.
+    virtual bool PollDeviceNames(std::vector<std::string>& names)
+    {
+        names.clear();
+        const unsigned n = GetNumDevs();
+        for (unsigned id = 0; id < n; ++id) names.push_back(GetDeviceName(id));
+        return true;
+    }
+    // An open that never makes the caller wait: kOpenPending while it is on its way, and
+    // its result on a later call. A driver whose open cannot hang opens at once.
+    static constexpr int kOpenPending = -1;
+    virtual int PollOpen(MidiHandle* handle, unsigned id, MidiReceiver* receiver)
+    {
+        return Open(handle, id, receiver);
+    }
+    // For a device already reset: a close that need not make the caller wait for the back
+    // end; the device may go a moment after the call.
+    virtual int CloseLater(MidiHandle handle) { return Close(handle); }
 };
 
 #endif

@@ -25,6 +25,11 @@ std::string CMidiIn::GetDeviceName(unsigned id) const
     return m_pDriver ? m_pDriver->GetDeviceName(id) : std::string();
 }
 
+bool CMidiIn::PollDeviceNames(std::vector<std::string>& names) const
+{
+    return m_pDriver && m_pDriver->PollDeviceNames(names);
+}
+
 bool CMidiIn::Open(MidiReceiver* window)
 {
     const unsigned id = m_pDeviceId ? static_cast<unsigned>(*m_pDeviceId) : 0;
@@ -34,6 +39,22 @@ bool CMidiIn::Open(MidiReceiver* window)
         return false;
     }
     return true;
+}
+
+CMidiIn::OpenState CMidiIn::PollOpen(MidiReceiver* window)
+{
+    const unsigned id = m_pDeviceId ? static_cast<unsigned>(*m_pDeviceId) : 0;
+    const int result = m_pDriver ? m_pDriver->PollOpen(&m_hDevice, id, window) : -2;
+    if (result == MidiDriver::kOpenPending) {
+        m_hDevice = nullptr;
+        return kOpening;
+    }
+    if (result != MIDI_NOERROR) {
+        m_hDevice = nullptr;
+        Report(IDS_MIDI_OPEN_ERROR);
+        return kOpenFailed;
+    }
+    return kOpened;
 }
 
 int CMidiIn::Start()
@@ -91,6 +112,18 @@ bool CMidiIn::Close()
 {
     if (!m_hDevice) return true;
     const int result = m_pDriver->Close(m_hDevice);
+    m_hDevice = nullptr;
+    if (result != MIDI_NOERROR) {
+        Report(IDS_MIDI_CLOSE_ERROR);
+        return false;
+    }
+    return true;
+}
+
+bool CMidiIn::CloseLater()
+{
+    if (!m_hDevice) return true;
+    const int result = m_pDriver->CloseLater(m_hDevice);
     m_hDevice = nullptr;
     if (result != MIDI_NOERROR) {
         Report(IDS_MIDI_CLOSE_ERROR);

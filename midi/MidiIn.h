@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "MidiDriver.h"
 #include "Resources.h"
@@ -34,11 +35,17 @@ public:
     void SetFilterSource(const unsigned* filter) { m_pFilter = filter; }
 
     bool Open(MidiReceiver* window);
+    // The open of the hotplug, which never waits (see MidiDriver::PollOpen): kOpening while
+    // on its way; a failure is reported as Open's is.
+    enum OpenState { kOpening, kOpened, kOpenFailed };
+    OpenState PollOpen(MidiReceiver* window);
     int Start();
     bool AddBuffers();
     void Stop();
     bool ReleaseBuffers();
     bool Close();
+    // After Stop: the close of a device whose port has gone, which need not wait for it.
+    bool CloseLater();
     bool RequeueBuffer(MidiHeader* header);
 
     bool IsStarted() const { return m_bStarted != 0; }
@@ -50,6 +57,8 @@ public:
     // Device count from the driver (0 without one), and a device's display name.
     unsigned GetNumDevs() const;
     std::string GetDeviceName(unsigned id) const;
+    // The driver's listing that never waits (see MidiDriver); false without a driver.
+    bool PollDeviceNames(std::vector<std::string>& names) const;
 
     // The buffers, for tests and the driver's hand-back.
     const std::array<MidiHeader, MIDI_BUFFER_COUNT>& Headers() const { return m_headers; }

@@ -11,8 +11,11 @@
 #include <algorithm>
 #include <iostream>
 
+#include "AlsaAnnounce.h"
 #include "JackMidiInput.h"
+#include "JackPorts.h"
 #include "MidiDelivery.h"
+#include "MidiPortNames.h"
 
 namespace {
 
@@ -20,12 +23,9 @@ constexpr const char* kClientName = "Kovra";
 constexpr const char* kPortName = "MIDI In";
 constexpr const char* kSequencerDevice = "/dev/snd/seq";
 
-struct Backend {
-    RtMidi::Api api;
-    const char* prefix;
-};
-// The order of the device ids.
-constexpr Backend kBackends[] = {{RtMidi::LINUX_ALSA, "ALSA: "}, {RtMidi::UNIX_JACK, "JACK: "}};
+// What a device's name starts with, after its back end.
+constexpr const char* kAlsaPrefix = "ALSA: ";
+constexpr const char* kJackPrefix = "JACK: ";
 
 bool Compiled(RtMidi::Api api)
 {
@@ -134,30 +134,42 @@ CRtMidiDriver::~CRtMidiDriver()
 
 std::vector<CRtMidiDriver::Port> CRtMidiDriver::ListPorts()
 {
-    std::vector<Port> ports;
-    for (const Backend& backend : kBackends) {
-        // An open device's own client lists the ports of its back end. A new client is not
-        // tried then: once a JACK server has gone, a failed attempt to connect leaves
-        // libjack unable to close the old client without crashing.
-        RtMidiIn* client = nullptr;
-        for (const std::unique_ptr<Device>& device : m_devices) {
-            if (device->m_api == backend.api) client = device->m_client.get();
+    // Clients of their own, never an open device's: the listing may run on another thread
+    // than the one that closes devices. JACK is asked only while its server answers on its
+    // socket, so no attempt to connect to a server that has gone is ever made. ALSA's ports
+    // are asked for again only after its announce port told of a change.
+    if (!m_alsaWatch) m_alsaWatch = std::make_unique<CAlsaAnnounce>();
+    if (!m_alsaWatch->IsOpen() || m_alsaWatch->Changed() || !m_bAlsaListed) {
+        m_alsaPorts.clear();
+        m_bAlsaListed = m_alsaWatch->IsOpen();
+        if (std::unique_ptr<RtMidiIn> alsa = MakeClient(RtMidi::LINUX_ALSA, nullptr)) {
+            const unsigned n = alsa->getPortCount();
+            for (unsigned i = 0; i < n; ++i) {
+                Port port;
+                port.api = RtMidi::LINUX_ALSA;
+                port.rawName = alsa->getPortName(i);
+                port.name = kAlsaPrefix + port.rawName;
+                m_alsaPorts.push_back(std::move(port));
+            }
         }
-        std::unique_ptr<RtMidiIn> probe;
-        if (!client) {
-            probe = MakeClient(backend.api, nullptr);
-            client = probe.get();
-        }
-        if (!client) continue;
-        const unsigned n = client->getPortCount();
-        for (unsigned i = 0; i < n; ++i) {
+        // The probe's own coming and going, announced meanwhile, is no change. A port that
+        // came in the moment after the probe listed is noticed with the next change.
+        m_alsaWatch->Changed();
+    }
+    std::vector<Port> ports = m_alsaPorts;
+    if (Compiled(RtMidi::UNIX_JACK)) {
+        if (!m_jackPorts) m_jackPorts = std::make_unique<CJackPortList>();
+        for (std::string& name : m_jackPorts->List()) {
             Port port;
-            port.api = backend.api;
-            port.rawName = client->getPortName(i);
-            port.name = backend.prefix + port.rawName;
+            port.api = RtMidi::UNIX_JACK;
+            port.name = kJackPrefix + name;
+            port.rawName = std::move(name);
             ports.push_back(std::move(port));
         }
     }
+    // The loopback ports last, so that device 0 is a controller wherever one is plugged in.
+    std::stable_partition(ports.begin(), ports.end(),
+                          [](const Port& port) { return !IsMidiThroughPort(port.name); });
     return ports;
 }
 
@@ -196,6 +208,7 @@ int CRtMidiDriver::Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver)
     }
     auto device = std::make_unique<Device>(receiver);
     device->m_api = static_cast<RtMidi::Api>(port.api);
+    if (device->m_api == RtMidi::UNIX_JACK && !JackServerRuns()) return kNoDriver;
     device->m_client = MakeClient(device->m_api, &device->m_bFailed);
     if (!device->m_client) return kNoDriver;
     // The port is found again by its name: the ports may have moved since the listing.

@@ -1,6 +1,6 @@
 // The MIDI input driver of the running program, on RtMidi: the ALSA sequencer's readable
 // ports of other programs first (where the sequencer exists), then JACK's MIDI output ports
-// (where a JACK server runs), each a device id in that order.
+// (where a JACK server runs), then ALSA's "Midi Through" ports, each a device id in that order.
 #ifndef KOVRA_MIDI_RTMIDIDRIVER_H
 #define KOVRA_MIDI_RTMIDIDRIVER_H
 
@@ -11,6 +11,9 @@
 
 #include "MidiDriver.h"
 
+class CAlsaAnnounce;
+class CJackPortList;
+
 class CRtMidiDriver : public MidiDriver {
 public:
     CRtMidiDriver();
@@ -19,9 +22,10 @@ public:
     CRtMidiDriver& operator=(const CRtMidiDriver&) = delete;
 
     // Lists the ports afresh; names and opens refer to the latest list (the port is found
-    // again by its name when it opens). Every call runs on the user-interface thread, and
-    // so do the receiver's: each device reads on a thread of its own and hands its input
-    // over through a CMidiDelivery (see MidiDelivery.h). Reset waits for that thread.
+    // again by its name when it opens). Listing and opening may run on a thread of their own
+    // (see CBoundedMidiDriver), one call at a time; the other calls run on the user-interface
+    // thread, and so do the receiver's: each device reads on a thread of its own and hands its
+    // input over through a CMidiDelivery (see MidiDelivery.h). Reset waits for that thread.
     unsigned GetNumDevs() override;
     std::string GetDeviceName(unsigned id) override;
     int Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver) override;
@@ -63,10 +67,16 @@ public:
 
 private:
     Device* Find(MidiHandle handle);
-    // User-interface thread only: reads the set of open devices without the mutex, since
-    // only that thread opens and closes them.
+    // Touches nothing of the open devices, so it may run beside their calls.
     std::vector<Port> ListPorts();
     unsigned GetDeviceCountListed();
+
+    // The listing's own, used by one listing at a time: ALSA's ports as last listed, the
+    // announce port that tells when to list them again, and JACK's listing client.
+    std::unique_ptr<CAlsaAnnounce> m_alsaWatch;
+    std::unique_ptr<CJackPortList> m_jackPorts;
+    std::vector<Port> m_alsaPorts;
+    bool m_bAlsaListed = false;
 
     std::mutex m_mutex;  // the list and the set of open devices
     std::vector<Port> m_ports;

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <thread>
 
+#include "IniFile.h"
 #include "MainApp.h"
 #include "MainDlg.h"
 #include "MidiDelivery.h"
@@ -33,7 +34,10 @@ namespace {
 class RecordingDriver : public MidiDriver {
 public:
     unsigned GetNumDevs() override { return devices; }
-    std::string GetDeviceName(unsigned id) override { return "Port " + std::to_string(id); }
+    std::string GetDeviceName(unsigned id) override
+    {
+        return id < names.size() ? names[id] : "Port " + std::to_string(id);
+    }
     int Open(MidiHandle* handle, unsigned id, MidiReceiver* r) override
     {
         calls.push_back("open " + std::to_string(id));
@@ -76,6 +80,7 @@ public:
     }
 
     unsigned devices = 2;
+    std::vector<std::string> names;  // in place of "Port <id>"
     std::vector<std::string> calls;
     int prepares = 0, adds = 0, unprepares = 0;
     MidiReceiver* receiver = nullptr;
@@ -98,12 +103,18 @@ protected:
         g_midiIn.SetDriver(nullptr);
     }
 
-    // A window set up with the given [MIDI] DEVICE setting.
-    void Open(int device, int channel = 0, int ctrl1 = 1, int ctrl2 = 2)
+    std::string SettingsFile() const
     {
-        const std::string path = QDir(m_dir.path()).filePath("Kovra.ini").toStdString();
+        return QDir(m_dir.path()).filePath("Kovra.ini").toStdString();
+    }
+
+    // A window set up with the given [MIDI] DEVICE setting (and NAME, unless null).
+    void Open(int device, int channel = 0, int ctrl1 = 1, int ctrl2 = 2, const char* name = nullptr)
+    {
+        const std::string path = SettingsFile();
         std::ofstream(path) << "[MIDI]\nDEVICE=" << device << "\nCH=" << channel
-                            << "\nCTRL1=" << ctrl1 << "\nCTRL2=" << ctrl2 << "\n";
+                            << "\nCTRL1=" << ctrl1 << "\nCTRL2=" << ctrl2 << "\n"
+                            << (name ? std::string("NAME=") + name + "\n" : std::string());
         m_dlg = std::make_unique<CMainDlg>();
         m_dlg->m_settingsPath = path;
         ASSERT_TRUE(m_dlg->Setup());
@@ -281,13 +292,74 @@ TEST_F(MidiWindow, TheMidiCommandMendsAnIdPastTheDevicesAndOpensTheFirst)
     EXPECT_EQ(m_driver.calls, (Calls{"open 0", "start"}));
     EXPECT_EQ(m_dlg->m_nMidiDevice, 0);
 
-    // Without devices the dialog still comes up and nothing is opened.
+    // With every device gone the one still open is stopped and closed all the same, the
+    // dialog comes up, and nothing is opened.
     m_driver.devices = 0;
+    m_driver.calls.clear();
+    RunMidiCommand([](CMidiDeviceDlg& dialog) { dialog.OnOK(); });
+    EXPECT_EQ(m_driver.calls, (Calls{"reset", "close"}));
+    EXPECT_FALSE(g_midiIn.IsOpen());
+}
+
+// The settings file's MIDI section after the window closed.
+std::string MidiKey(const std::string& path, const char* key)
+{
+    IniProfile profile(path);
+    std::string value;
+    profile.GetString("MIDI", key, value);
+    return value;
+}
+
+TEST_F(MidiWindow, TheDeviceIsRememberedByItsName)
+{
+    // Present elsewhere in the list: opened there, its new position written back.
+    m_driver.devices = 3;
+    m_driver.names = {"ALSA: Pad:Pad MIDI 1 24:0", "JACK: keys:out", "ALSA: Pad:Pad MIDI 1 28:0"};
+    Open(0, 0, 1, 2, "ALSA: Pad:Pad MIDI 1 #2");
+    EXPECT_EQ(m_driver.calls, (Calls{"open 2", "start"}));
+    m_dlg->close();
+    EXPECT_EQ(MidiKey(SettingsFile(), "DEVICE"), "2");
+
+    // Absent: nothing opened, MIDI off, the name and position written back as read.
     m_dlg.reset();
     m_driver.calls.clear();
-    Open(0);
-    RunMidiCommand([](CMidiDeviceDlg& dialog) { dialog.OnOK(); });
+    Open(1, 0, 1, 2, "JACK: gone:out");
     EXPECT_TRUE(m_driver.calls.empty());
+    EXPECT_EQ(m_dlg->m_nMidiDevice, 0);
+    // The dialog keeps the absent name; Cancel opens nothing.
+    RunMidiCommand([](CMidiDeviceDlg& dialog) {
+        EXPECT_EQ(dialog.findChild<QComboBox*>("1006")->currentText(), "JACK: gone:out");
+        dialog.reject();
+    });
+    EXPECT_TRUE(m_driver.calls.empty());
+    m_dlg->close();
+    EXPECT_EQ(MidiKey(SettingsFile(), "DEVICE"), "1");
+    EXPECT_EQ(MidiKey(SettingsFile(), "NAME"), "JACK: gone:out");
+
+    // Chosen in the dialog: its name is stored instead.
+    m_dlg.reset();
+    Open(1, 0, 1, 2, "JACK: gone:out");
+    RunMidiCommand([](CMidiDeviceDlg& dialog) {
+        dialog.findChild<QComboBox*>("1006")->setCurrentIndex(0);
+        dialog.OnOK();
+    });
+    EXPECT_EQ(m_driver.calls, (Calls{"open 0", "start"}));
+    m_dlg->close();
+    EXPECT_EQ(MidiKey(SettingsFile(), "NAME"), "ALSA: Pad:Pad MIDI 1");
+    EXPECT_EQ(MidiKey(SettingsFile(), "DEVICE"), "0");
+}
+
+TEST_F(MidiWindow, AFileWithoutNamesCountsInTheOldOrderOnce)
+{
+    // The loopback port came first before; now it is last.
+    m_driver.devices = 3;
+    m_driver.names = {"ALSA: Pad:Pad MIDI 1 24:0", "JACK: keys:out",
+                      "ALSA: Midi Through:Midi Through Port-0 14:0"};
+    Open(1);  // the pad, counted with Midi Through first
+    EXPECT_EQ(m_driver.calls, (Calls{"open 0", "start"}));
+    m_dlg->close();
+    EXPECT_EQ(MidiKey(SettingsFile(), "NAME"), "ALSA: Pad:Pad MIDI 1");
+    EXPECT_EQ(MidiKey(SettingsFile(), "DEVICE"), "0");
 }
 
 TEST(MidiErrorBox, ShowsTheMessageWithOnlyAnOkButtonUnderTheProgramsName)

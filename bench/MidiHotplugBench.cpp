@@ -1,0 +1,126 @@
+// The frame loop while a MIDI controller comes and goes: a JACK client's output port is
+// registered and unregistered again and again on a JACK server of the bench's own, and the
+// window (remembering that port by its name) lets go of it and opens it again by itself.
+// Measured: the worst tick, in frame intervals late, and how often the device was opened
+// again; beside it the same run with the port left alone, for the machine's own noise.
+// Runs on an X display (make bench starts a virtual one).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "BoundedMidiDriver.h"
+#include "JackServer.h"
+#include "MainDlg.h"
+#include "MidiIn.h"
+#include "RtMidiDriver.h"
+
+namespace {
+
+constexpr int kSeconds = 30;
+constexpr auto kPlugged = std::chrono::milliseconds(1500);  // each state held this long
+
+void BM_TickWhileAControllerComesAndGoes(benchmark::State& state)
+{
+    JackServer server;
+    if (!server.IsRunning()) {
+        state.SkipWithError("jackd -d dummy did not start");
+        return;
+    }
+    CBoundedMidiDriver driver(std::make_shared<CRtMidiDriver>());
+    g_midiIn.SetDriver(&driver);
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("Kovra.ini").toStdString();
+    std::ofstream(path) << "[MIDI]\nDEVICE=0\nNAME=JACK: controller:out\n";
+
+    for (auto _ : state) {
+        CMainDlg dlg;
+        dlg.m_settingsPath = path;
+        if (!dlg.Setup()) {
+            state.SkipWithError("no OpenGL window");
+            break;
+        }
+        dlg.show();
+        if (!QTest::qWaitForWindowExposed(&dlg)) {
+            state.SkipWithError("the window was never shown");
+            break;
+        }
+        dlg.m_nEffect = 10;  // a busy effect
+
+        const bool comesAndGoes = state.range(0) != 0;
+        std::atomic<bool> stop{false};
+        std::thread plugger([&] {
+            if (!comesAndGoes) {
+                JackSender controller("controller");
+                while (!stop) std::this_thread::sleep_for(kPlugged);
+            }
+            while (!stop) {
+                {
+                    JackSender controller("controller");
+                    std::this_thread::sleep_for(kPlugged);
+                }
+                std::this_thread::sleep_for(kPlugged);
+            }
+        });
+
+        // Each tick is seen as the frame counter moves; the gap to the one before, less
+        // one interval, is how late it came.
+        QTest::qWait(500);
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = clock.nsecsElapsed();
+        int lastCount = dlg.m_nFrameCount;
+        double worstGapMs = 0;
+        long ticks = 0;
+        int opens = 0;
+        bool wasOpen = g_midiIn.IsOpen();
+        while (clock.elapsed() < kSeconds * 1000) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 2);
+            const qint64 now = clock.nsecsElapsed();
+            if (dlg.m_nFrameCount != lastCount) {
+                lastCount = dlg.m_nFrameCount;
+                worstGapMs = std::max(worstGapMs, (now - last) / 1e6);
+                last = now;
+                ++ticks;
+            }
+            if (g_midiIn.IsOpen() && !wasOpen) ++opens;
+            wasOpen = g_midiIn.IsOpen();
+        }
+        stop = true;
+        plugger.join();
+        state.counters["worst_tick_intervals_late"] =
+            std::max(0.0, worstGapMs / dlg.m_nInterval - 1.0);
+        state.counters["worst_gap_ms"] = worstGapMs;
+        state.counters["ticks_per_s"] = ticks / static_cast<double>(kSeconds);
+        state.counters["reopened"] = opens;
+        dlg.close();
+    }
+    g_midiIn.SetDriver(nullptr);
+}
+
+BENCHMARK(BM_TickWhileAControllerComesAndGoes)
+    ->ArgName("comes_and_goes")
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);  // before any window; benchmark flags pass through
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

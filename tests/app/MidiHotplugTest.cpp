@@ -1,0 +1,107 @@
+// The main window's MIDI devices on a real JACK server with senders of the test's own: the
+// remembered device opened by its name when it is not the first, let go of when its port
+// goes (held notes and a black key's record flag released), and opened again by itself
+// when it comes back.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <chrono>
+#include <fstream>
+#include <memory>
+
+#include "BoundedMidiDriver.h"
+#include "JackServer.h"
+#include "MainDlg.h"
+#include "MidiIn.h"
+#include "RtMidiDriver.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Runs the window's events until the condition holds (a generous deadline: the JACK server
+// tells of ports in its own time, and the machine may be busy).
+template <typename Condition>
+bool Eventually(Condition condition)
+{
+    const auto end = std::chrono::steady_clock::now() + 30s;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class MidiHotplug : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_server.IsRunning()) << "jackd -d dummy did not start";
+        g_midiIn.SetDriver(&m_driver);
+        ASSERT_TRUE(m_dir.isValid());
+    }
+    void TearDown() override
+    {
+        if (m_dlg) m_dlg->close();
+        m_dlg.reset();
+        g_midiIn.SetDriver(nullptr);
+    }
+
+    // Sends one message from the sender and waits until it has gone out.
+    static void Send(JackSender& sender, std::vector<uint8_t> bytes)
+    {
+        ASSERT_TRUE(sender.Send(bytes));
+        ASSERT_TRUE(sender.Flush(10000));
+    }
+
+    JackServer m_server;
+    CBoundedMidiDriver m_driver{std::make_shared<CRtMidiDriver>()};
+    QTemporaryDir m_dir;
+    std::unique_ptr<CMainDlg> m_dlg;
+};
+
+TEST_F(MidiHotplug, TheRememberedControllerIsFoundByNameLetGoOfAndFoundAgain)
+{
+    JackSender first("first");
+    auto controller = std::make_unique<JackSender>("controller");
+    ASSERT_TRUE(first.IsOpen() && controller->IsOpen());
+    const std::string path = QDir(m_dir.path()).filePath("Kovra.ini").toStdString();
+    std::ofstream(path) << "[MIDI]\nDEVICE=0\nCH=0\nNAME=JACK: controller:out\n";
+    m_dlg = std::make_unique<CMainDlg>();
+    m_dlg->m_settingsPath = path;
+    // The server may list a new port a moment after its client opened.
+    ASSERT_TRUE(Eventually([&] {
+        const unsigned n = m_driver.GetNumDevs();
+        return n == 2 && m_driver.GetDeviceName(1) == "JACK: controller:out";
+    }));
+    ASSERT_TRUE(m_dlg->Setup());
+    ASSERT_TRUE(g_midiIn.IsOpen());
+    EXPECT_EQ(m_dlg->m_nMidiDevice, 1);
+    ASSERT_TRUE(controller->WaitConnected(30000));
+    EXPECT_FALSE(first.WaitConnected(0));
+
+    // A frame-memory key and a black key held on the controller when it goes.
+    m_dlg->m_nDeviceA = 1;  // frame memories play without a camera
+    Send(*controller, {0x90, 48, 0x40});
+    Send(*controller, {0x90, 49, 0x40});
+    ASSERT_TRUE(Eventually([&] { return m_dlg->m_bRecord && m_dlg->m_memA.Shown() == 0; }));
+    controller->Close();
+    ASSERT_TRUE(Eventually([&] { return !g_midiIn.IsOpen(); }));
+    EXPECT_EQ(m_dlg->m_memA.Shown(), -1);
+    EXPECT_FALSE(m_dlg->m_bRecord);
+    EXPECT_EQ(m_dlg->m_nMidiDevice, 0);
+
+    // Back again: opened by itself, and a Program Change acts.
+    controller = std::make_unique<JackSender>("controller");
+    ASSERT_TRUE(controller->IsOpen());
+    ASSERT_TRUE(Eventually([&] { return g_midiIn.IsOpen(); }));
+    ASSERT_TRUE(controller->WaitConnected(30000));
+    Send(*controller, {0xC0, 0x07});
+    EXPECT_TRUE(Eventually([&] { return m_dlg->m_nEffect == 7; }));
+    m_dlg->m_nDeviceA = 0;
+    m_dlg->close();
+}
+
+}  // namespace

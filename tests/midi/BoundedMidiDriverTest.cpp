@@ -1,0 +1,198 @@
+// The MIDI driver with bounded waits over a driver of the tests' own whose listing and open
+// hang until the test lets them go; and the names under which devices are remembered.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "BoundedMidiDriver.h"
+#include "MidiPortNames.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Two ports. While held, GetNumDevs and Open wait inside the call until released.
+class HangingDriver : public MidiDriver {
+public:
+    void Hold()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bHeld = true;
+    }
+    void Release()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bHeld = false;
+        m_released.notify_all();
+    }
+    // How many listings have started, and how many are inside the driver now.
+    int Listings()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nListings;
+    }
+    int Inside()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nInside;
+    }
+    int Closes()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nCloses;
+    }
+
+    unsigned GetNumDevs() override
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        ++m_nListings;
+        Wait(lock);
+        return 2;
+    }
+    std::string GetDeviceName(unsigned id) override { return "JACK: port" + std::to_string(id); }
+    int Open(MidiHandle* handle, unsigned, MidiReceiver*) override
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        Wait(lock);
+        *handle = this;
+        return MIDI_NOERROR;
+    }
+    int PrepareHeader(MidiHandle, MidiHeader*) override { return MIDI_NOERROR; }
+    int AddBuffer(MidiHandle, MidiHeader*) override { return MIDI_NOERROR; }
+    int Start(MidiHandle) override { return MIDI_NOERROR; }
+    int Reset(MidiHandle) override { return MIDI_NOERROR; }
+    int UnprepareHeader(MidiHandle, MidiHeader*) override { return MIDI_NOERROR; }
+    int Close(MidiHandle) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_nCloses;
+        return MIDI_NOERROR;
+    }
+
+private:
+    void Wait(std::unique_lock<std::mutex>& lock)
+    {
+        ++m_nInside;
+        m_released.wait(lock, [this] { return !m_bHeld; });
+        --m_nInside;
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_bHeld = false;
+    int m_nListings = 0;
+    int m_nInside = 0;
+    int m_nCloses = 0;
+};
+
+class NoReceiver : public MidiReceiver {
+public:
+    void PostShortMessage(uint32_t) override {}
+    void PostLongData(MidiHeader*) override {}
+};
+
+// Polls until the condition holds (a generous deadline: the machine may be busy).
+template <typename Condition>
+bool Eventually(Condition condition)
+{
+    const auto end = std::chrono::steady_clock::now() + 30s;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+TEST(BoundedMidiDriver, AHangingListingCountsAsNoPortsUntilItReturns)
+{
+    auto inner = std::make_shared<HangingDriver>();
+    CBoundedMidiDriver driver(inner, 100ms);
+    ASSERT_EQ(driver.GetNumDevs(), 2u);
+    EXPECT_EQ(driver.GetDeviceName(1), "JACK: port1");
+
+    inner->Hold();
+    EXPECT_EQ(driver.GetNumDevs(), 0u);
+    EXPECT_EQ(driver.GetDeviceName(0), "");
+    // The late listing is the only one: later calls do not start another beside it.
+    EXPECT_EQ(driver.GetNumDevs(), 0u);
+    std::vector<std::string> names;
+    EXPECT_FALSE(driver.PollDeviceNames(names));
+    EXPECT_EQ(inner->Listings(), 2);
+
+    // Once it has returned, the next listing runs again.
+    inner->Release();
+    EXPECT_TRUE(Eventually([&] { return driver.GetNumDevs() == 2u; }));
+    EXPECT_EQ(inner->Listings(), 3);
+}
+
+TEST(BoundedMidiDriver, AnOpenThatReturnsTooLateIsClosedAgain)
+{
+    auto inner = std::make_shared<HangingDriver>();
+    CBoundedMidiDriver driver(inner, 100ms);
+    NoReceiver receiver;
+    ASSERT_EQ(driver.GetNumDevs(), 2u);
+    inner->Hold();
+    MidiHandle handle = &receiver;
+    EXPECT_EQ(driver.Open(&handle, 1, &receiver), CBoundedMidiDriver::kNoDriver);
+    EXPECT_EQ(handle, nullptr);
+    inner->Release();
+    EXPECT_TRUE(Eventually([&] { return inner->Closes() == 1; }));
+
+    // In time, the device is opened.
+    EXPECT_TRUE(Eventually([&] { return driver.GetNumDevs() == 2u; }));
+    EXPECT_EQ(driver.Open(&handle, 1, &receiver), MIDI_NOERROR);
+    EXPECT_EQ(handle, inner.get());
+
+    // An open begun in the background and given up by the next listing goes the same way.
+    inner->Hold();
+    EXPECT_EQ(driver.PollOpen(&handle, 1, &receiver), MidiDriver::kOpenPending);
+    EXPECT_EQ(driver.PollOpen(&handle, 1, &receiver), MidiDriver::kOpenPending);
+    EXPECT_EQ(driver.GetNumDevs(), 0u);
+    inner->Release();
+    EXPECT_TRUE(Eventually([&] { return inner->Closes() == 2; }));
+}
+
+TEST(BoundedMidiDriver, TheBackgroundListingNeverWaitsAndAHungOneIsLeftBehindAtTheEnd)
+{
+    auto inner = std::make_shared<HangingDriver>();
+    auto driver = std::make_unique<CBoundedMidiDriver>(inner, 100ms);
+    std::vector<std::string> names;
+    EXPECT_FALSE(driver->PollDeviceNames(names));
+    ASSERT_TRUE(Eventually([&] { return driver->PollDeviceNames(names); }));
+    EXPECT_EQ(names, (std::vector<std::string>{"JACK: port0", "JACK: port1"}));
+
+    // A listing that hangs does not hold up the end of the driver above it.
+    inner->Hold();
+    EXPECT_FALSE(driver->PollDeviceNames(names));
+    ASSERT_TRUE(Eventually([&] { return inner->Inside() == 1; }));
+    driver.reset();
+    inner->Release();
+    EXPECT_TRUE(Eventually([&] { return inner.use_count() == 1; })) << "its thread let go";
+}
+
+TEST(MidiPortNames, StoredWithoutAlsaNumbersAndCountedAmongEqualNames)
+{
+    const std::vector<std::string> names = {
+        "ALSA: Pad:Pad MIDI 1 24:0", "JACK: keys:out", "ALSA: Pad:Pad MIDI 1 28:0",
+        "ALSA: Midi Through:Midi Through Port-0 14:0", "JACK: Port 2:3"};
+    EXPECT_EQ(StoredPortName(names, 0), "ALSA: Pad:Pad MIDI 1");
+    EXPECT_EQ(StoredPortName(names, 2), "ALSA: Pad:Pad MIDI 1 #2");
+    EXPECT_EQ(StoredPortName(names, 4), "JACK: Port 2:3") << "JACK's names are kept whole";
+    EXPECT_EQ(StoredPortName(names, 5), "");
+    EXPECT_EQ(FindStoredPortName(names, "ALSA: Pad:Pad MIDI 1 #2"), 2);
+    EXPECT_EQ(FindStoredPortName(names, "ALSA: Pad:Pad MIDI 1 #3"), -1);
+    EXPECT_EQ(FindStoredPortName(names, ""), -1);
+
+    // Before, the loopback port came first among ALSA's, and JACK's after all of them.
+    EXPECT_EQ(IdFromOldOrder(names, 0), 3u);
+    EXPECT_EQ(IdFromOldOrder(names, 1), 0u);
+    EXPECT_EQ(IdFromOldOrder(names, 2), 2u);
+    EXPECT_EQ(IdFromOldOrder(names, 3), 1u);
+    EXPECT_EQ(IdFromOldOrder(names, 4), 4u);
+    EXPECT_EQ(IdFromOldOrder(names, 7), 7u);
+}
+
+}  // namespace
