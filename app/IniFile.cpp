@@ -190,6 +190,24 @@ int IniProfile::GetInt(const std::string& section, const std::string& key, int d
     return defaultValue;
 }
 
+bool IniProfile::GetText(const std::string& section, const std::string& key, std::string& value)
+{
+    if (!m_loaded) {
+        if (!ReadIniText(m_path, m_text)) m_text.clear();
+        m_loaded = true;
+    }
+    std::vector<Line> lines = SplitLines(m_text);
+    SectionRange range = FindSection(lines, Trim(section));
+    for (size_t i = range.header + 1; i < range.end; ++i) {
+        Parsed p = Classify(lines[i].body);
+        if (p.kind == Kind::Key && SameName(p.name, Trim(key))) {
+            value = Trim(lines[i].body.substr(p.valuePos));
+            return true;
+        }
+    }
+    return false;
+}
+
 bool IniProfile::Set(const std::string& section, const std::string& key, const std::string& value)
 {
     Entry entry{Trim(section), Trim(key), value};

@@ -42,6 +42,8 @@ public:
     explicit IniProfile(std::string path);
 
     int GetInt(const std::string& section, const std::string& key, int defaultValue);
+    // The text under [section] key, blanks around it trimmed; false when the key is missing.
+    bool GetText(const std::string& section, const std::string& key, std::string& value);
     // Queues the value; false, and nothing queued, when the file cannot hold the names or value.
     bool Set(const std::string& section, const std::string& key, const std::string& value);
     // Writes the queued values; false when the file could not be written.
