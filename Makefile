@@ -48,6 +48,7 @@ bench: build
 	@$(BUILD)/bench/kovra_framepath_bench --benchmark_repetitions=5 \
 	  --benchmark_report_aggregates_only=true
 	@$(BUILD)/bench/kovra_camera_latency_bench
+	@scripts/on-virtual-display $(BUILD)/bench/kovra_camera_hotplug_bench
 	@scripts/on-virtual-display $(BUILD)/bench/kovra_midi_bench
 
 # The tests once more, built with AddressSanitizer and UndefinedBehaviorSanitizer. Leaks
