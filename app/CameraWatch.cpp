@@ -55,8 +55,7 @@ void CMainDlg::WatchCamera(const CameraSlot& slot, int otherDevice)
     if (capture && capture->SizeChanged() && !capture->Lost()) {
         // Rebuilt at the new size on the worker; the last picture shows meanwhile.
         memo.starting = true;
-        m_pStarter->Start(slot.index, ++memo.ticket, memo.name, slot.device,
-                          slot.memory.Detach());
+        m_pStarter->Start(slot.index, ++memo.ticket, memo.name, slot.device, slot.memory.Detach());
     } else if (capture && capture->Lost()) {
         // Unplugged: the last picture stays, and the camera is waited for by its name.
         m_pStarter->Dispose(slot.memory.Detach());

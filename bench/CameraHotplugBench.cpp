@@ -69,15 +69,18 @@ void BM_WorstTickWhileACameraComesAndGoes(benchmark::State& state)
         const int cycles = static_cast<int>(state.range(0));
         int done = 0;
         qint64 warmUp = 0;
-        RunUntil(dlg, [&] { return dlg.m_nFrameCount > 30; }, warmUp);
+        RunUntil(
+            dlg, [&] { return dlg.m_nFrameCount > 30; }, warmUp);
         for (; done < cycles; ++done) {
             RemoveTestDevice(kCamera);
-            if (!RunUntil(dlg, [&] { return dlg.m_cameraA.absent; }, worstGapMs)) break;
+            if (!RunUntil(
+                    dlg, [&] { return dlg.m_cameraA.absent; }, worstGapMs))
+                break;
             AddTestDevice(kCamera);
             QElapsedTimer back;
             back.start();
-            if (!RunUntil(dlg, [&] { return !dlg.m_cameraA.absent && dlg.m_memA.Capture(); },
-                          worstGapMs))
+            if (!RunUntil(
+                    dlg, [&] { return !dlg.m_cameraA.absent && dlg.m_memA.Capture(); }, worstGapMs))
                 break;
             worstReturnMs = std::max(worstReturnMs, back.elapsed());
             totalReturnMs += back.elapsed();

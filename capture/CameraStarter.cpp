@@ -32,7 +32,7 @@ struct CCameraStarter::State {
     };
 
     std::mutex lock;
-    std::condition_variable wake;   // for the worker: a job, a listing asked for, the end
+    std::condition_variable wake;    // for the worker: a job, a listing asked for, the end
     std::condition_variable listed;  // for ListNow: a new listing, and for the exit: the end
     std::deque<Job> jobs;
     std::deque<Result> results;

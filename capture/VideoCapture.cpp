@@ -409,7 +409,7 @@ bool CVideoCapture::BuildGraph(bool showPinPages, QWidget* owner)
     if (!graph->MakeSource(m_nDevice)) return false;
     const Clock::time_point shown = Clock::now();
     CapsPtr chosen(showPinPages ? ShowPinPages(graph->source.get(), "Capture", owner) : nullptr);
-    graph->deadline += Clock::now() - shown;  // the performer's time in the dialog is not the device's
+    graph->deadline += Clock::now() - shown;  // the performer's time is not the device's
     if (!graph->LinkConverter(chosen.get())) return false;
     SamplePtr first = graph->StartAndTakeFirst();
     FrameFormat format;
