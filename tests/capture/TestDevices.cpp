@@ -35,6 +35,7 @@ struct Camera {
     // appsrc does, and the pipeline cannot tell raw from encoded video.
     bool reportsFormats;
     bool resizable = false;  // reports raw RGB of any size, so its size may change
+    bool stuck = false;      // its element refuses to leave PLAYING
 };
 
 // The cameras that come and go; a list, so that the devices made of them keep their address.
@@ -230,6 +231,8 @@ GstElement* MakeAppSource(const Camera& camera, const gchar* name)
     return element;
 }
 
+GType StuckBinType();
+
 // The appsrc behind a capsfilter of its formats, in a bin: its output answers format
 // queries as a camera's does.
 GstElement* MakeCamera(const Camera& camera, const gchar* name)
@@ -241,7 +244,9 @@ GstElement* MakeCamera(const Camera& camera, const gchar* name)
         camera.resizable ? gst_caps_from_string("video/x-raw,format=RGB") : CameraCaps(camera);
     g_object_set(formats, "caps", caps, nullptr);
     gst_caps_unref(caps);
-    GstElement* bin = gst_bin_new(name);
+    GstElement* bin = camera.stuck
+                          ? GST_ELEMENT(g_object_new(StuckBinType(), "name", name, nullptr))
+                          : gst_bin_new(name);
     gst_bin_add_many(GST_BIN(bin), source, formats, nullptr);
     gst_element_link(source, formats);
     GstPad* output = gst_element_get_static_pad(formats, "src");
@@ -276,6 +281,32 @@ static void kovra_broken_src_class_init(KovraBrokenSrcClass* klass)
 }
 
 static void kovra_broken_src_init(KovraBrokenSrc*) {}
+
+// A bin that will not leave PLAYING, as a driver that hangs in its stop.
+struct KovraStuckBin {
+    GstBin parent;
+};
+struct KovraStuckBinClass {
+    GstBinClass parent_class;
+};
+G_DEFINE_TYPE(KovraStuckBin, kovra_stuck_bin, GST_TYPE_BIN)
+
+static GstStateChangeReturn StuckChangeState(GstElement* element, GstStateChange transition)
+{
+    if (transition == GST_STATE_CHANGE_PLAYING_TO_PAUSED) return GST_STATE_CHANGE_FAILURE;
+    return GST_ELEMENT_CLASS(kovra_stuck_bin_parent_class)->change_state(element, transition);
+}
+
+static void kovra_stuck_bin_class_init(KovraStuckBinClass* klass)
+{
+    GST_ELEMENT_CLASS(klass)->change_state = StuckChangeState;
+}
+
+static void kovra_stuck_bin_init(KovraStuckBin*) {}
+
+namespace {
+GType StuckBinType() { return kovra_stuck_bin_get_type(); }
+}  // namespace
 
 struct KovraTestDevice {
     GstDevice parent;
@@ -487,4 +518,11 @@ void ResizeTestDevice(const std::string& name, int width, int height)
     if (found == g_producers.end()) return;
     found->second->newHeight = height;
     found->second->newWidth = width;
+}
+
+void AddStuckTestDevice(const std::string& name)
+{
+    AddTestDevice(name);
+    std::lock_guard<std::mutex> hold(g_hotLock);
+    g_hot.back().camera.stuck = true;
 }

@@ -53,6 +53,8 @@ int DevicePosition(const std::string& name);
 // takes the first of that name.
 void AddTestDevice(const std::string& name);
 void RemoveTestDevice(const std::string& name);
+// The same, a camera whose pipeline cannot be stopped: its element refuses to leave PLAYING.
+void AddStuckTestDevice(const std::string& name);
 // The named device sends its pictures at width x height from now on: its latest element and
 // every one made later.
 void ResizeTestDevice(const std::string& name, int width, int height);
