@@ -53,8 +53,9 @@ void CMainDlg::WatchCamera(const CameraSlot& slot, int otherDevice)
     CameraMemo& memo = slot.memo;
     const CVideoCapture* capture = slot.memory.Capture();
     if (capture && capture->SizeChanged() && !capture->Lost()) {
-        // Rebuilt at the new size on the worker; the last picture shows meanwhile.
-        memo.starting = true;
+        // Rebuilt at the new size on the worker; the last picture shows meanwhile. Should the
+        // rebuild fail, the next listing that shows the camera tries once more.
+        memo.starting = memo.armed = true;
         m_pStarter->Start(slot.index, ++memo.ticket, memo.name, slot.device, slot.memory.Detach());
     } else if (capture && capture->Lost()) {
         // Unplugged: the last picture stays, and the camera is waited for by its name.
