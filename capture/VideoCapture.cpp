@@ -133,14 +133,17 @@ struct CVideoCapture::Pipeline {
     BusPtr bus;
     Clock::time_point deadline = Clock::now() + kBuildBound;  // of the build
 
-    // Set while it runs: the callback and the size it was built for (read by the streaming
-    // thread), and what the bus watch and the streaming thread report.
+    // What the bus watch and the streaming thread report.
+    std::atomic<bool> lost{false};
+    std::atomic<bool> sizeChanged{false};
+    // The callback, the size the pipeline was built for and the caps of the last sample,
+    // under a lock of our own: set when it starts running, read by every sample (GStreamer's
+    // own hand-over is not one ThreadSanitizer sees).
+    std::mutex sampleLock;
     CGrabberCallback* callback = nullptr;
     int width = 0;
     int height = 0;
-    std::atomic<bool> lost{false};
-    std::atomic<bool> sizeChanged{false};
-    CapsPtr lastCaps;  // streaming thread only: the caps of the last sample delivered
+    CapsPtr lastCaps;
 
     GstBin* Bin() const { return GST_BIN(pipeline.get()); }
 
@@ -250,11 +253,14 @@ struct CVideoCapture::Pipeline {
     // and its last frame stays.
     void Run(GstSample* first, CGrabberCallback* grabber, const FrameFormat& format)
     {
-        callback = grabber;
-        width = format.width;
-        height = format.height;
-        lastCaps.reset(gst_caps_ref(gst_sample_get_caps(first)));
-        DeliverSample(first, callback);
+        {
+            std::lock_guard<std::mutex> hold(sampleLock);
+            callback = grabber;
+            width = format.width;
+            height = format.height;
+            lastCaps.reset(gst_caps_ref(gst_sample_get_caps(first)));
+        }
+        DeliverSample(first, grabber);
         GstAppSinkCallbacks callbacks = {};
         callbacks.new_sample = OnNewSample;
         gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, this, nullptr);
@@ -269,6 +275,7 @@ struct CVideoCapture::Pipeline {
     // the buffer's is not copied; the pipeline is then marked for a rebuild.
     void Deliver(GstSample* sample)
     {
+        std::unique_lock<std::mutex> hold(sampleLock);
         GstCaps* caps = gst_sample_get_caps(sample);
         if (caps && caps != lastCaps.get() &&
             !(lastCaps && gst_caps_is_equal(caps, lastCaps.get()))) {
@@ -278,7 +285,9 @@ struct CVideoCapture::Pipeline {
                 (GST_VIDEO_INFO_WIDTH(&info) != width || GST_VIDEO_INFO_HEIGHT(&info) != height))
                 sizeChanged = true;
         }
-        if (!sizeChanged) DeliverSample(sample, callback);
+        CGrabberCallback* target = sizeChanged ? nullptr : callback;
+        hold.unlock();
+        if (target) DeliverSample(sample, target);
     }
 
     // Asks for the NULL state until the pipeline reports it: once there, every streaming
