@@ -16,7 +16,12 @@ bool CFrameMemory::Open(int position, QWidget* owner, bool showPinPages)
     Close();
     auto capture = std::make_unique<CVideoCapture>(position);
     if (!capture->BuildGraph(showPinPages, owner)) return false;
+    return Open(std::move(capture));
+}
 
+bool CFrameMemory::Open(std::unique_ptr<CVideoCapture> capture)
+{
+    Close();
     const size_t pictureSize = static_cast<size_t>(m_nTargetWidth) * m_nTargetHeight * 3;
     try {
         // Every buffer the frame path needs, zero-filled: a key never recorded is black.
@@ -35,6 +40,8 @@ bool CFrameMemory::Open(int position, QWidget* owner, bool showPinPages)
     m_nStamp.fill(-1);
     return true;
 }
+
+std::unique_ptr<CVideoCapture> CFrameMemory::Detach() { return std::move(m_pCapture); }
 
 void CFrameMemory::Close()
 {

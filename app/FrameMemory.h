@@ -24,6 +24,12 @@ public:
     // Starts the camera at the device position and makes every buffer; false when the
     // camera cannot be started (the caller then treats the camera as having no device).
     bool Open(int position, QWidget* owner, bool showPinPages);
+    // The same with a camera already started (elsewhere, such as the cameras' worker); false,
+    // and the camera stopped, when the buffers cannot be made.
+    bool Open(std::unique_ptr<CVideoCapture> capture);
+    // Takes the camera away, running or not, and keeps every buffer: the last picture and
+    // the stored ones go on showing until the next Open or Close.
+    std::unique_ptr<CVideoCapture> Detach();
     // Frees the buffers and ends the camera. Safe to call twice.
     void Close();
     // Makes the current picture from the camera's newest frame.

@@ -64,8 +64,8 @@ CMainDlg::CMainDlg(QWidget* parent) : QMainWindow(parent), m_hIcon(kIconPath)
 
 CMainDlg::CameraSlot CMainDlg::Slot(int camera)
 {
-    if (camera == 0) return {m_nDeviceA, m_memA, m_pPlaceholderA, kTextureA};
-    return {m_nDeviceB, m_memB, m_pPlaceholderB, kTextureB};
+    if (camera == 0) return {m_nDeviceA, m_memA, m_pPlaceholderA, kTextureA, m_cameraA, 0};
+    return {m_nDeviceB, m_memB, m_pPlaceholderB, kTextureB, m_cameraB, 1};
 }
 
 CMainDlg::~CMainDlg()
@@ -124,11 +124,12 @@ bool CMainDlg::Setup()
     m_pPlaceholderA = MakePlaceholder(200, 200, 255);
     m_pPlaceholderB = MakePlaceholder(255, 200, 200);
 
+    if (!m_pStarter) m_pStarter = std::make_unique<CCameraStarter>();
     for (int camera = 0; camera < 2; ++camera) {
         const CameraSlot slot = Slot(camera);
         slot.memory.m_nTargetWidth = kPictureWidth;
         slot.memory.m_nTargetHeight = kPictureHeight;
-        if (!slot.memory.Open(slot.device, this, false)) slot.device = 0;
+        StartCamera(slot);
     }
 
     m_nMidiFilter = kMidiFilter;
@@ -150,6 +151,7 @@ bool CMainDlg::Setup()
 void CMainDlg::OnTimer()
 {
     const uint32_t t0 = m_dwTickDue;
+    if (m_bRunning) WatchCameras();
     if (m_bRunning && m_hRC && m_hRC->makeCurrent(m_pDC)) {
         DrawFrame();
         if (OnScreen()) m_hRC->swapBuffers(m_pDC);
@@ -239,6 +241,7 @@ void CMainDlg::OnDestroy()
         if (slot.device != 0) slot.memory.Close();
     }
     m_midiWatch.stop();
+    m_pStarter.reset();  // cameras it still holds stop on its thread
     CloseMidiInput();
     m_pPlaceholderA = {};
     m_pPlaceholderB = {};
@@ -266,10 +269,12 @@ void CMainDlg::ExchangeSettings(bool load)
         RemoveStaleIniTempFiles(m_settingsPath);
         for (const Setting& s : settings) *s.value = profile.GetInt(s.section, s.key, 0);
         LoadMidiName(profile);
+        ExchangeCameraSettings(profile, true);
         return;
     }
     for (const Setting& s : settings) profile.Set(s.section, s.key, std::to_string(*s.value));
     SaveMidiName(profile);
+    ExchangeCameraSettings(profile, false);
     // A failed write (read-only or foreign file, missing folder) is ignored without a word.
     MakeSettingsFolder(m_settingsPath);  // the user's folder on the first write
     profile.Commit();
@@ -431,12 +436,25 @@ void CMainDlg::OnCameraDevice(const CameraSlot& slot, int otherDevice)
 {
     const int previous = slot.device;
     m_bRunning = false;
-    CCameraDeviceDlg dlg(slot.device, this);
+    // While the remembered camera is away, nothing is selected: OK without a choice, or
+    // cancel, leaves the slot waiting for it.
+    int position = slot.memo.absent ? -1 : slot.device;
+    std::string name = slot.memo.name;
+    CCameraDeviceDlg dlg(position, name, this);
     dlg.exec();  // OK or cancel: only the position counts
+    if (position < 0 || (position != 0 && position == otherDevice)) {
+        // Nothing chosen, or one device for both cameras: the camera runs on (or waits on).
+        m_bRunning = true;
+        return;
+    }
+    // A choice ends the wait and any start on its way.
+    slot.memo.absent = false;
+    slot.memo.starting = false;
+    ++slot.memo.ticket;
+    slot.memo.name = name;  // "" for None
+    slot.device = position;
     if (slot.device == 0) {
         if (previous != 0) slot.memory.Close();
-    } else if (slot.device == otherDevice) {
-        slot.device = previous;  // one device cannot feed both cameras; the camera runs on
     } else {
         // Also the unchanged device: closing the dialog restarts the camera on it.
         if (previous != 0) slot.memory.Close();
@@ -447,7 +465,10 @@ void CMainDlg::OnCameraDevice(const CameraSlot& slot, int otherDevice)
 
 void CMainDlg::OnCameraPin(const CameraSlot& slot)
 {
-    if (slot.device == 0) return;
+    // A camera that is away may have left its position to another device.
+    if (slot.device == 0 || slot.memo.absent) return;
+    slot.memo.starting = false;
+    ++slot.memo.ticket;
     m_bRunning = false;
     slot.memory.Close();
     // The format dialog comes up inside the rebuild, before the device is connected.

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "CameraStarter.h"
+#include "CameraWatch.h"
 #include "FrameMemory.h"
 #include "FullScreen.h"
 #include "KeyRepeat.h"
@@ -19,6 +21,7 @@
 #include "MidiInterpreter.h"
 
 class CEffCtrlDlg;
+class IniProfile;
 class CGlView;
 class IniProfile;
 class QOpenGLContext;
@@ -79,6 +82,9 @@ public:
     CFrameMemory m_memB;
     int m_nDeviceA = 0;
     int m_nDeviceB = 0;
+    // The names the cameras are remembered under, and their wait for an absent device.
+    CameraMemo m_cameraA;
+    CameraMemo m_cameraB;
     bool m_bRecord = false;
     int m_nInterval = 33;
     bool m_bRunning = false;
@@ -122,9 +128,20 @@ private:
         CFrameMemory& memory;
         std::vector<uint8_t>& placeholder;
         unsigned texture;
+        CameraMemo& memo;
+        int index;  // 0: A, 1: B
     };
     CameraSlot Slot(int camera);  // 0: A, 1: B
     void PickPicture(const CameraSlot& slot);
+    // CameraWatch.cpp: the camera started at set-up, by its name where one is remembered.
+    void StartCamera(const CameraSlot& slot);
+    // CameraWatch.cpp, every tick: takes the cameras the worker started, notices a camera
+    // lost or resized, and asks the worker for a remembered camera that came back.
+    void WatchCameras();
+    void WatchCamera(const CameraSlot& slot, int otherDevice);
+    void TakeStartedCamera(CCameraStarter::Result& result);
+    // CameraWatch.cpp: the names in the settings file, beside the positions.
+    void ExchangeCameraSettings(IniProfile& profile, bool load);
     // The camera commands of one slot: choose its device, its format, its controls.
     void OnCameraDevice(const CameraSlot& slot, int otherDevice);
     void OnCameraPin(const CameraSlot& slot);
@@ -168,6 +185,7 @@ private:
     bool m_bMidiOpening = false;  // the watch's open is on its way
     bool m_bMidiHeld[2][8] = {};  // frame-memory keys that MIDI notes hold down
     bool m_bMidiRecord = false;   // the record flag is on because a black key set it
+    std::unique_ptr<CCameraStarter> m_pStarter;  // from Setup until the window closes
     CFullScreen m_fullScreen{*this, m_bFullScreen};
 };
 

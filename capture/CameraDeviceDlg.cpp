@@ -9,6 +9,7 @@
 
 #include "ComboSelection.h"
 #include "DeviceList.h"
+#include "DeviceNames.h"
 
 CCameraDeviceDlg::CCameraDeviceDlg(int& position, QWidget* parent)
     : QDialog(parent), m_nPosition(position)
@@ -36,6 +37,12 @@ CCameraDeviceDlg::CCameraDeviceDlg(int& position, QWidget* parent)
     layout->addWidget(ok, 0, Qt::AlignHCenter);
 }
 
+CCameraDeviceDlg::CCameraDeviceDlg(int& position, std::string& name, QWidget* parent)
+    : CCameraDeviceDlg(position, parent)
+{
+    m_pName = &name;
+}
+
 void CCameraDeviceDlg::showEvent(QShowEvent* event)
 {
     // Filled when the dialog opens, not when it is built, so the list is the one of the moment.
@@ -48,7 +55,8 @@ void CCameraDeviceDlg::FillDeviceList()
     m_pDevices->clear();
     m_pDevices->addItem("None", 0);
     int position = 1;
-    for (const std::string& name : VideoDeviceNames()) {
+    m_names = VideoDeviceNames();
+    for (const std::string& name : m_names) {
         m_pDevices->addItem(QString::fromStdString(name), position++);
     }
     // A position past the last entry selects nothing, and the field shows empty.
@@ -61,6 +69,9 @@ int CCameraDeviceDlg::SelectedEntry() const { return SelectedComboEntry(m_pDevic
 void CCameraDeviceDlg::OnOK()
 {
     const int entry = SelectedEntry();
-    if (entry >= 0) m_nPosition = m_pDevices->itemData(entry).toInt();
+    if (entry >= 0) {
+        m_nPosition = m_pDevices->itemData(entry).toInt();
+        if (m_pName) *m_pName = RememberedName(m_names, m_nPosition);
+    }
     accept();
 }

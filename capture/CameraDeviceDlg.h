@@ -1,9 +1,11 @@
 // The Camera Device dialog: picks the device of one camera slot from the device list, by its
-// position (0 = None), and edits that position in place.
+// position (0 = None), and edits that position, and the name it is remembered under, in place.
 #ifndef KOVRA_CAPTURE_CAMERADEVICEDLG_H
 #define KOVRA_CAPTURE_CAMERADEVICEDLG_H
 
 #include <QDialog>
+#include <string>
+#include <vector>
 
 class QComboBox;
 class QShowEvent;
@@ -20,6 +22,9 @@ public:
     // `position` is read when the dialog opens and written only by OK with a selection, so
     // it must outlive the dialog's run. `parent` is the main window.
     CCameraDeviceDlg(int& position, QWidget* parent);
+    // The same, and OK with a selection also writes the chosen device's remembered name
+    // ("" for None) into `name`.
+    CCameraDeviceDlg(int& position, std::string& name, QWidget* parent);
 
     // Lists "None" and every device in position order, each entry's item data its position,
     // and selects the entry of the current position (nothing when it is past the last).
@@ -35,7 +40,9 @@ protected:
 
 private:
     int& m_nPosition;
-    QComboBox* m_pDevices = nullptr;  // control 1006
+    std::string* m_pName = nullptr;
+    std::vector<std::string> m_names;  // the listing the entries were filled from
+    QComboBox* m_pDevices = nullptr;   // control 1006
 };
 
 #endif

@@ -7,9 +7,14 @@
 #include <gst/video/video.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
 #include <new>
+#include <thread>
+#include <vector>
 
 #include "CaptureSetup.h"
 #include "DeviceSource.h"
@@ -22,6 +27,8 @@ namespace {
 // Starting and stopping each wait at most this many polls of this length (10 s in all).
 constexpr int kPolls = 1000;
 constexpr GstClockTime kPoll = 10 * GST_MSECOND;
+using Clock = std::chrono::steady_clock;
+constexpr std::chrono::seconds kBuildBound{10};
 
 // A new element of our own reference, or empty when the factory is missing.
 ElementPtr MakeElement(const char* factory)
@@ -43,13 +50,8 @@ void DeliverSample(GstSample* sample, CGrabberCallback* callback)
     gst_buffer_unmap(buffer, &map);
 }
 
-// Streaming thread, for every sample the sink renders.
-GstFlowReturn OnNewSample(GstAppSink* sink, gpointer callback)
-{
-    SamplePtr sample(gst_app_sink_pull_sample(sink));
-    if (sample) DeliverSample(sample.get(), static_cast<CGrabberCallback*>(callback));
-    return GST_FLOW_OK;
-}
+GstFlowReturn OnNewSample(GstAppSink* sink, gpointer pipeline);
+GstBusSyncReply OnBusMessage(GstBus* bus, GstMessage* message, gpointer pipeline);
 
 // Streaming thread: the decoder's output joins the conversion once its type is known.
 void OnDecodedPad(GstElement*, GstPad* pad, gpointer convert)
@@ -90,6 +92,36 @@ bool ReadFrameFormat(GstSample* sample, FrameFormat& format)
     return true;
 }
 
+// The device's source, made and opened (READY) on a thread of its own, so that a driver that
+// hangs in its open holds up nobody: the caller waits until a deadline and then leaves it.
+struct SourceOpening {
+    std::mutex lock;
+    std::condition_variable done;
+    bool finished = false;
+    bool abandoned = false;
+    ElementPtr element;  // the opened source, or empty when it could not be made or opened
+};
+
+void OpenSource(const std::shared_ptr<SourceOpening>& opening, int device)
+{
+    ElementPtr element;
+    if (GstElement* made = CreateDeviceSource(device)) {
+        element.reset(GST_ELEMENT(gst_object_ref_sink(made)));
+        if (gst_element_set_state(element.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
+            gst_element_set_state(element.get(), GST_STATE_NULL);
+            element.reset();
+        }
+    }
+    std::lock_guard<std::mutex> hold(opening->lock);
+    opening->finished = true;
+    if (opening->abandoned) {
+        if (element) gst_element_set_state(element.get(), GST_STATE_NULL);
+        return;  // the element goes here: nobody waits for it any more
+    }
+    opening->element = std::move(element);
+    opening->done.notify_all();
+}
+
 }  // namespace
 
 // The running pipeline. Its elements stay owned by the pipeline; the references here are
@@ -99,6 +131,19 @@ struct CVideoCapture::Pipeline {
     ElementPtr source;
     ElementPtr sink;
     BusPtr bus;
+    Clock::time_point deadline = Clock::now() + kBuildBound;  // of the build
+
+    // What the bus watch and the streaming thread report.
+    std::atomic<bool> lost{false};
+    std::atomic<bool> sizeChanged{false};
+    // The callback, the size the pipeline was built for and the caps of the last sample,
+    // under a lock of our own: set when it starts running, read by every sample (GStreamer's
+    // own hand-over is not one ThreadSanitizer sees).
+    std::mutex sampleLock;
+    CGrabberCallback* callback = nullptr;
+    int width = 0;
+    int height = 0;
+    CapsPtr lastCaps;
 
     GstBin* Bin() const { return GST_BIN(pipeline.get()); }
 
@@ -112,15 +157,21 @@ struct CVideoCapture::Pipeline {
     }
 
     // The device's source in a new pipeline, opened (READY): a device then reports the
-    // formats it really offers.
+    // formats it really offers. False also when the open has not ended by the deadline.
     bool MakeSource(int device)
     {
         pipeline = ElementPtr(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
-        GstElement* made = CreateDeviceSource(device);
-        if (!made) return false;
-        source = ElementPtr(GST_ELEMENT(gst_object_ref_sink(made)));
-        gst_bin_add(Bin(), made);
-        return gst_element_set_state(made, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+        auto opening = std::make_shared<SourceOpening>();
+        std::thread(OpenSource, opening, device).detach();
+        std::unique_lock<std::mutex> hold(opening->lock);
+        if (!opening->done.wait_until(hold, deadline, [&] { return opening->finished; })) {
+            opening->abandoned = true;
+            return false;
+        }
+        if (!opening->element) return false;
+        source = std::move(opening->element);
+        gst_bin_add(Bin(), source.get());
+        return true;
     }
 
     // The conversion to BGR at the device's own size (scaling is left to the program) and
@@ -182,13 +233,12 @@ struct CVideoCapture::Pipeline {
         if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
             return nullptr;
         SamplePtr first;
-        int poll = 0;
-        for (; poll < kPolls && !first; ++poll) {
+        while (!first && Clock::now() < deadline) {
             if (ErrorPosted(bus.get())) return nullptr;
             first.reset(gst_app_sink_try_pull_sample(GST_APP_SINK(sink.get()), kPoll));
         }
-        for (GstState state = GST_STATE_VOID_PENDING; state != GST_STATE_PLAYING; ++poll) {
-            if (!first || poll >= kPolls || ErrorPosted(bus.get())) return nullptr;
+        for (GstState state = GST_STATE_VOID_PENDING; state != GST_STATE_PLAYING;) {
+            if (!first || Clock::now() >= deadline || ErrorPosted(bus.get())) return nullptr;
             if (gst_element_get_state(pipeline.get(), &state, nullptr, kPoll) ==
                 GST_STATE_CHANGE_FAILURE)
                 return nullptr;
@@ -198,15 +248,46 @@ struct CVideoCapture::Pipeline {
 
     // Hands the first sample, then every sample the sink renders, to the callback. The
     // first one is copied here, as a device that sends one still frame would otherwise never
-    // show it. Nobody reads the bus while it runs: its messages are dropped, so a camera
-    // unplugged now posts an error that goes nowhere and its last frame stays.
-    void Run(GstSample* first, CGrabberCallback* callback)
+    // show it. From here on the bus watch reads every message as it is posted, on the
+    // posting thread, and drops it: an error (a camera unplugged) marks the pipeline lost,
+    // and its last frame stays.
+    void Run(GstSample* first, CGrabberCallback* grabber, const FrameFormat& format)
     {
-        DeliverSample(first, callback);
+        {
+            std::lock_guard<std::mutex> hold(sampleLock);
+            callback = grabber;
+            width = format.width;
+            height = format.height;
+            lastCaps.reset(gst_caps_ref(gst_sample_get_caps(first)));
+        }
+        DeliverSample(first, grabber);
         GstAppSinkCallbacks callbacks = {};
         callbacks.new_sample = OnNewSample;
-        gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, callback, nullptr);
-        gst_bus_set_flushing(bus.get(), TRUE);
+        gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, this, nullptr);
+        gst_bus_set_sync_handler(bus.get(), OnBusMessage, this, nullptr);
+        // Whatever was posted before the watch: an error among it counts as well.
+        while (MessagePtr message{gst_bus_pop(bus.get())}) {
+            if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR) lost = true;
+        }
+    }
+
+    // Streaming thread: one sample of the running camera. A sample of another size than
+    // the buffer's is not copied; the pipeline is then marked for a rebuild.
+    void Deliver(GstSample* sample)
+    {
+        std::unique_lock<std::mutex> hold(sampleLock);
+        GstCaps* caps = gst_sample_get_caps(sample);
+        if (caps && caps != lastCaps.get() &&
+            !(lastCaps && gst_caps_is_equal(caps, lastCaps.get()))) {
+            lastCaps.reset(gst_caps_ref(caps));
+            GstVideoInfo info;
+            if (gst_video_info_from_caps(&info, caps) &&
+                (GST_VIDEO_INFO_WIDTH(&info) != width || GST_VIDEO_INFO_HEIGHT(&info) != height))
+                sizeChanged = true;
+        }
+        CGrabberCallback* target = sizeChanged ? nullptr : callback;
+        hold.unlock();
+        if (target) DeliverSample(sample, target);
     }
 
     // Asks for the NULL state until the pipeline reports it: once there, every streaming
@@ -228,15 +309,65 @@ struct CVideoCapture::Pipeline {
         return false;
     }
 
+    // Only for a pipeline that stopped (or never ran): no streaming thread is left in it.
     ~Pipeline()
     {
-        Stop();
         if (sink) {
             GstAppSinkCallbacks none = {};
             gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &none, nullptr, nullptr);
         }
+        if (bus) gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
     }
 };
+
+namespace {
+
+using PipelinePtr = std::unique_ptr<CVideoCapture::Pipeline>;
+
+// A pipeline that would not stop, with the callback its streaming thread may still be in:
+// kept until the program ends. Never freed, so nothing at exit waits for them either.
+struct Stuck {
+    PipelinePtr pipeline;
+    std::unique_ptr<CGrabberCallback> callback;
+};
+std::mutex g_stuckLock;
+std::vector<Stuck>* g_stuck = nullptr;
+
+void KeepUntilExit(PipelinePtr pipeline, std::unique_ptr<CGrabberCallback> callback)
+{
+    std::lock_guard<std::mutex> hold(g_stuckLock);
+    if (!g_stuck) g_stuck = new std::vector<Stuck>;
+    g_stuck->push_back({std::move(pipeline), std::move(callback)});
+}
+
+// Stops and frees a pipeline that no callback of a CVideoCapture's is attached to, or keeps
+// it when it would not stop.
+void Dismantle(PipelinePtr pipeline)
+{
+    if (pipeline && !pipeline->Stop()) KeepUntilExit(std::move(pipeline), nullptr);
+}
+
+struct PipelineDismantler {
+    void operator()(CVideoCapture::Pipeline* pipeline) const { Dismantle(PipelinePtr(pipeline)); }
+};
+
+// Streaming thread, for every sample the sink renders.
+GstFlowReturn OnNewSample(GstAppSink* sink, gpointer pipeline)
+{
+    SamplePtr sample(gst_app_sink_pull_sample(sink));
+    if (sample) static_cast<CVideoCapture::Pipeline*>(pipeline)->Deliver(sample.get());
+    return GST_FLOW_OK;
+}
+
+// The bus watch: on the thread that posts, for every message of the running pipeline.
+GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer pipeline)
+{
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
+        static_cast<CVideoCapture::Pipeline*>(pipeline)->lost = true;
+    return GST_BUS_DROP;
+}
+
+}  // namespace
 
 void CGrabberCallback::BufferCB(double, const uint8_t* buffer, long length)
 {
@@ -270,10 +401,9 @@ CVideoCapture::CVideoCapture(int device)
 
 CVideoCapture::~CVideoCapture()
 {
-    // The pipeline goes first: no sample may reach the callback, the lock or the buffer
-    // once they are freed.
-    m_pGraph.reset();
-    m_pCallback->SetBuffer(nullptr, 0, 0, nullptr);
+    // The pipeline goes first (or is kept, detached): no sample may reach the callback, the
+    // lock or the buffer once they are freed.
+    StopGraph();
 }
 
 bool CVideoCapture::BuildGraph(bool showPinPages, QWidget* owner)
@@ -283,10 +413,12 @@ bool CVideoCapture::BuildGraph(bool showPinPages, QWidget* owner)
     m_pFrame.reset();
     m_nWidth = m_nHeight = m_nFrameSize = 0;
 
-    // Any return before the end releases `graph`, which stops it and detaches the sink.
-    auto graph = std::make_unique<Pipeline>();
+    // Any return before the end dismantles `graph`.
+    std::unique_ptr<Pipeline, PipelineDismantler> graph(new Pipeline);
     if (!graph->MakeSource(m_nDevice)) return false;
+    const Clock::time_point shown = Clock::now();
     CapsPtr chosen(showPinPages ? ShowPinPages(graph->source.get(), "Capture", owner) : nullptr);
+    graph->deadline += Clock::now() - shown;  // the performer's time is not the device's
     if (!graph->LinkConverter(chosen.get())) return false;
     SamplePtr first = graph->StartAndTakeFirst();
     FrameFormat format;
@@ -299,20 +431,31 @@ bool CVideoCapture::BuildGraph(bool showPinPages, QWidget* owner)
 
     // The buffer is set before any sample can be copied.
     m_pCallback->SetBuffer(m_pFrame.get(), m_nFrameSize, format.stride, &m_lock);
-    graph->Run(first.get(), m_pCallback.get());
-    m_pGraph = std::move(graph);
+    graph->Run(first.get(), m_pCallback.get(), format);
+    m_pGraph.reset(graph.release());
     return true;
 }
 
 bool CVideoCapture::StopGraph()
 {
     if (!m_pGraph) return true;
-    if (!m_pGraph->Stop()) return false;
-    m_pGraph.reset();
-    // The last frame stays for CopyFrame; nothing writes it any more.
+    const bool stopped = m_pGraph->Stop();
+    // The last frame stays for CopyFrame; nothing writes it any more. Once detached, the
+    // callback waits for no lock or buffer of ours, so only it and the pipeline must live on
+    // where the pipeline would not stop.
     m_pCallback->SetBuffer(nullptr, 0, 0, nullptr);
-    return true;
+    if (stopped) {
+        m_pGraph.reset();
+        return true;
+    }
+    KeepUntilExit(std::move(m_pGraph), std::move(m_pCallback));
+    m_pCallback = std::make_unique<CGrabberCallback>();
+    return false;
 }
+
+bool CVideoCapture::Lost() const { return m_pGraph && m_pGraph->lost; }
+
+bool CVideoCapture::SizeChanged() const { return m_pGraph && m_pGraph->sizeChanged; }
 
 bool CVideoCapture::CopyFrame(uint8_t* destination)
 {

@@ -19,7 +19,8 @@ public:
     // is the picture's bottom row. A length of 0 or less copies nothing. The sample time is
     // not used.
     void BufferCB(double sampleTime, const uint8_t* buffer, long length);
-    // Main thread, while no sample can arrive: where samples go and how rows are laid out.
+    // Where samples go and how rows are laid out. Once it returns, no copy into the previous
+    // buffer is under way and none will be: it waits for one in progress.
     void SetBuffer(uint8_t* buffer, long size, int stride, std::mutex* lock);
 
 private:
@@ -42,9 +43,14 @@ public:
 
     // Builds and runs the pipeline; true when it runs. With showPinPages the device's
     // formats are offered in a dialog owned by `owner` before the connection is made, and
-    // the choice governs it. Every failure returns false and leaves nothing running.
+    // the choice governs it. Every failure returns false and leaves nothing running. Apart
+    // from the time the dialog is up, it takes at most 10 s: a device that does not open in
+    // time is left to its own thread and counts as failed. Any thread; with showPinPages
+    // the user-interface thread.
     bool BuildGraph(bool showPinPages, QWidget* owner);
-    // Stops and dismantles the pipeline; true when stopped (or there was none).
+    // Stops and dismantles the pipeline; true when stopped (or there was none). A pipeline
+    // that would not stop is kept, detached from this object's buffer, until the program
+    // ends, so that a streaming thread still inside it touches nothing freed.
     bool StopGraph();
     // Copies one whole frame of GetFrameSize() bytes into destination. Main thread.
     bool CopyFrame(uint8_t* destination);
@@ -58,8 +64,18 @@ public:
     // The running device's own controls in a modal dialog captioned "Video Capture".
     bool ShowFilterPages(QWidget* owner);
 
-private:
+    // True once the running pipeline posted an error on its bus (a camera unplugged, or a
+    // driver that gave up): no more frames come, the last one stays. Cheap: the bus watch
+    // sets a flag on the thread that posts.
+    bool Lost() const;
+    // True once the camera sent a frame of another size than the one the pipeline was built
+    // for; such frames are not copied (they would shear), and the last frame stays.
+    bool SizeChanged() const;
+
+    // The pipeline and its elements (VideoCapture.cpp alone knows it).
     struct Pipeline;
+
+private:
     std::unique_ptr<Pipeline> m_pGraph;  // the pipeline and its elements; empty when none
     std::unique_ptr<CGrabberCallback> m_pCallback;
     int m_nDevice = 0;

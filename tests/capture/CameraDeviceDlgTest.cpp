@@ -35,7 +35,7 @@ protected:
     void Open(int start)
     {
         m_position = start;
-        m_dlg = new CCameraDeviceDlg(m_position, m_main.get());
+        m_dlg = new CCameraDeviceDlg(m_position, m_name, m_main.get());
         m_dlg->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dlg));
         m_combo = m_dlg->findChild<QComboBox*>(QString::number(CCameraDeviceDlg::IDC_DEVICE));
@@ -48,6 +48,7 @@ protected:
     std::vector<std::string> m_names;
     std::unique_ptr<QWidget> m_main;
     int m_position = 0;
+    std::string m_name = "remembered";
     CCameraDeviceDlg* m_dlg = nullptr;  // owned by m_main
     QComboBox* m_combo = nullptr;
     QPushButton* m_ok = nullptr;
@@ -85,6 +86,7 @@ TEST_F(CameraDeviceDlgTest, OpensOnTheCurrentPositionAndOkTakesTheSelection)
     m_combo->setCurrentIndex(0);
     QTest::mouseClick(m_ok, Qt::LeftButton);
     EXPECT_EQ(m_position, 0);
+    EXPECT_EQ(m_name, "") << "None forgets the name";
     EXPECT_EQ(m_dlg->result(), QDialog::Accepted);
     EXPECT_FALSE(m_dlg->isVisible());
 
@@ -93,6 +95,7 @@ TEST_F(CameraDeviceDlgTest, OpensOnTheCurrentPositionAndOkTakesTheSelection)
     m_combo->setCurrentIndex(2);
     QTest::mouseClick(m_ok, Qt::LeftButton);
     EXPECT_EQ(m_position, 2);
+    EXPECT_EQ(m_name, m_names[1]) << "the chosen device's name is kept with its position";
 
     // A device gone since the position was stored: nothing selected, the field empty, and OK
     // keeps the position.
@@ -101,6 +104,7 @@ TEST_F(CameraDeviceDlgTest, OpensOnTheCurrentPositionAndOkTakesTheSelection)
     EXPECT_EQ(m_combo->currentText(), "");
     QTest::mouseClick(m_ok, Qt::LeftButton);
     EXPECT_EQ(m_position, Last() + 1);
+    EXPECT_EQ(m_name, m_names[1]);
     EXPECT_EQ(m_dlg->result(), QDialog::Accepted);
 }
 

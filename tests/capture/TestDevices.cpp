@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <list>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -33,7 +34,18 @@ struct Camera {
     // Answers a query for its formats as a camera does; otherwise it says ANY, as a bare
     // appsrc does, and the pipeline cannot tell raw from encoded video.
     bool reportsFormats;
+    bool resizable = false;  // reports raw RGB of any size, so its size may change
+    bool stuck = false;      // its element refuses to leave PLAYING
 };
+
+// The cameras that come and go; a list, so that the devices made of them keep their address.
+struct HotCamera {
+    std::string name;
+    Camera camera;
+    bool present;
+};
+std::mutex g_hotLock;
+std::list<HotCamera> g_hot;
 
 // Probed in this order; the list orders them by path.
 const Camera kMainDevices[] = {
@@ -66,6 +78,8 @@ GstCaps* CameraCaps(const Camera& camera)
 // What one element pushes; shared with UnplugTestDevice.
 struct Producer {
     const Camera* camera = nullptr;
+    std::atomic<int> newWidth{0};  // a size asked for by ResizeTestDevice, 0 when none
+    std::atomic<int> newHeight{0};
     GstBuffer* picture = nullptr;  // Rows, Jpeg: the one picture, pushed again and again
     size_t frameSize = 0;          // Counter: bytes of a frame
     uint64_t frame = 0;
@@ -82,8 +96,11 @@ std::mutex g_producersLock;
 std::map<std::string, ProducerRef> g_producers;  // the latest element of each device
 
 // In GStreamer's default layout: rows padded to 4 bytes.
-GstBuffer* RowsPicture(const Camera& camera)
+GstBuffer* RowsPicture(int width, int height)
 {
+    Camera camera = {};
+    camera.width = width;
+    camera.height = height;
     GstVideoInfo info;
     gst_video_info_set_format(&info, GST_VIDEO_FORMAT_RGB, camera.width, camera.height);
     const size_t size = GST_VIDEO_INFO_SIZE(&info);
@@ -141,6 +158,17 @@ void NeedData(GstAppSrc* source, guint, gpointer data)
         }
         return;
     }
+    if (const int width = producer.newWidth.exchange(0)) {
+        // A camera switching its mode: new caps go down ahead of the first new picture.
+        const int height = producer.newHeight;
+        gst_buffer_unref(producer.picture);
+        producer.picture = RowsPicture(width, height);
+        GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "RGB", "width",
+                                            G_TYPE_INT, width, "height", G_TYPE_INT, height,
+                                            "framerate", GST_TYPE_FRACTION, 30, 1, nullptr);
+        gst_app_src_set_caps(source, caps);
+        gst_caps_unref(caps);
+    }
     GstBuffer* buffer = nullptr;
     switch (producer.camera->kind) {
         case Kind::Rows:
@@ -184,7 +212,7 @@ GstElement* MakeAppSource(const Camera& camera, const gchar* name)
 
     auto producer = std::make_shared<Producer>();
     producer->camera = &camera;
-    if (camera.kind == Kind::Rows) producer->picture = RowsPicture(camera);
+    if (camera.kind == Kind::Rows) producer->picture = RowsPicture(camera.width, camera.height);
     if (camera.kind == Kind::Jpeg) producer->picture = JpegPicture(camera);
     if ((camera.kind == Kind::Rows || camera.kind == Kind::Jpeg) && !producer->picture) {
         gst_object_unref(element);
@@ -203,6 +231,8 @@ GstElement* MakeAppSource(const Camera& camera, const gchar* name)
     return element;
 }
 
+GType StuckBinType();
+
 // The appsrc behind a capsfilter of its formats, in a bin: its output answers format
 // queries as a camera's does.
 GstElement* MakeCamera(const Camera& camera, const gchar* name)
@@ -210,10 +240,13 @@ GstElement* MakeCamera(const Camera& camera, const gchar* name)
     GstElement* source = MakeAppSource(camera, nullptr);
     GstElement* formats = gst_element_factory_make("capsfilter", nullptr);
     if (!source || !formats) return nullptr;
-    GstCaps* caps = CameraCaps(camera);
+    GstCaps* caps =
+        camera.resizable ? gst_caps_from_string("video/x-raw,format=RGB") : CameraCaps(camera);
     g_object_set(formats, "caps", caps, nullptr);
     gst_caps_unref(caps);
-    GstElement* bin = gst_bin_new(name);
+    GstElement* bin = camera.stuck
+                          ? GST_ELEMENT(g_object_new(StuckBinType(), "name", name, nullptr))
+                          : gst_bin_new(name);
     gst_bin_add_many(GST_BIN(bin), source, formats, nullptr);
     gst_element_link(source, formats);
     GstPad* output = gst_element_get_static_pad(formats, "src");
@@ -249,6 +282,32 @@ static void kovra_broken_src_class_init(KovraBrokenSrcClass* klass)
 
 static void kovra_broken_src_init(KovraBrokenSrc*) {}
 
+// A bin that will not leave PLAYING, as a driver that hangs in its stop.
+struct KovraStuckBin {
+    GstBin parent;
+};
+struct KovraStuckBinClass {
+    GstBinClass parent_class;
+};
+G_DEFINE_TYPE(KovraStuckBin, kovra_stuck_bin, GST_TYPE_BIN)
+
+static GstStateChangeReturn StuckChangeState(GstElement* element, GstStateChange transition)
+{
+    if (transition == GST_STATE_CHANGE_PLAYING_TO_PAUSED) return GST_STATE_CHANGE_FAILURE;
+    return GST_ELEMENT_CLASS(kovra_stuck_bin_parent_class)->change_state(element, transition);
+}
+
+static void kovra_stuck_bin_class_init(KovraStuckBinClass* klass)
+{
+    GST_ELEMENT_CLASS(klass)->change_state = StuckChangeState;
+}
+
+static void kovra_stuck_bin_init(KovraStuckBin*) {}
+
+namespace {
+GType StuckBinType() { return kovra_stuck_bin_get_type(); }
+}  // namespace
+
 struct KovraTestDevice {
     GstDevice parent;
     const Camera* camera;
@@ -273,24 +332,26 @@ static void kovra_test_device_class_init(KovraTestDeviceClass* klass)
 
 static void kovra_test_device_init(KovraTestDevice* device) { device->camera = nullptr; }
 
+static GList* AppendDevice(GList* devices, const Camera& camera)
+{
+    GstCaps* caps = CameraCaps(camera);
+    GstStructure* properties = camera.path ? gst_structure_new("kovra-test", "device.path",
+                                                               G_TYPE_STRING, camera.path, nullptr)
+                                           : nullptr;
+    auto* device = static_cast<KovraTestDevice*>(
+        g_object_new(kovra_test_device_get_type(), "display-name", camera.name, "device-class",
+                     "Video/Source", "caps", caps, "properties", properties, nullptr));
+    device->camera = &camera;
+    gst_caps_unref(caps);
+    if (properties) gst_structure_free(properties);
+    return g_list_append(devices, gst_object_ref_sink(device));
+}
+
 template <size_t N>
 static GList* ProbeDevices(const Camera (&cameras)[N])
 {
     GList* devices = nullptr;
-    for (const Camera& camera : cameras) {
-        GstCaps* caps = CameraCaps(camera);
-        GstStructure* properties = camera.path
-                                       ? gst_structure_new("kovra-test", "device.path",
-                                                           G_TYPE_STRING, camera.path, nullptr)
-                                       : nullptr;
-        auto* device = static_cast<KovraTestDevice*>(
-            g_object_new(kovra_test_device_get_type(), "display-name", camera.name, "device-class",
-                         "Video/Source", "caps", caps, "properties", properties, nullptr));
-        device->camera = &camera;
-        gst_caps_unref(caps);
-        if (properties) gst_structure_free(properties);
-        devices = g_list_append(devices, gst_object_ref_sink(device));
-    }
+    for (const Camera& camera : cameras) devices = AppendDevice(devices, camera);
     return devices;
 }
 
@@ -302,7 +363,14 @@ struct KovraTestProviderClass {
 };
 G_DEFINE_TYPE(KovraTestProvider, kovra_test_provider, GST_TYPE_DEVICE_PROVIDER)
 
-static GList* ProbeMain(GstDeviceProvider*) { return ProbeDevices(kMainDevices); }
+static GList* ProbeMain(GstDeviceProvider*)
+{
+    GList* devices = ProbeDevices(kMainDevices);
+    std::lock_guard<std::mutex> hold(g_hotLock);
+    for (const HotCamera& hot : g_hot)
+        if (hot.present) devices = AppendDevice(devices, hot.camera);
+    return devices;
+}
 
 static void kovra_test_provider_class_init(KovraTestProviderClass* klass)
 {
@@ -409,4 +477,52 @@ bool WaitUnplugReported(const std::string& name, int timeoutMs)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return producer->reported;
+}
+
+void AddTestDevice(const std::string& name)
+{
+    std::lock_guard<std::mutex> hold(g_hotLock);
+    g_hot.push_back({name, {}, true});
+    HotCamera& hot = g_hot.back();
+    hot.camera = {hot.name.c_str(), nullptr, Kind::Rows, 320, 240, true, true, true};
+}
+
+void RemoveTestDevice(const std::string& name)
+{
+    {
+        std::lock_guard<std::mutex> hold(g_hotLock);
+        for (HotCamera& hot : g_hot) {
+            if (hot.present && hot.name == name) {
+                hot.present = false;
+                break;
+            }
+        }
+    }
+    UnplugTestDevice(name);
+}
+
+void ResizeTestDevice(const std::string& name, int width, int height)
+{
+    {
+        // New elements start at the new size, as a camera reopened in its new mode does.
+        std::lock_guard<std::mutex> hold(g_hotLock);
+        for (HotCamera& hot : g_hot) {
+            if (hot.present && hot.name == name) {
+                hot.camera.width = width;
+                hot.camera.height = height;
+            }
+        }
+    }
+    std::lock_guard<std::mutex> hold(g_producersLock);
+    auto found = g_producers.find(name);
+    if (found == g_producers.end()) return;
+    found->second->newHeight = height;
+    found->second->newWidth = width;
+}
+
+void AddStuckTestDevice(const std::string& name)
+{
+    AddTestDevice(name);
+    std::lock_guard<std::mutex> hold(g_hotLock);
+    g_hot.back().camera.stuck = true;
 }

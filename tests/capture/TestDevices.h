@@ -46,6 +46,19 @@ uint64_t ClockStamp(const uint8_t* frame, int width, int height);
 // The 1-based position of the device named `name` in the device list; 0 when not listed.
 int DevicePosition(const std::string& name);
 
+// Cameras that come and go while the program runs: listed by the tests' provider from
+// AddTestDevice until RemoveTestDevice, which also unplugs the element that runs it (as
+// UnplugTestDevice). Live RGB pictures of RowsPixel at 320x240, about 100 a second, no path
+// (so they follow the cameras with a path, by name). Several may share a name; a removal
+// takes the first of that name.
+void AddTestDevice(const std::string& name);
+void RemoveTestDevice(const std::string& name);
+// The same, a camera whose pipeline cannot be stopped: its element refuses to leave PLAYING.
+void AddStuckTestDevice(const std::string& name);
+// The named device sends its pictures at width x height from now on: its latest element and
+// every one made later.
+void ResizeTestDevice(const std::string& name, int width, int height);
+
 // The named device's latest element stops delivering and posts an error, as a camera that
 // is unplugged while it runs.
 void UnplugTestDevice(const std::string& name);

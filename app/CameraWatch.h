@@ -1,0 +1,23 @@
+// What a camera slot of the main window remembers of its device beyond its position, and
+// where it stands in finding that device again after an unplug. The main window's functions
+// that use it are in CameraWatch.cpp.
+#ifndef KOVRA_APP_CAMERAWATCH_H
+#define KOVRA_APP_CAMERAWATCH_H
+
+#include <string>
+
+struct CameraMemo {
+    std::string name;         // the remembered name; "" when none (None chosen, or not known)
+    bool nameInFile = false;  // the settings file had the key, so a cleared name is written
+    int heldPosition = 0;     // written back as the position while the device is absent
+    bool absent = false;      // the remembered device is not there: waiting for it
+    bool armed = false;       // a listing may start it (none tried since it was last missing)
+    bool starting = false;    // a start is on the cameras' worker
+    unsigned ticket = 0;      // of the start in flight; an answer with another one is stale
+    unsigned seen = 0;        // the worker's listing last looked at
+};
+
+// The wait for a device listing on the user-interface thread, at start and for a command.
+constexpr int kCameraListWaitMs = 3000;
+
+#endif

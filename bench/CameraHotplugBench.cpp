@@ -1,0 +1,115 @@
+// The frame loop while a camera comes and goes: a test camera unplugged and plugged in again
+// and again under a real window, which waits for it by name and starts it on the cameras'
+// worker. Reports the worst tick, in intervals late (the gap between two ticks beyond one
+// interval, over the interval), and how long the camera took to show again after each plug.
+// Run on an X display.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <fstream>
+#include <memory>
+
+#include "CaptureSetup.h"
+#include "MainDlg.h"
+#include "TestDevices.h"
+
+namespace {
+
+constexpr const char* kCamera = "Kovra Bench Camera";
+
+// Runs the frame loop until `done` holds or a minute has gone by, noting the longest gap
+// between two ticks. False on the minute.
+template <typename Done>
+bool RunUntil(CMainDlg& dlg, Done done, qint64& worstGapMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QElapsedTimer sinceTick;
+    sinceTick.start();
+    int last = dlg.m_nFrameCount;
+    while (!done()) {
+        if (clock.elapsed() > 60000) return false;
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        if (dlg.m_nFrameCount != last) {
+            last = dlg.m_nFrameCount;
+            worstGapMs = std::max(worstGapMs, sinceTick.restart());
+        }
+    }
+    return true;
+}
+
+void BM_WorstTickWhileACameraComesAndGoes(benchmark::State& state)
+{
+    InitCapture();
+    RegisterTestDevices();
+    QTemporaryDir folder;
+    const std::string path = folder.filePath("Kovra.ini").toStdString();
+    std::ofstream(path) << "[CAMERA]\nNAME1=" << kCamera << "\n";
+    AddTestDevice(kCamera);
+    for (auto _ : state) {
+        CMainDlg dlg;
+        dlg.m_settingsPath = path;
+        if (!dlg.Setup()) {
+            state.SkipWithError("no OpenGL window");
+            return;
+        }
+        dlg.show();
+        if (!QTest::qWaitForWindowExposed(&dlg)) {
+            state.SkipWithError("the window was not shown");
+            return;
+        }
+        dlg.m_nEffect = 10;  // spheres: a busy effect with both cameras
+        qint64 worstGapMs = 0;
+        qint64 worstReturnMs = 0;
+        double totalReturnMs = 0;
+        const int cycles = static_cast<int>(state.range(0));
+        int done = 0;
+        qint64 warmUp = 0;
+        RunUntil(
+            dlg, [&] { return dlg.m_nFrameCount > 30; }, warmUp);
+        for (; done < cycles; ++done) {
+            RemoveTestDevice(kCamera);
+            if (!RunUntil(
+                    dlg, [&] { return dlg.m_cameraA.absent; }, worstGapMs))
+                break;
+            AddTestDevice(kCamera);
+            QElapsedTimer back;
+            back.start();
+            if (!RunUntil(
+                    dlg, [&] { return !dlg.m_cameraA.absent && dlg.m_memA.Capture(); }, worstGapMs))
+                break;
+            worstReturnMs = std::max(worstReturnMs, back.elapsed());
+            totalReturnMs += back.elapsed();
+        }
+        const double interval = dlg.m_nInterval;
+        state.counters["cycles"] = done;
+        state.counters["worst_tick_intervals_late"] =
+            std::max(0.0, (static_cast<double>(worstGapMs) - interval) / interval);
+        state.counters["worst_gap_ms"] = static_cast<double>(worstGapMs);
+        state.counters["back_mean_ms"] = done ? totalReturnMs / done : 0.0;
+        state.counters["back_worst_ms"] = static_cast<double>(worstReturnMs);
+        if (done < cycles) state.SkipWithError("the camera did not come back within a minute");
+        dlg.close();
+    }
+}
+
+BENCHMARK(BM_WorstTickWhileACameraComesAndGoes)
+    ->Arg(20)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);  // before any window; benchmark flags pass through
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,177 @@
+// The main window's cameras by name, with cameras of the tests' own that come and go while
+// the window runs: names and positions in the settings file, a camera found where it moved, a
+// camera waited for and started by itself, an unplug that keeps the last picture, and a
+// camera rebuilt when its frame size changes.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "CaptureSetup.h"
+#include "DeviceList.h"
+#include "MainDlg.h"
+#include "TestDevices.h"
+#include "VideoCapture.h"
+
+namespace {
+
+constexpr int kWaitMs = 60000;  // generous: the machine may be busy
+
+std::vector<uint8_t> Picture(CFrameMemory& memory)
+{
+    memory.Update();
+    return {memory.Picture(), memory.Picture() + 512 * 384 * 3};
+}
+
+bool Black(const std::vector<uint8_t>& picture)
+{
+    return std::all_of(picture.begin(), picture.end(), [](uint8_t b) { return b == 0; });
+}
+
+class CameraHotplug : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        InitCapture();
+        RegisterTestDevices();
+        ASSERT_TRUE(m_folder.isValid());
+        m_path = m_folder.filePath("Kovra.ini").toStdString();
+    }
+
+    void TearDown() override
+    {
+        if (m_dlg) m_dlg->OnDestroy();
+        for (const std::string& name : m_plugged) RemoveTestDevice(name);
+    }
+
+    // A camera plugged in or out while the window runs; those left in go at the end.
+    void Plug(const std::string& name)
+    {
+        AddTestDevice(name);
+        m_plugged.push_back(name);
+    }
+    void Unplug(const std::string& name)
+    {
+        RemoveTestDevice(name);
+        m_plugged.erase(std::find(m_plugged.begin(), m_plugged.end(), name));
+    }
+
+    // A window started on a settings file of this text.
+    void Start(const std::string& settings)
+    {
+        std::ofstream(m_path) << settings;
+        m_dlg = std::make_unique<CMainDlg>();
+        m_dlg->m_settingsPath = m_path;
+        ASSERT_TRUE(m_dlg->Setup()) << "no OpenGL context on this display";
+    }
+
+    std::string Settings()
+    {
+        std::ifstream file(m_path);
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    // Runs the window's frame loop until `done` holds.
+    template <typename Done>
+    bool WaitFor(Done done)
+    {
+        return QTest::qWaitFor(done, kWaitMs);
+    }
+
+    // Waits until camera A shows a picture that is not black, and returns it.
+    std::vector<uint8_t> LivePicture()
+    {
+        std::vector<uint8_t> picture;
+        WaitFor([&] {
+            picture = m_dlg->m_memA.IsOpen() ? Picture(m_dlg->m_memA) : std::vector<uint8_t>();
+            return !picture.empty() && !Black(picture);
+        });
+        return picture;
+    }
+
+    QTemporaryDir m_folder;
+    std::string m_path;
+    std::unique_ptr<CMainDlg> m_dlg;
+    std::vector<std::string> m_plugged;
+};
+
+TEST_F(CameraHotplug, ANamedCameraStartsWhereItNowSitsAndBothAreWrittenBack)
+{
+    Plug("Kovra Hot Gamma");
+    const int before = DevicePosition("Kovra Hot Gamma");
+    Plug("Kovra Hot Beta");  // listed ahead of it from now on
+    ASSERT_EQ(DevicePosition("Kovra Hot Beta"), before) << "the list order did not change";
+    const int gamma = DevicePosition("Kovra Hot Gamma");
+    const int bars = DevicePosition(kTestPatternBars);
+
+    // Camera B comes from a file without names: its position counts, its name is kept on.
+    Start("[CAMERA]\nDEVICE1=" + std::to_string(before) +
+          "\nNAME1=Kovra Hot Gamma\nDEVICE2=" + std::to_string(bars) + "\n");
+    EXPECT_EQ(m_dlg->m_nDeviceA, gamma);
+    EXPECT_TRUE(m_dlg->m_memA.IsOpen());
+    EXPECT_EQ(m_dlg->m_nDeviceB, bars);
+    m_dlg->OnDestroy();
+    const std::string settings = Settings();
+    EXPECT_NE(settings.find("DEVICE1=" + std::to_string(gamma) + "\n"), settings.npos) << settings;
+    EXPECT_NE(settings.find("NAME1=Kovra Hot Gamma\n"), settings.npos) << settings;
+    EXPECT_NE(settings.find("DEVICE2=" + std::to_string(bars) + "\n"), settings.npos) << settings;
+    EXPECT_NE(settings.find(std::string("NAME2=") + kTestPatternBars + "\n"), settings.npos)
+        << settings;
+}
+
+TEST_F(CameraHotplug, AnAbsentCameraIsHeldApartAndStartsByItselfWhenItAppears)
+{
+    Start("[CAMERA]\nDEVICE1=2\nNAME1=Kovra Hot Delta\n");
+    EXPECT_EQ(m_dlg->m_nDeviceA, 0) << "nothing opened in its place";
+    EXPECT_FALSE(m_dlg->m_memA.IsOpen());
+    m_dlg->ExchangeSettings(false);
+    const std::string settings = Settings();
+    EXPECT_NE(settings.find("DEVICE1=2\n"), settings.npos) << settings;
+    EXPECT_NE(settings.find("NAME1=Kovra Hot Delta\n"), settings.npos) << settings;
+
+    Plug("Kovra Hot Delta");
+    const int delta = DevicePosition("Kovra Hot Delta");
+    ASSERT_TRUE(WaitFor([&] { return m_dlg->m_nDeviceA == delta && m_dlg->m_memA.IsOpen(); }));
+    EXPECT_FALSE(LivePicture().empty());
+}
+
+TEST_F(CameraHotplug, AnUnpluggedCameraKeepsItsLastPictureAndResumesWhenItReturns)
+{
+    Plug("Kovra Hot Epsilon");
+    Start("[CAMERA]\nNAME1=Kovra Hot Epsilon\n");
+    const std::vector<uint8_t> last = LivePicture();
+    ASSERT_FALSE(last.empty());
+    const int position = m_dlg->m_nDeviceA;
+
+    Unplug("Kovra Hot Epsilon");
+    ASSERT_TRUE(WaitFor([&] { return m_dlg->m_cameraA.absent && !m_dlg->m_memA.Capture(); }));
+    EXPECT_EQ(m_dlg->m_nDeviceA, position) << "the placeholder took the last picture's place";
+    EXPECT_TRUE(Picture(m_dlg->m_memA) == last);
+
+    Plug("Kovra Hot Epsilon");
+    ASSERT_TRUE(WaitFor([&] { return !m_dlg->m_cameraA.absent && m_dlg->m_memA.Capture(); }));
+    EXPECT_EQ(m_dlg->m_nDeviceA, DevicePosition("Kovra Hot Epsilon"));
+    EXPECT_FALSE(LivePicture().empty());
+}
+
+TEST_F(CameraHotplug, ACameraWhoseFrameSizeChangesIsRebuiltAtTheNewSize)
+{
+    Plug("Kovra Hot Zeta");
+    Start("[CAMERA]\nNAME1=Kovra Hot Zeta\n");
+    ASSERT_TRUE(m_dlg->m_memA.Capture());
+    EXPECT_EQ(m_dlg->m_memA.Capture()->GetWidth(), 320);
+
+    ResizeTestDevice("Kovra Hot Zeta", 160, 120);
+    ASSERT_TRUE(WaitFor([&] {
+        const CVideoCapture* capture = m_dlg->m_memA.Capture();
+        return capture && capture->GetWidth() == 160 && capture->GetHeight() == 120;
+    }));
+    EXPECT_FALSE(LivePicture().empty());
+}
+
+}  // namespace
