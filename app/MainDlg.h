@@ -181,10 +181,10 @@ private:
     bool m_bDestroyed = false;
     bool m_bMidiOldOrder = false;  // DEVICE came without NAME: an id of the listing of before
     QTimer m_midiWatch;
-    bool m_bMidiDialog = false;   // the MIDI Device dialog is open: the watch waits
-    bool m_bMidiOpening = false;  // the watch's open is on its way
-    bool m_bMidiHeld[2][8] = {};  // frame-memory keys that MIDI notes hold down
-    bool m_bMidiRecord = false;   // the record flag is on because a black key set it
+    bool m_bMidiDialog = false;                  // the MIDI Device dialog is open: the watch waits
+    bool m_bMidiOpening = false;                 // the watch's open is on its way
+    bool m_bMidiHeld[2][8] = {};                 // frame-memory keys that MIDI notes hold down
+    bool m_bMidiRecord = false;                  // the record flag is on because a black key set it
     std::unique_ptr<CCameraStarter> m_pStarter;  // from Setup until the window closes
     CFullScreen m_fullScreen{*this, m_bFullScreen};
 };
