@@ -5,7 +5,6 @@
 // Run on an X display.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,28 +15,20 @@
 #include "CaptureSetup.h"
 #include "MainDlg.h"
 #include "TestDevices.h"
+#include "TickGaps.h"
 
 namespace {
 
 constexpr const char* kCamera = "Kovra Bench Camera";
 
-// Runs the frame loop until `done` holds or a minute has gone by, noting the longest gap
-// between two ticks. False on the minute.
+// Runs the frame loop until `done` holds or a minute has gone by; false on the minute.
 template <typename Done>
-bool RunUntil(CMainDlg& dlg, Done done, qint64& worstGapMs)
+bool RunUntil(CTickGaps& ticks, Done done)
 {
-    QElapsedTimer clock;
-    clock.start();
-    QElapsedTimer sinceTick;
-    sinceTick.start();
-    int last = dlg.m_nFrameCount;
+    const qint64 end = ticks.ElapsedMs() + 60000;
     while (!done()) {
-        if (clock.elapsed() > 60000) return false;
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        if (dlg.m_nFrameCount != last) {
-            last = dlg.m_nFrameCount;
-            worstGapMs = std::max(worstGapMs, sinceTick.restart());
-        }
+        if (ticks.ElapsedMs() > end) return false;
+        ticks.Poll(50);
     }
     return true;
 }
@@ -63,33 +54,27 @@ void BM_WorstTickWhileACameraComesAndGoes(benchmark::State& state)
             return;
         }
         dlg.m_nEffect = 10;  // spheres: a busy effect with both cameras
-        qint64 worstGapMs = 0;
         qint64 worstReturnMs = 0;
         double totalReturnMs = 0;
         const int cycles = static_cast<int>(state.range(0));
         int done = 0;
-        qint64 warmUp = 0;
-        RunUntil(
-            dlg, [&] { return dlg.m_nFrameCount > 30; }, warmUp);
+        CTickGaps warmUp(dlg);
+        RunUntil(warmUp, [&] { return dlg.m_nFrameCount > 30; });
+        CTickGaps ticks(dlg);
         for (; done < cycles; ++done) {
             RemoveTestDevice(kCamera);
-            if (!RunUntil(
-                    dlg, [&] { return dlg.m_cameraA.absent; }, worstGapMs))
-                break;
+            if (!RunUntil(ticks, [&] { return dlg.m_cameraA.absent; })) break;
             AddTestDevice(kCamera);
             QElapsedTimer back;
             back.start();
-            if (!RunUntil(
-                    dlg, [&] { return !dlg.m_cameraA.absent && dlg.m_memA.Capture(); }, worstGapMs))
+            if (!RunUntil(ticks, [&] { return !dlg.m_cameraA.absent && dlg.m_memA.Capture(); }))
                 break;
             worstReturnMs = std::max(worstReturnMs, back.elapsed());
             totalReturnMs += back.elapsed();
         }
-        const double interval = dlg.m_nInterval;
         state.counters["cycles"] = done;
-        state.counters["worst_tick_intervals_late"] =
-            std::max(0.0, (static_cast<double>(worstGapMs) - interval) / interval);
-        state.counters["worst_gap_ms"] = static_cast<double>(worstGapMs);
+        state.counters["worst_tick_intervals_late"] = ticks.WorstIntervalsLate();
+        state.counters["worst_gap_ms"] = ticks.WorstGapMs();
         state.counters["back_mean_ms"] = done ? totalReturnMs / done : 0.0;
         state.counters["back_worst_ms"] = static_cast<double>(worstReturnMs);
         if (done < cycles) state.SkipWithError("the camera did not come back within a minute");
@@ -104,12 +89,3 @@ BENCHMARK(BM_WorstTickWhileACameraComesAndGoes)
     ->UseRealTime();
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);  // before any window; benchmark flags pass through
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

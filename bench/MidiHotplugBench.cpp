@@ -6,11 +6,8 @@
 // Runs on an X display (make bench starts a virtual one).
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -22,6 +19,7 @@
 #include "MainDlg.h"
 #include "MidiIn.h"
 #include "RtMidiDriver.h"
+#include "TickGaps.h"
 
 namespace {
 
@@ -71,35 +69,20 @@ void BM_TickWhileAControllerComesAndGoes(benchmark::State& state)
             }
         });
 
-        // Each tick is seen as the frame counter moves; the gap to the one before, less
-        // one interval, is how late it came.
         QTest::qWait(500);
-        QElapsedTimer clock;
-        clock.start();
-        qint64 last = clock.nsecsElapsed();
-        int lastCount = dlg.m_nFrameCount;
-        double worstGapMs = 0;
-        long ticks = 0;
+        CTickGaps ticks(dlg);
         int opens = 0;
         bool wasOpen = g_midiIn.IsOpen();
-        while (clock.elapsed() < kSeconds * 1000) {
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 2);
-            const qint64 now = clock.nsecsElapsed();
-            if (dlg.m_nFrameCount != lastCount) {
-                lastCount = dlg.m_nFrameCount;
-                worstGapMs = std::max(worstGapMs, (now - last) / 1e6);
-                last = now;
-                ++ticks;
-            }
+        while (ticks.ElapsedMs() < kSeconds * 1000) {
+            ticks.Poll(2);
             if (g_midiIn.IsOpen() && !wasOpen) ++opens;
             wasOpen = g_midiIn.IsOpen();
         }
         stop = true;
         plugger.join();
-        state.counters["worst_tick_intervals_late"] =
-            std::max(0.0, worstGapMs / dlg.m_nInterval - 1.0);
-        state.counters["worst_gap_ms"] = worstGapMs;
-        state.counters["ticks_per_s"] = ticks / static_cast<double>(kSeconds);
+        state.counters["worst_tick_intervals_late"] = ticks.WorstIntervalsLate();
+        state.counters["worst_gap_ms"] = ticks.WorstGapMs();
+        state.counters["ticks_per_s"] = ticks.Ticks() / static_cast<double>(kSeconds);
         state.counters["reopened"] = opens;
         dlg.close();
     }
@@ -115,12 +98,3 @@ BENCHMARK(BM_TickWhileAControllerComesAndGoes)
     ->UseRealTime();
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);  // before any window; benchmark flags pass through
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -114,12 +114,3 @@ BENCHMARK(BM_TickRateOver30s)
     ->UseRealTime();
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);  // before any window; benchmark flags pass through
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
