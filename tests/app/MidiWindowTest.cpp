@@ -260,6 +260,7 @@ TEST_F(MidiWindow, ReturnedBuffersAreQueuedAgainOnlyWhenSystemExclusiveIsAccepte
     EXPECT_EQ(m_driver.unprepares, 1 + 32);
     EXPECT_EQ(m_driver.adds, 33);
     EXPECT_TRUE(m_reports.empty());
+    m_driver.onReset = nullptr;  // the window's close stops the input again
 }
 
 TEST_F(MidiWindow, TheMidiCommandClosesAroundTheDialogAndReopensTheChoice)
