@@ -10,6 +10,7 @@
 #include <QWindowStateChangeEvent>
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "AboutDlg.h"
 #include "CameraDeviceDlg.h"
@@ -441,6 +442,14 @@ void CMainDlg::OnCameraDevice(const CameraSlot& slot, int otherDevice)
     int position = slot.memo.absent ? -1 : slot.device;
     std::string name = slot.memo.name;
     CCameraDeviceDlg dlg(position, name, this);
+    if (m_pStarter) {
+        // A camera driver that hangs in the listing leaves the dialog with the newest listing.
+        dlg.SetLister([this] {
+            std::vector<std::string> names;
+            m_pStarter->ListNow(names, kCameraListWaitMs);
+            return names;
+        });
+    }
     dlg.exec();  // OK or cancel: only the position counts
     if (position < 0 || (position != 0 && position == otherDevice)) {
         // Nothing chosen, or one device for both cameras: the camera runs on (or waits on).

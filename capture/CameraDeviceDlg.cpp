@@ -55,7 +55,7 @@ void CCameraDeviceDlg::FillDeviceList()
     m_pDevices->clear();
     m_pDevices->addItem("None", 0);
     int position = 1;
-    m_names = VideoDeviceNames();
+    m_names = m_lister ? m_lister() : VideoDeviceNames();
     for (const std::string& name : m_names) {
         m_pDevices->addItem(QString::fromStdString(name), position++);
     }

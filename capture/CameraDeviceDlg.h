@@ -4,6 +4,7 @@
 #define KOVRA_CAPTURE_CAMERADEVICEDLG_H
 
 #include <QDialog>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,13 @@ public:
     // ("" for None) into `name`.
     CCameraDeviceDlg(int& position, std::string& name, QWidget* parent);
 
+    // Where the listing comes from: by default the device list itself, asked on this thread;
+    // the main window lists through the cameras' worker, which waits a bounded time.
+    void SetLister(std::function<std::vector<std::string>()> lister)
+    {
+        m_lister = std::move(lister);
+    }
+
     // Lists "None" and every device in position order, each entry's item data its position,
     // and selects the entry of the current position (nothing when it is past the last).
     void FillDeviceList();
@@ -42,7 +50,8 @@ private:
     int& m_nPosition;
     std::string* m_pName = nullptr;
     std::vector<std::string> m_names;  // the listing the entries were filled from
-    QComboBox* m_pDevices = nullptr;   // control 1006
+    std::function<std::vector<std::string>()> m_lister;
+    QComboBox* m_pDevices = nullptr;  // control 1006
 };
 
 #endif
