@@ -79,7 +79,9 @@ public:
     {
         if (!m_delivery.IsValid()) return false;
         if (m_api == RtMidi::UNIX_JACK) {
-            // The client stays, unconnected, for the listings while the device is open.
+            // RtMidi's client only found the port: the listings have a client of their own,
+            // so one client per open device is all JACK's graph shows.
+            m_client.reset();
             m_jack = std::make_unique<CJackMidiInput>(m_delivery);
             return m_jack->Open(kClientName, kPortName, source);
         }
