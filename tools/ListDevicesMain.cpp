@@ -3,16 +3,19 @@
 // input devices by their ids ("0 ALSA: ...").
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "BoundedMidiDriver.h"
 #include "DeviceList.h"
 #include "RtMidiDriver.h"
 
 int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "--midi") == 0) {
-        CRtMidiDriver midi;
+        // A JACK server that does not answer lists nothing after the bound, as in Kovra.
+        CBoundedMidiDriver midi(std::make_shared<CRtMidiDriver>());
         const unsigned n = midi.GetNumDevs();
         for (unsigned id = 0; id < n; ++id) {
             std::printf("%u %s\n", id, midi.GetDeviceName(id).c_str());
