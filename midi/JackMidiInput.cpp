@@ -11,20 +11,24 @@ CJackMidiInput::~CJackMidiInput()
     if (m_client) jack_client_close(m_client);
 }
 
-bool CJackMidiInput::Open(const char* clientName, const char* portName, const std::string& source)
+CJackMidiInput::Result CJackMidiInput::Open(const char* clientName, const char* portName,
+                                            const std::string& source)
 {
     m_client = jack_client_open(clientName, JackNoStartServer, nullptr);
-    if (!m_client) return false;
+    if (!m_client) return Result::kNoServer;
+    Result result = Result::kFailed;
     m_port = jack_port_register(m_client, portName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    if (m_port && jack_set_process_callback(m_client, &Process, this) == 0 &&
-        jack_activate(m_client) == 0 &&
-        jack_connect(m_client, source.c_str(), jack_port_name(m_port)) == 0) {
-        return true;
+    if (!jack_port_by_name(m_client, source.c_str())) {
+        result = Result::kNoPort;
+    } else if (m_port && jack_set_process_callback(m_client, &Process, this) == 0 &&
+               jack_activate(m_client) == 0 &&
+               jack_connect(m_client, source.c_str(), jack_port_name(m_port)) == 0) {
+        return Result::kOpened;
     }
     jack_client_close(m_client);
     m_client = nullptr;
     m_port = nullptr;
-    return false;
+    return result;
 }
 
 int CJackMidiInput::Process(jack_nframes_t frames, void* self)

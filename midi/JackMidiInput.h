@@ -19,9 +19,11 @@ public:
     CJackMidiInput(const CJackMidiInput&) = delete;
     CJackMidiInput& operator=(const CJackMidiInput&) = delete;
 
-    // User-interface thread: the client (JACK makes the name unique), its port, and the
-    // connection from `source` ("client:port"). False when any step fails.
-    bool Open(const char* clientName, const char* portName, const std::string& source);
+    enum class Result { kOpened, kNoServer, kNoPort, kFailed };
+    // The client (JACK makes the name unique), its port, and the connection from `source`
+    // ("client:port"). kNoServer when no client could be made, kNoPort when the source is
+    // not there.
+    Result Open(const char* clientName, const char* portName, const std::string& source);
 
 private:
     // JACK's process thread: each cycle's events are one batch of the delivery.

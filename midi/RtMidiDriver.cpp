@@ -74,21 +74,28 @@ class CRtMidiDriver::Device {
 public:
     explicit Device(MidiReceiver* receiver) : m_delivery(receiver) {}
 
-    // Starts reading port `index` of the client, `source` as RtMidi names it.
-    bool Connect(unsigned index, const std::string& source)
+    // Starts reading port `index` of RtMidi's ALSA client.
+    bool Connect(unsigned index)
     {
         if (!m_delivery.IsValid()) return false;
-        if (m_api == RtMidi::UNIX_JACK) {
-            // RtMidi's client only found the port: the listings have a client of their own,
-            // so one client per open device is all JACK's graph shows.
-            m_client.reset();
-            m_jack = std::make_unique<CJackMidiInput>(m_delivery);
-            return m_jack->Open(kClientName, kPortName, source);
-        }
         m_client->ignoreTypes(false, true, true);
         m_client->setCallback(&Device::OnMessage, this);
         m_client->openPort(index, kPortName);
         return !m_bFailed && m_client->isPortOpen();
+    }
+    // Starts reading the JACK port `source` ("client:port") through a client of our own.
+    int ConnectJack(const std::string& source)
+    {
+        if (!m_delivery.IsValid()) return kNoDriver;
+        m_jack = std::make_unique<CJackMidiInput>(m_delivery);
+        switch (m_jack->Open(kClientName, kPortName, source)) {
+            case CJackMidiInput::Result::kOpened:
+                return MIDI_NOERROR;
+            case CJackMidiInput::Result::kNoPort:
+                return kBadDeviceId;
+            default:
+                return kNoDriver;
+        }
     }
     // The readers go, which joins their threads.
     void Disconnect()
@@ -210,16 +217,23 @@ int CRtMidiDriver::Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver)
     }
     auto device = std::make_unique<Device>(receiver);
     device->m_api = static_cast<RtMidi::Api>(port.api);
-    if (device->m_api == RtMidi::UNIX_JACK && !JackServerRuns()) return kNoDriver;
-    device->m_client = MakeClient(device->m_api, &device->m_bFailed);
-    if (!device->m_client) return kNoDriver;
-    // The port is found again by its name: the ports may have moved since the listing.
-    RtMidiIn& client = *device->m_client;
-    const unsigned n = client.getPortCount();
-    unsigned index = 0;
-    while (index < n && client.getPortName(index) != port.rawName) ++index;
-    if (index == n) return kBadDeviceId;
-    if (!device->Connect(index, port.rawName)) return kNoDriver;
+    if (device->m_api == RtMidi::UNIX_JACK) {
+        // The listing found the port by its name; the input's own client connects to it by
+        // that name, so no client of RtMidi's is needed on this side.
+        if (!JackServerRuns()) return kNoDriver;
+        const int result = device->ConnectJack(port.rawName);
+        if (result != MIDI_NOERROR) return result;
+    } else {
+        device->m_client = MakeClient(device->m_api, &device->m_bFailed);
+        if (!device->m_client) return kNoDriver;
+        // The port is found again by its name: the ports may have moved since the listing.
+        RtMidiIn& client = *device->m_client;
+        const unsigned n = client.getPortCount();
+        unsigned index = 0;
+        while (index < n && client.getPortName(index) != port.rawName) ++index;
+        if (index == n) return kBadDeviceId;
+        if (!device->Connect(index)) return kNoDriver;
+    }
     *handle = device.get();
     std::lock_guard<std::mutex> lock(m_mutex);
     m_devices.push_back(std::move(device));
