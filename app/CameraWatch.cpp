@@ -2,6 +2,7 @@
 // noticed when lost or resized, started again by the cameras' worker when they come back,
 // and their names kept in the settings file.
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,14 +12,14 @@
 #include "MainDlg.h"
 #include "VideoCapture.h"
 
-void CMainDlg::StartCamera(const CameraSlot& slot)
+void CMainDlg::StartCamera(const CameraSlot& slot, std::optional<std::vector<std::string>>& listing)
 {
     CameraMemo& memo = slot.memo;
     memo.absent = memo.starting = false;
     if (slot.device == 0 && memo.name.empty()) return;
     // A listing that does not come in time finds nothing: a named camera is then waited for.
-    std::vector<std::string> names;
-    m_pStarter->ListNow(names, kCameraListWaitMs);
+    if (!listing) m_pStarter->ListNow(listing.emplace(), kCameraListWaitMs);
+    const std::vector<std::string>& names = *listing;
     if (!memo.name.empty()) {
         const int position = PositionOfName(names, memo.name);
         if (position == 0) {

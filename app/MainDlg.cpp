@@ -9,6 +9,7 @@
 #include <QWindow>
 #include <QWindowStateChangeEvent>
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -126,11 +127,12 @@ bool CMainDlg::Setup()
     m_pPlaceholderB = MakePlaceholder(255, 200, 200);
 
     if (!m_pStarter) m_pStarter = std::make_unique<CCameraStarter>();
+    std::optional<std::vector<std::string>> listing;  // one for both cameras, made when needed
     for (int camera = 0; camera < 2; ++camera) {
         const CameraSlot slot = Slot(camera);
         slot.memory.m_nTargetWidth = kPictureWidth;
         slot.memory.m_nTargetHeight = kPictureHeight;
-        StartCamera(slot);
+        StartCamera(slot, listing);
     }
 
     m_nMidiFilter = kMidiFilter;

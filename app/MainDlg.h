@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -133,8 +134,9 @@ private:
     };
     CameraSlot Slot(int camera);  // 0: A, 1: B
     void PickPicture(const CameraSlot& slot);
-    // CameraWatch.cpp: the camera started at set-up, by its name where one is remembered.
-    void StartCamera(const CameraSlot& slot);
+    // CameraWatch.cpp: the camera started at set-up, by its name where one is remembered, in
+    // one listing for both cameras, made by the first that needs it.
+    void StartCamera(const CameraSlot& slot, std::optional<std::vector<std::string>>& listing);
     // CameraWatch.cpp, every tick: takes the cameras the worker started, notices a camera
     // lost or resized, and asks the worker for a remembered camera that came back.
     void WatchCameras();
