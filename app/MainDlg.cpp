@@ -310,6 +310,26 @@ void CMainDlg::UpdateTitle()
     menuBar()->update();
 }
 
+void CMainDlg::SetEffect(int effect, ChangeSource)
+{
+    m_nEffect = effect < 0 ? 0 : effect < m_nEffectCount ? effect : m_nEffectCount - 1;
+    UpdateTitle();
+}
+
+void CMainDlg::SetCtrl1(int value, ChangeSource)
+{
+    m_nCtrl1 = value < 0 ? 0 : value > 127 ? 127 : value;
+    UpdateTitle();
+}
+
+void CMainDlg::SetCtrl2(int value, ChangeSource)
+{
+    m_nCtrl2 = value < 0 ? 0 : value > 127 ? 127 : value;
+    UpdateTitle();
+}
+
+void CMainDlg::SetRecord(bool on, ChangeSource) { m_bRecord = on; }
+
 void CMainDlg::FrameKey(int camera, int key, bool pressed)
 {
     // Only MIDI notes come this way: what they hold is let go of if the controller goes.
@@ -618,8 +638,7 @@ void CMainDlg::PostLongData(MidiHeader* header) { OnMidiInLongData(header); }
 
 void CMainDlg::OnMidiInData(uint32_t message)
 {
-    MidiValues values{m_nMidiChannel, m_nMidiCtrl1, m_nMidiCtrl2,   m_nCtrl1,
-                      m_nCtrl2,       m_nEffect,    m_nEffectCount, m_bRecord};
+    const MidiValues values{m_nMidiChannel, m_nMidiCtrl1, m_nMidiCtrl2};
     const bool record = m_bRecord;
     InterpretMidiMessage(message, g_midiIn.IsStarted(), g_midiIn.FilterSource(), values, *this);
     if (m_bRecord != record) m_bMidiRecord = m_bRecord;  // a black key set or cleared it

@@ -42,7 +42,13 @@ public:
     // could be made: the caller shows the message and ends the program.
     bool Setup();
 
-    void UpdateTitle() override;
+    void UpdateTitle();
+    // The performance as MIDI plays it.
+    void SetEffect(int effect, ChangeSource source) override;
+    void SetCtrl1(int value, ChangeSource source) override;
+    void SetCtrl2(int value, ChangeSource source) override;
+    void SetRecord(bool on, ChangeSource source) override;
+    bool Record() const override { return m_bRecord; }
     // A frame-memory key of camera 0 (A) or 1 (B), key 0..7; nothing while it has no device.
     void FrameKey(int camera, int key, bool pressed) override;
     // A key of the keyboard map's frame-memory part pressed or released: Shift sets the

@@ -21,7 +21,7 @@ bool NoteKey(int note, int& camera, int& key, bool& black)
 
 namespace {
 
-void NoteEvent(int note, bool pressed, MidiValues& values, MidiPerformance& performance)
+void NoteEvent(int note, bool pressed, MidiPerformance& performance)
 {
     int camera = 0;
     int key = 0;
@@ -29,14 +29,16 @@ void NoteEvent(int note, bool pressed, MidiValues& values, MidiPerformance& perf
     if (NoteKey(note, camera, key, black)) {
         performance.FrameKey(camera, key, pressed);
     } else if (black) {
-        values.record = pressed;  // one flag: releasing either of two held black keys clears it
+        performance.SetRecord(
+            pressed,
+            ChangeSource::Midi);  // one flag: releasing either of two held black keys clears it
     }
 }
 
 }  // namespace
 
 void InterpretMidiMessage(uint32_t message, bool started, const unsigned* filter,
-                          MidiValues& values, MidiPerformance& performance)
+                          const MidiValues& values, MidiPerformance& performance)
 {
     if (!started) return;  // posted before a stop
     if (ClassifyMidiMessage(message, filter) == 0) return;
@@ -47,19 +49,17 @@ void InterpretMidiMessage(uint32_t message, bool started, const unsigned* filter
     const int data2 = MidiData2(message);
     switch (status >> 4) {
         case 0x9:
-            NoteEvent(data1, data2 != 0, values, performance);  // velocity 0 is a release
+            NoteEvent(data1, data2 != 0, performance);  // velocity 0 is a release
             break;
         case 0x8:
-            NoteEvent(data1, false, values, performance);
+            NoteEvent(data1, false, performance);
             break;
         case 0xB:
-            if (data1 == values.ctrl1Number) values.ctrl1 = data2;
-            if (data1 == values.ctrl2Number) values.ctrl2 = data2;
-            performance.UpdateTitle();
+            if (data1 == values.ctrl1Number) performance.SetCtrl1(data2, ChangeSource::Midi);
+            if (data1 == values.ctrl2Number) performance.SetCtrl2(data2, ChangeSource::Midi);
             break;
         case 0xC:
-            values.effect = data1 < values.effectCount ? data1 : values.effectCount - 1;
-            performance.UpdateTitle();
+            performance.SetEffect(data1, ChangeSource::Midi);
             break;
         default:
             break;
