@@ -20,6 +20,7 @@
 #include "KeyRepeat.h"
 #include "MidiDriver.h"
 #include "MidiInterpreter.h"
+#include "Worker.h"
 
 class CEffCtrlDlg;
 class IniProfile;
@@ -83,6 +84,8 @@ public:
     void HandleKeyPress(const QKeyEvent& event);
     void HandleKeyRelease(const QKeyEvent& event);
     void HandleFocusLost() { m_keys.Clear(); }
+    // The work beside the window: camera starts, MIDI listings, opens and closes.
+    CWorker& Worker() { return m_worker; }
 
     // Performance state; read and written in place by the dialogs and the MIDI input.
     CFrameMemory m_memA;
@@ -126,6 +129,10 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
+    // First of the fields, so that it goes last: what the other parts left on it is joined
+    // (or left behind, named) when the window goes.
+    CWorker m_worker;
+
     void BuildMenuBar();
     // Whether the main window is on screen, so that a frame is worth presenting.
     bool OnScreen() const;
