@@ -34,6 +34,10 @@ class QMenu;
 class CMainDlg : public QMainWindow, public MidiReceiver, public MidiPerformance {
     Q_OBJECT
 
+    // First of the fields, so that it goes last: what the other parts left on it is joined
+    // (or left behind, named) when the window goes.
+    CWorker m_worker;
+
 public:
     explicit CMainDlg(QWidget* parent = nullptr);
     ~CMainDlg() override;
@@ -129,10 +133,6 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
-    // First of the fields, so that it goes last: what the other parts left on it is joined
-    // (or left behind, named) when the window goes.
-    CWorker m_worker;
-
     void BuildMenuBar();
     // Whether the main window is on screen, so that a frame is worth presenting.
     bool OnScreen() const;
