@@ -1,16 +1,18 @@
 // The worker's lanes and their threads; see Worker.h. The only file that starts a thread.
 #include "Worker.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QObject>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
 #include <map>
 #include <mutex>
 #include <thread>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 struct CWorker::Task::State {
     std::mutex mutex;
@@ -32,26 +34,62 @@ namespace {
 
 using TaskState = CWorker::Task::State;
 
-// Lives on the thread that made the worker and runs the deliveries there.
-class Poster : public QObject {
-public:
-    struct Delivery : QEvent {
-        Delivery(std::function<void()> fn, QPointer<QObject> context, bool hasContext)
-            : QEvent(QEvent::User), fn(std::move(fn)), context(context), hasContext(hasContext)
-        {
-        }
-        std::function<void()> fn;
-        QPointer<QObject> context;
-        bool hasContext;
-    };
+struct Delivery {
+    std::function<void()> fn;
+    QPointer<QObject> context;  // made on the posting thread, read only on the poster's
+    bool hasContext = false;
+};
 
-    bool event(QEvent* event) override
+// Lives on the thread that made the worker and runs the deliveries there. The lanes hand
+// them over under the worker's lock and wake it through an eventfd, so that nothing of Qt's
+// crosses threads.
+class Poster {
+public:
+    Poster(std::mutex& lock, std::deque<Delivery>& queue)
+        : m_lock(lock), m_queue(queue), m_fd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
     {
-        if (event->type() != QEvent::User) return QObject::event(event);
-        auto* delivery = static_cast<Delivery*>(event);
-        if (!delivery->hasContext || delivery->context) delivery->fn();
-        return true;
+        if (m_fd < 0) return;
+        m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { Drain(); });
     }
+    ~Poster()
+    {
+        m_notifier.reset();
+        if (m_fd >= 0) close(m_fd);
+    }
+    Poster(const Poster&) = delete;
+    Poster& operator=(const Poster&) = delete;
+
+    // Under the worker's lock.
+    void Wake()
+    {
+        const uint64_t one = 1;
+        if (m_fd >= 0 && write(m_fd, &one, sizeof one) < 0) {
+            // Full or gone: the reader wakes for what is queued already.
+        }
+    }
+
+private:
+    void Drain()
+    {
+        uint64_t count;
+        if (read(m_fd, &count, sizeof count) < 0) {
+            // Nothing to reset: an earlier drain took it.
+        }
+        std::deque<Delivery> taken;
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            taken.swap(m_queue);
+        }
+        for (Delivery& delivery : taken) {
+            if (!delivery.hasContext || delivery.context) delivery.fn();
+        }
+    }
+
+    std::mutex& m_lock;
+    std::deque<Delivery>& m_queue;
+    int m_fd;
+    std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
 struct Queued {
@@ -88,6 +126,7 @@ struct CWorker::Shared {
     std::condition_variable exited;
     std::map<std::string, std::shared_ptr<Lane>> lanes;
     bool ending = false;
+    std::deque<Delivery> deliveries;
     Poster* poster = nullptr;  // null once the worker ends: deliveries are dropped
     unsigned threads = 0;
 
@@ -95,8 +134,8 @@ struct CWorker::Shared {
     {
         std::lock_guard<std::mutex> hold(lock);
         if (!poster) return;
-        QCoreApplication::postEvent(
-            poster, new Poster::Delivery(std::move(fn), std::move(context), hasContext));
+        deliveries.push_back(Delivery{std::move(fn), std::move(context), hasContext});
+        poster->Wake();
     }
 
     // The lane's thread: runs its jobs in order until the worker ends and the queue is empty.
@@ -189,17 +228,19 @@ bool CWorker::Task::Refused() const
 CWorker::CWorker(std::chrono::milliseconds exitBudget)
     : m_shared(std::make_shared<Shared>()), m_exitBudget(exitBudget)
 {
-    m_shared->poster = new Poster;
+    m_shared->poster = new Poster(m_shared->lock, m_shared->deliveries);
 }
 
 CWorker::~CWorker()
 {
     Poster* poster;
+    std::deque<Delivery> undelivered;  // their shares go outside the lock
     {
         std::lock_guard<std::mutex> hold(m_shared->lock);
         m_shared->ending = true;
         poster = m_shared->poster;
         m_shared->poster = nullptr;
+        undelivered.swap(m_shared->deliveries);
         for (auto& entry : m_shared->lanes) entry.second->wake.notify_all();
     }
     delete poster;
