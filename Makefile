@@ -1,7 +1,8 @@
 # Kovra on Debian 12: every target first installs what is missing, configures and builds.
 #   make run           build and start Kovra (on a virtual display when there is none)
 #   make test          build and run the whole test suite
-#   make bench         build and run the benchmarks (the frame loop under X and under weston)
+#   make bench         build and run the benchmarks (the frame loop under X and under weston,
+#                      and a 60-minute soak, also alone as make soak)
 #   make package       build the Debian package build/kovra_*.deb
 #   make package-test  install that package on a clean Debian 12 and play it there
 BUILD ?= build
@@ -9,7 +10,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 SHEET := $(BUILD)/contact-sheet.png
 
-.PHONY: all deps configure build run sheet test bench sanitize package package-test format \
+.PHONY: all deps configure build run sheet test bench soak sanitize package package-test format \
 	format-check
 
 all: build
@@ -17,7 +18,7 @@ all: build
 # Playing needs the run set of packages; the tests, benchmarks and package checks the test set.
 # (A target's set holds for everything it builds first.)
 DEPS_SET = run
-test bench sanitize tsan tsan-jack package-test: DEPS_SET = test
+test bench soak sanitize tsan tsan-jack package-test: DEPS_SET = test
 
 deps:
 	@scripts/install-deps $(DEPS_SET)
@@ -51,6 +52,16 @@ bench: build
 	@scripts/on-virtual-display $(BUILD)/bench/kovra_camera_hotplug_bench
 	@scripts/on-virtual-display $(BUILD)/bench/kovra_midi_bench
 	@scripts/on-virtual-display $(BUILD)/bench/kovra_midi_hotplug_bench
+	@$(MAKE) --no-print-directory soak
+
+# A long show (60 minutes unless SOAK_MINUTES says otherwise): memory, threads and descriptors
+# sampled every 30 s while both cameras, a controller, the effects and full screen are played.
+SOAK_MINUTES ?= 60
+soak: build
+	@KOVRA_BINARY=$(BUILD)/app/Kovra KOVRA_DEVICES=$(BUILD)/tools/kovra-devices \
+	  KOVRA_JACK_SEND=$(BUILD)/tests/support/kovra_jack_send \
+	  KOVRA_JACK_SERVER=$(BUILD)/tests/support/kovra_jack_server \
+	  scripts/on-virtual-display /usr/bin/python3 bench/soak.py $(SOAK_MINUTES)
 
 # The tests once more, built with AddressSanitizer and UndefinedBehaviorSanitizer. Leaks
 # inside system libraries are suppressed (see the file); nothing of ours is.
