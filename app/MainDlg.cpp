@@ -50,7 +50,11 @@ CMainDlg::CMainDlg(QWidget* parent) : QMainWindow(parent), m_hIcon(kIconPath)
     setWindowIcon(m_hIcon);
     m_performance.SetFrameKeyHandler(
         [this](int camera, int key, bool pressed) { FrameKey(camera, key, pressed); });
-    connect(&m_performance, &CPerformance::Changed, this, &CMainDlg::UpdateTitle);
+    // The title shows the effect and the controls, not the record flag, which notes play
+    // without allocating.
+    connect(&m_performance, &CPerformance::Changed, this, [this](CPerformance::Value value) {
+        if (value != CPerformance::Value::Record) UpdateTitle();
+    });
     m_pDC = new CGlView({[this](const QKeyEvent& event) { HandleKeyPress(event); },
                          [this](const QKeyEvent& event) { HandleKeyRelease(event); },
                          [this] { OnLButtonDown(); }, [this](int cx, int cy) { OnSize(cx, cy); },
