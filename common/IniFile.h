@@ -8,14 +8,17 @@
 #include <vector>
 
 // A settings file larger than this is no settings file: it reads as missing and is never
-// written, so a wrong file in its place costs neither memory nor time. One that was read may
-// grow past it when its keys are written back.
+// written, so a wrong file in its place costs neither memory nor time.
 constexpr size_t kMaxIniFileSize = 1024 * 1024;
+// Except that a file read as the settings file is written back whatever its keys add, and
+// still read at the next start when that took it past the limit by at most this much (far more
+// than all of the program's keys and names together).
+constexpr size_t kIniGrowthRoom = 64 * 1024;
 
-// Only a regular file of at most kMaxIniFileSize bytes is read, opened without blocking (a FIFO
-// or a device in its place reads as missing). A file is written only when it is a regular file
-// of ours that we may write (owner's write bit set, and write access), or is missing in a
-// folder we may write; a symbolic link of ours or root's is written through to its target and
+// Only a regular file of at most kMaxIniFileSize + kIniGrowthRoom bytes is read, opened without
+// blocking (a FIFO or a device in its place reads as missing). A file is written only when it is a
+// regular file of ours that we may write (owner's write bit set, and write access), or is missing
+// in a folder we may write; a symbolic link of ours or root's is written through to its target and
 // stays a link, a dangling one or another user's is left alone. The new file replaces the old
 // atomically under an advisory lock on a file of our own in the folder (".kovra-ini.lock",
 // mode 0600), keeping the old file's permission bits and group; a failure leaves the old file

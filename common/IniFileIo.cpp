@@ -79,7 +79,7 @@ bool ReadRegular(int opened, std::string& text, struct stat& info)
 {
     Fd fd(opened);
     if (fd.get() < 0 || fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<unsigned long long>(info.st_size) > kMaxIniFileSize) {
+        static_cast<unsigned long long>(info.st_size) > kMaxIniFileSize + kIniGrowthRoom) {
         return false;
     }
     text.clear();
@@ -91,7 +91,7 @@ bool ReadRegular(int opened, std::string& text, struct stat& info)
         if (n == 0) return true;
         text.append(buf, static_cast<size_t>(n));
         // A file growing while it is read counts at its size then.
-        if (text.size() > kMaxIniFileSize) return false;
+        if (text.size() > kMaxIniFileSize + kIniGrowthRoom) return false;
     }
 }
 
@@ -188,7 +188,7 @@ bool Lock(int lock)
 bool OursToReplace(int dir, const std::string& name, const struct stat& info)
 {
     return S_ISREG(info.st_mode) &&
-           static_cast<unsigned long long>(info.st_size) <= kMaxIniFileSize &&
+           static_cast<unsigned long long>(info.st_size) <= kMaxIniFileSize + kIniGrowthRoom &&
            info.st_uid == geteuid() && (info.st_mode & S_IWUSR) != 0 &&
            faccessat(dir, name.c_str(), W_OK, AT_EACCESS) == 0;
 }

@@ -373,6 +373,8 @@ TEST_F(IniFileTest, AFileReadAtTheFullSizeIsWrittenBackWhenItGrows)
     ASSERT_EQ(Read("MIDI", "CH"), 1);
     EXPECT_TRUE(Write("MIDI", "CH", "10"));
     EXPECT_EQ(ReadAll(path_), "[MIDI]\nCH=10" + text.substr(11));
+    EXPECT_EQ(Read("MIDI", "CH"), 10) << "the grown file is read at the next start";
+    EXPECT_TRUE(Write("CAMERA", "DEVICE1", "2")) << "and written again";
 }
 
 // --- What is not ours to replace ---
@@ -396,7 +398,7 @@ TEST_F(IniFileTest, OnlyOurOwnWritableRegularFileIsReplaced)
     // absolute), a file (at the link's target or in the file's place), or, with neither, a FIFO.
     // The file found there must stay as it was, unless the write is to go through.
     const std::string small = "[MIDI]\nCH=  7abc\n";
-    const std::string big = small + std::string(kMaxIniFileSize, ';');
+    const std::string big = small + std::string(kMaxIniFileSize + kIniGrowthRoom, ';');
     const struct {
         const char* what;
         const char* link;
