@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <functional>
+#include <utility>
 
 #include "MidiPerformance.h"
 
