@@ -19,12 +19,16 @@ all: build
 # (A target's set holds for everything it builds first.)
 DEPS_SET = run
 test bench soak sanitize tsan tsan-jack package-test: DEPS_SET = test
+# The targets that run tests stop at configure when the tests cannot be built, instead of
+# running none and passing.
+REQUIRE_TESTS = OFF
+test bench soak sanitize tsan tsan-jack: REQUIRE_TESTS = ON
 
 deps:
 	@scripts/install-deps $(DEPS_SET)
 
 configure: deps
-	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -DKOVRA_REQUIRE_TESTS=$(REQUIRE_TESTS) $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -133,7 +137,7 @@ TSAN_BUILD := build-tsan
 TSAN_TARGETS := common_tests capture_tests midi_tests midi_jack_tests frame_memory_tests camera_hotplug_tests
 TSAN_RUN := suppressions=$(CURDIR)/tests/tsan-suppressions.txt:halt_on_error=1:second_deadlock_stack=1
 tsan: deps
-	@cmake -S . -B $(TSAN_BUILD) -DKOVRA_TSAN=ON -DKOVRA_BENCH=OFF >/dev/null
+	@cmake -S . -B $(TSAN_BUILD) -DKOVRA_REQUIRE_TESTS=ON -DKOVRA_TSAN=ON -DKOVRA_BENCH=OFF >/dev/null
 	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TARGETS)
 	@TSAN_OPTIONS=$(TSAN_RUN):ignore_noninstrumented_modules=1 \
 	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L '^threads$$'

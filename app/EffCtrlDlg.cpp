@@ -1,4 +1,4 @@
-// The Effect Control dialog: its controls, the exchange with the main window's values, the
+// The Effect Control dialog: its controls, the exchange with the performance state, the
 // keys it passes on and its self-deleting lifetime. See EffCtrlDlg.h.
 #include "EffCtrlDlg.h"
 
@@ -15,16 +15,17 @@
 #include <QWindow>
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "DialogUnits.h"
 #include "KeyMap.h"
 #include "LeadingDigits.h"
-#include "MainDlg.h"
+#include "Performance.h"
 #include "Resources.h"
 
 namespace {
 
-constexpr int kCtrlMax = 127;
+constexpr int kCtrlMax = CPerformance::kCtrlMax;
 
 // The integer exchange's reading of a field: an optional sign and decimal digits, blanks
 // around them allowed. A number beyond the int range saturates, so it is then clamped like
@@ -119,27 +120,29 @@ CEffCtrlDlg::CEffCtrlDlg() : QDialog(nullptr)
 CEffCtrlDlg::~CEffCtrlDlg()
 {
     // Deleted without a close (by its owner's code): the owner must not keep pointing here.
-    if (m_pOwner && m_pOwner->m_pEffCtrlDlg == this) m_pOwner->m_pEffCtrlDlg = nullptr;
+    if (m_pOwner && m_host.gone) m_host.gone();
 }
 
-bool CEffCtrlDlg::Open(CMainDlg* main)
+bool CEffCtrlDlg::Open(QWidget* owner, Host host)
 {
-    if (!main || m_pOwner) return false;
-    m_pOwner = main;
+    if (!owner || m_pOwner) return false;
+    m_pOwner = owner;
+    m_host = std::move(host);
     // Close box only: no help button, no minimise or maximise.
-    setParent(main, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setParent(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setModal(false);
     CreateControls();
     // The owner, once gone, is not to be touched: it takes this dialog with it right after.
-    connect(main, &QObject::destroyed, this, &CEffCtrlDlg::Unbind);
+    connect(owner, &QObject::destroyed, this, &CEffCtrlDlg::Unbind);
 
     create();
     if (!windowHandle() || !windowHandle()->handle()) {
-        disconnect(main, &QObject::destroyed, this, &CEffCtrlDlg::Unbind);
+        disconnect(owner, &QObject::destroyed, this, &CEffCtrlDlg::Unbind);
         destroy();
         setParent(nullptr);
         m_pOwner = nullptr;
+        m_host = {};
         return false;
     }
     show();
@@ -202,22 +205,21 @@ void CEffCtrlDlg::CreateControls()
     DoDataExchange(false);
 }
 
-void CEffCtrlDlg::Bind(CMainDlg* main)
+void CEffCtrlDlg::Bind(CPerformance& performance)
 {
-    m_pCtrl2 = &main->m_nCtrl2;
-    m_pMain = main;
-    m_pCtrl1 = &main->m_nCtrl1;
+    m_pPerformance = &performance;
+    // The window's members go before its destroyed notification unbinds this dialog.
+    connect(&performance, &QObject::destroyed, this, [this] { m_pPerformance = nullptr; });
     if (m_slider1 && m_slider2) {
         // Setting a position is no user action, so it causes no scroll notification.
         m_slider1->setRange(0, kCtrlMax);
         m_slider2->setRange(0, kCtrlMax);
-        m_slider1->setValue(*m_pCtrl1);
-        m_slider2->setValue(*m_pCtrl2);
+        m_slider1->setValue(performance.Ctrl1());
+        m_slider2->setValue(performance.Ctrl2());
     }
-    m_pEffect = &main->m_nEffect;
-    m_nMaxEffect = main->m_nEffectCount - 1;
+    m_nMaxEffect = performance.EffectCount() - 1;
     if (m_spin) m_spin->SetRange(0, m_nMaxEffect);
-    m_nNumber = *m_pEffect;
+    m_nNumber = performance.Effect();
     if (m_pNumberEdit) DoDataExchange(false);
 }
 
@@ -242,7 +244,7 @@ bool CEffCtrlDlg::DoDataExchange(bool saveAndValidate)
 
 void CEffCtrlDlg::OnNumberChange()
 {
-    if (!m_pEffect) return;
+    if (!m_pPerformance) return;
     // A field that holds no integer leaves m_nNumber as it was, which is then put back.
     DoDataExchange(true);
     if (m_nNumber > m_nMaxEffect) {
@@ -250,21 +252,19 @@ void CEffCtrlDlg::OnNumberChange()
     } else if (m_nNumber < 0) {
         m_nNumber = 0;
     }
-    *m_pEffect = m_nNumber;
+    m_pPerformance->SetEffect(m_nNumber, ChangeSource::Dialog);
     DoDataExchange(false);
-    m_pMain->UpdateTitle();
 }
 
 void CEffCtrlDlg::OnHScroll(QSlider* slider)
 {
-    if (!m_pMain) return;
+    if (!m_pPerformance) return;
     // The position the action moved to; the slider's value follows only after this signal.
     if (slider == m_slider1) {
-        *m_pCtrl1 = slider->sliderPosition();
+        m_pPerformance->SetCtrl1(slider->sliderPosition(), ChangeSource::Dialog);
     } else if (slider == m_slider2) {
-        *m_pCtrl2 = slider->sliderPosition();
+        m_pPerformance->SetCtrl2(slider->sliderPosition(), ChangeSource::Dialog);
     }
-    m_pMain->UpdateTitle();
 }
 
 void CEffCtrlDlg::closeEvent(QCloseEvent* event)
@@ -288,7 +288,7 @@ void CEffCtrlDlg::OnClose()
 void CEffCtrlDlg::PostNcDestroy()
 {
     if (!m_pOwner) return;
-    if (m_pOwner->m_pEffCtrlDlg == this) m_pOwner->m_pEffCtrlDlg = nullptr;
+    if (m_host.gone) m_host.gone();
     Unbind();
     // Later, as this runs inside the dialog's own close handling.
     deleteLater();
@@ -297,10 +297,8 @@ void CEffCtrlDlg::PostNcDestroy()
 void CEffCtrlDlg::Unbind()
 {
     m_pOwner = nullptr;
-    m_pMain = nullptr;
-    m_pCtrl1 = nullptr;
-    m_pCtrl2 = nullptr;
-    m_pEffect = nullptr;
+    m_pPerformance = nullptr;
+    m_host = {};
 }
 
 bool CEffCtrlDlg::OnHelpInfo() { return false; }
@@ -341,7 +339,7 @@ bool CEffCtrlDlg::PreTranslateMessage(QKeyEvent* event)
     const bool press = event->type() == QEvent::KeyPress;
     const bool pass = press ? !m_keys.Press(nChar, event->isAutoRepeat())
                             : m_keys.Release(nChar, event->isAutoRepeat());
-    if (pass && m_pMain) m_pMain->PlayMemoryKey(nChar, press);
+    if (pass && m_host.playMemoryKey) m_host.playMemoryKey(nChar, press);
     // Enter and Escape go no further, so neither closes the dialog nor presses a button.
     return press && (nChar == VK_RETURN || nChar == VK_ESCAPE);
 }

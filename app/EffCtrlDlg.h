@@ -4,10 +4,11 @@
 #define KOVRA_APP_EFFCTRLDLG_H
 
 #include <QDialog>
+#include <functional>
 
 #include "KeyRepeat.h"
 
-class CMainDlg;
+class CPerformance;
 class QKeyEvent;
 class QLineEdit;
 class QSlider;
@@ -51,14 +52,22 @@ public:
     static constexpr int IDC_NUMBER = 1007;
     static constexpr int IDC_SPIN = 1008;
 
+    // What the dialog calls back into, given by the window that opens it.
+    struct Host {
+        // Shift and the frame-memory keys pressed (true) or released in the dialog.
+        std::function<void(int nChar, bool pressed)> playMemoryKey;
+        // The dialog is closing or being deleted: the window stops pointing at it.
+        std::function<void()> gone;
+    };
+
     CEffCtrlDlg();
     ~CEffCtrlDlg() override;
 
-    // Creates and shows the dialog window with the main window as its parent; false (and no
-    // window) when it cannot be created.
-    bool Open(CMainDlg* main);
-    // Connects the controls to the main window's values and shows their current state.
-    void Bind(CMainDlg* main);
+    // Creates and shows the dialog window with `owner` as its parent; false (and no window)
+    // when it cannot be created.
+    bool Open(QWidget* owner, Host host);
+    // Connects the controls to the performance state and shows its current values.
+    void Bind(CPerformance& performance);
 
     // Handlers, named after the window messages they stand for.
     void OnNumberChange();
@@ -79,19 +88,17 @@ private:
     // Integer exchange of m_nNumber with the number field; false when the field's text is
     // not an integer (the message has then been shown).
     bool DoDataExchange(bool saveAndValidate);
-    // Lets go of the main window: after a close, or when the main window is being destroyed.
+    // Lets go of the owner: after a close, or when the owner is being destroyed.
     void Unbind();
 
-    int* m_pCtrl1 = nullptr;
-    int* m_pCtrl2 = nullptr;
-    int* m_pEffect = nullptr;
+    CPerformance* m_pPerformance = nullptr;  // the owner's, while bound
     int m_nMaxEffect = 0;
     QSlider* m_slider1 = nullptr;
     QSlider* m_slider2 = nullptr;
     int m_nNumber = 0;
     CSpinButtonCtrl* m_spin = nullptr;
-    CMainDlg* m_pMain = nullptr;
-    CMainDlg* m_pOwner = nullptr;
+    QWidget* m_pOwner = nullptr;
+    Host m_host;
 
     QLineEdit* m_pNumberEdit = nullptr;  // control 1007, exchanged with m_nNumber
     CKeyRepeat m_keys;                   // which passed-on keys are down, to skip repeats

@@ -4,10 +4,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
+#include <utility>
 
-#include "MainDlg.h"
-
-CGlView::CGlView(CMainDlg& owner) : m_owner(owner)
+CGlView::CGlView(Events events) : m_events(std::move(events))
 {
     setSurfaceType(QSurface::OpenGLSurface);
     setFormat(Format());
@@ -29,13 +28,13 @@ QSurfaceFormat CGlView::Format()
     return format;
 }
 
-void CGlView::keyPressEvent(QKeyEvent* event) { m_owner.HandleKeyPress(*event); }
+void CGlView::keyPressEvent(QKeyEvent* event) { m_events.keyPress(*event); }
 
-void CGlView::keyReleaseEvent(QKeyEvent* event) { m_owner.HandleKeyRelease(*event); }
+void CGlView::keyReleaseEvent(QKeyEvent* event) { m_events.keyRelease(*event); }
 
 void CGlView::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton) m_owner.OnLButtonDown();
+    if (event->button() == Qt::LeftButton) m_events.leftButtonDown();
     QWindow::mousePressEvent(event);
 }
 
@@ -43,12 +42,12 @@ void CGlView::resizeEvent(QResizeEvent* event)
 {
     QWindow::resizeEvent(event);
     const qreal ratio = devicePixelRatio();
-    m_owner.OnSize(static_cast<int>(event->size().width() * ratio),
-                   static_cast<int>(event->size().height() * ratio));
+    m_events.size(static_cast<int>(event->size().width() * ratio),
+                  static_cast<int>(event->size().height() * ratio));
 }
 
 void CGlView::focusOutEvent(QFocusEvent* event)
 {
-    m_owner.HandleFocusLost();
+    m_events.focusLost();
     QWindow::focusOutEvent(event);
 }

@@ -1,16 +1,24 @@
 // The OpenGL surface that fills the main window: a QWindow of its own (drawn straight to,
 // with no extra framebuffer, which keeps 30 frames a second at full HD on a software
-// renderer). It hands its key, mouse and size events to the main window.
+// renderer). It hands its key, mouse and size events to the window it fills.
 #ifndef KOVRA_APP_GLVIEW_H
 #define KOVRA_APP_GLVIEW_H
 
 #include <QWindow>
-
-class CMainDlg;
+#include <functional>
 
 class CGlView : public QWindow {
 public:
-    explicit CGlView(CMainDlg& owner);
+    // Where its events go, set once by the window it fills.
+    struct Events {
+        std::function<void(const QKeyEvent&)> keyPress;
+        std::function<void(const QKeyEvent&)> keyRelease;
+        std::function<void()> leftButtonDown;
+        std::function<void(int cx, int cy)> size;  // in device pixels
+        std::function<void()> focusLost;
+    };
+
+    explicit CGlView(Events events);
 
     // The surface format the program asks for: compatibility profile, 8 bits per colour
     // and alpha, 24-bit depth, double-buffered.
@@ -24,7 +32,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    CMainDlg& m_owner;
+    const Events m_events;
 };
 
 #endif

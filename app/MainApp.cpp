@@ -2,6 +2,7 @@
 #include "MainApp.h"
 
 #include <QMessageBox>
+#include <cstdio>
 
 #include "BoundedMidiDriver.h"
 #include "CaptureSetup.h"
@@ -34,8 +35,7 @@ int CMainApp::InitInstance()
     dlg.m_settingsPath = SettingsPath();
     const bool ready = dlg.Setup();
     if (!ready) {
-        QMessageBox box(QMessageBox::NoIcon, kProgramName, kOpenGlFailedText, QMessageBox::Ok);
-        box.exec();
+        ReportOpenGlFailure();
     } else {
         CloseOnSignals(&dlg);
         // Losing the display ends the program inside Qt with exit(1): the settings are
@@ -51,6 +51,18 @@ int CMainApp::InitInstance()
     g_midiIn.SetDriver(nullptr);
     // Without OpenGL nothing more runs, and the settings file is left as it was.
     return ready ? 0 : 1;
+}
+
+void ReportOpenGlFailure()
+{
+    // Where no window can be shown, a box would wait for ever for a click that cannot come.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) {
+        std::fprintf(stderr, "%s\n", kOpenGlFailedText);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, kProgramName, kOpenGlFailedText, QMessageBox::Ok);
+    box.exec();
 }
 
 void ReportMidiError(int message, QWidget* window)

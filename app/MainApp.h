@@ -14,6 +14,10 @@ private:
     QApplication m_app;
 };
 
+// No OpenGL context: its message in a box that waits for OK, or on standard error where no
+// window can be shown (Qt's offscreen and minimal platforms).
+void ReportOpenGlFailure();
+
 // A failing MIDI device call: its message in a box with an OK button over the window.
 void ReportMidiError(int message, QWidget* window);
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "AboutDlg.h"
@@ -41,15 +42,23 @@ constexpr unsigned kMidiFilter = 13;
 // How often the MIDI ports are looked at for a controller unplugged or plugged in again.
 constexpr int kMidiWatchMs = 500;
 
-int Clamp(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
-
 }  // namespace
 
 CMainDlg::CMainDlg(QWidget* parent) : QMainWindow(parent), m_hIcon(kIconPath)
 {
     setWindowTitle(kProgramName);
     setWindowIcon(m_hIcon);
-    m_pDC = new CGlView(*this);
+    m_performance.SetFrameKeyHandler(
+        [this](int camera, int key, bool pressed) { FrameKey(camera, key, pressed); });
+    // The title shows the effect and the controls, not the record flag, which notes play
+    // without allocating.
+    connect(&m_performance, &CPerformance::Changed, this, [this](CPerformance::Value value) {
+        if (value != CPerformance::Value::Record) UpdateTitle();
+    });
+    m_pDC = new CGlView({[this](const QKeyEvent& event) { HandleKeyPress(event); },
+                         [this](const QKeyEvent& event) { HandleKeyRelease(event); },
+                         [this] { OnLButtonDown(); }, [this](int cx, int cy) { OnSize(cx, cy); },
+                         [this] { HandleFocusLost(); }});
     QWidget* container = QWidget::createWindowContainer(m_pDC, this);
     container->setFocusPolicy(Qt::StrongFocus);
     container->setMinimumSize(1, 1);
@@ -141,7 +150,7 @@ bool CMainDlg::Setup()
     OpenMidiInput();
     m_midiWatch.start();
 
-    m_nEffectCount = KOVRAEFF_Init();
+    m_performance.SetEffectCount(KOVRAEFF_Init());
 
     m_dwFpsStart = timeGetTime();
     m_dwTickDue = m_dwFpsStart + static_cast<uint32_t>(m_nInterval);
@@ -189,8 +198,8 @@ void CMainDlg::DrawFrame()
     PickPicture(Slot(1));
 
     EffectParams params = {};
-    params.ctrl1 = m_nCtrl1;
-    params.ctrl2 = m_nCtrl2;
+    params.ctrl1 = m_performance.Ctrl1();
+    params.ctrl2 = m_performance.Ctrl2();
     params.texA = kTextureA;
     params.maxSA = 1.0f;
     params.maxTA = 0.75f;
@@ -198,11 +207,12 @@ void CMainDlg::DrawFrame()
     params.maxSB = 1.0f;
     params.maxTB = 0.75f;
 
-    if (m_nEffect != m_nLastEffect) {
-        m_nLastEffect = m_nEffect;
-        KOVRAEFF_Reset(m_nEffect);
+    const int effect = m_performance.Effect();
+    if (effect != m_nLastEffect) {
+        m_nLastEffect = effect;
+        KOVRAEFF_Reset(effect);
     }
-    KOVRAEFF_Draw(m_nEffect, &params);
+    KOVRAEFF_Draw(effect, &params);
 }
 
 void CMainDlg::PickPicture(const CameraSlot& slot)
@@ -304,31 +314,12 @@ void CMainDlg::SaveMidiName(IniProfile& profile)
 
 void CMainDlg::UpdateTitle()
 {
-    setWindowTitle(QString::fromStdString(StatusText(m_nEffect, m_nCtrl1, m_nCtrl2, m_fFps)));
+    setWindowTitle(QString::fromStdString(
+        StatusText(m_performance.Effect(), m_performance.Ctrl1(), m_performance.Ctrl2(), m_fFps)));
     // Where Qt draws the title bar itself (Wayland without server-side decorations) it
     // redraws it only with the window's contents: repaint the menu bar.
     menuBar()->update();
 }
-
-void CMainDlg::SetEffect(int effect, ChangeSource)
-{
-    m_nEffect = effect < 0 ? 0 : effect < m_nEffectCount ? effect : m_nEffectCount - 1;
-    UpdateTitle();
-}
-
-void CMainDlg::SetCtrl1(int value, ChangeSource)
-{
-    m_nCtrl1 = value < 0 ? 0 : value > 127 ? 127 : value;
-    UpdateTitle();
-}
-
-void CMainDlg::SetCtrl2(int value, ChangeSource)
-{
-    m_nCtrl2 = value < 0 ? 0 : value > 127 ? 127 : value;
-    UpdateTitle();
-}
-
-void CMainDlg::SetRecord(bool on, ChangeSource) { m_bRecord = on; }
 
 void CMainDlg::FrameKey(int camera, int key, bool pressed)
 {
@@ -340,7 +331,7 @@ void CMainDlg::FrameKey(int camera, int key, bool pressed)
 void CMainDlg::PlayFrameKey(int camera, int key, bool pressed)
 {
     const CameraSlot slot = Slot(camera);
-    if (slot.device != 0) slot.memory.KeyEvent(key, pressed, m_bRecord);
+    if (slot.device != 0) slot.memory.KeyEvent(key, pressed, m_performance.Record());
 }
 
 void CMainDlg::PlayMemoryKey(int nChar, bool pressed)
@@ -348,8 +339,8 @@ void CMainDlg::PlayMemoryKey(int nChar, bool pressed)
     int camera = 0;
     int key = 0;
     if (nChar == VK_SHIFT) {
-        m_bRecord = pressed;
         m_bMidiRecord = false;  // Shift has the flag now
+        m_performance.SetRecord(pressed, ChangeSource::Keys);
     } else if (FrameMemoryKey(nChar, camera, key)) {
         PlayFrameKey(camera, key, pressed);
     }
@@ -376,33 +367,32 @@ void CMainDlg::keyReleaseEvent(QKeyEvent* event) { HandleKeyRelease(*event); }
 
 void CMainDlg::OnKeyDown(int nChar, bool alreadyDown)
 {
+    CPerformance& p = m_performance;
     switch (nChar) {
         case 'C':
-            --m_nCtrl1;
+            p.SetCtrl1(p.Ctrl1() - 1, ChangeSource::Keys);
             break;
         case 'V':
-            ++m_nCtrl1;
+            p.SetCtrl1(p.Ctrl1() + 1, ChangeSource::Keys);
             break;
         case 'B':
-            --m_nCtrl2;
+            p.SetCtrl2(p.Ctrl2() - 1, ChangeSource::Keys);
             break;
         case 'N':
-            ++m_nCtrl2;
+            p.SetCtrl2(p.Ctrl2() + 1, ChangeSource::Keys);
             break;
         case 'Z':
-            --m_nEffect;
+            p.SetEffect(p.Effect() - 1, ChangeSource::Keys);
             break;
         case 'X':
-            ++m_nEffect;
+            p.SetEffect(p.Effect() + 1, ChangeSource::Keys);
             break;
         default:
             break;
     }
-    m_nCtrl1 = Clamp(m_nCtrl1, 0, 127);
-    m_nCtrl2 = Clamp(m_nCtrl2, 0, 127);
-    m_nEffect = Clamp(m_nEffect, 0, m_nEffectCount - 1);
 
     if (!alreadyDown) PlayMemoryKey(nChar, true);
+    // Any key down shows the title anew, as it always has (the rate may have moved on).
     UpdateTitle();
 
     // Like any dialog, the main window ends on Enter and Escape.
@@ -623,7 +613,7 @@ void CMainDlg::MidiUnplugged()
             PlayFrameKey(camera, key, false);
         }
     }
-    if (m_bMidiRecord) m_bRecord = false;
+    if (m_bMidiRecord) m_performance.SetRecord(false, ChangeSource::Midi);
     m_bMidiRecord = false;
     // Its client goes in the background: closing a JACK client takes the server's time.
     g_midiIn.Stop();
@@ -639,9 +629,11 @@ void CMainDlg::PostLongData(MidiHeader* header) { OnMidiInLongData(header); }
 void CMainDlg::OnMidiInData(uint32_t message)
 {
     const MidiValues values{m_nMidiChannel, m_nMidiCtrl1, m_nMidiCtrl2};
-    const bool record = m_bRecord;
-    InterpretMidiMessage(message, g_midiIn.IsStarted(), g_midiIn.FilterSource(), values, *this);
-    if (m_bRecord != record) m_bMidiRecord = m_bRecord;  // a black key set or cleared it
+    const bool record = m_performance.Record();
+    InterpretMidiMessage(message, g_midiIn.IsStarted(), g_midiIn.FilterSource(), values,
+                         m_performance);
+    // A black key set or cleared it.
+    if (m_performance.Record() != record) m_bMidiRecord = m_performance.Record();
 }
 
 void CMainDlg::OnMidiInLongData(MidiHeader* header)
@@ -663,13 +655,19 @@ void CMainDlg::ShowAbout()
 void CMainDlg::OpenEffectControl()
 {
     if (m_pEffCtrlDlg) return;
-    m_pEffCtrlDlg = new CEffCtrlDlg;
-    if (!m_pEffCtrlDlg->Open(this)) {
-        delete m_pEffCtrlDlg;
+    CEffCtrlDlg* const dlg = new CEffCtrlDlg;
+    m_pEffCtrlDlg = dlg;
+    CEffCtrlDlg::Host host;
+    host.playMemoryKey = [this](int nChar, bool pressed) { PlayMemoryKey(nChar, pressed); };
+    host.gone = [this, dlg] {
+        if (m_pEffCtrlDlg == dlg) m_pEffCtrlDlg = nullptr;
+    };
+    if (!dlg->Open(this, std::move(host))) {
+        delete dlg;
         m_pEffCtrlDlg = nullptr;
         return;
     }
-    m_pEffCtrlDlg->Bind(this);
+    dlg->Bind(m_performance);
 }
 
 void CMainDlg::ToggleFullScreen() { m_fullScreen.Toggle(); }

@@ -1,5 +1,5 @@
 // The main window: its whole client area is the OpenGL picture. It holds the performance
-// state every other part reads and writes in place, runs the frame loop and owns the
+// state, which the other parts change through its setters, runs the frame loop and owns the
 // OpenGL context, the camera textures and the two cameras' frame memories.
 #ifndef KOVRA_APP_MAINDLG_H
 #define KOVRA_APP_MAINDLG_H
@@ -20,6 +20,7 @@
 #include "KeyRepeat.h"
 #include "MidiDriver.h"
 #include "MidiInterpreter.h"
+#include "Performance.h"
 #include "Worker.h"
 
 class CEffCtrlDlg;
@@ -29,9 +30,8 @@ class IniProfile;
 class QOpenGLContext;
 class QMenu;
 
-// The receiver of the MIDI input (the driver delivers on the user-interface thread) and what
-// the MIDI interpretation plays.
-class CMainDlg : public QMainWindow, public MidiReceiver, public MidiPerformance {
+// The receiver of the MIDI input (the driver delivers on the user-interface thread).
+class CMainDlg : public QMainWindow, public MidiReceiver {
     Q_OBJECT
 
     // First of the fields, so that it goes last: what the other parts left on it is joined
@@ -47,15 +47,13 @@ public:
     // could be made: the caller shows the message and ends the program.
     bool Setup();
 
+    // From the performance state's change notification, and from the frame rate.
     void UpdateTitle();
-    // The performance as MIDI plays it.
-    void SetEffect(int effect, ChangeSource source) override;
-    void SetCtrl1(int value, ChangeSource source) override;
-    void SetCtrl2(int value, ChangeSource source) override;
-    void SetRecord(bool on, ChangeSource source) override;
-    bool Record() const override { return m_bRecord; }
-    // A frame-memory key of camera 0 (A) or 1 (B), key 0..7; nothing while it has no device.
-    void FrameKey(int camera, int key, bool pressed) override;
+    // What the keys, the dialogs and MIDI play.
+    CPerformance& Performance() { return m_performance; }
+    // A frame-memory key of camera 0 (A) or 1 (B), key 0..7, from MIDI through the
+    // performance state; nothing while it has no device.
+    void FrameKey(int camera, int key, bool pressed);
     // A key of the keyboard map's frame-memory part pressed or released: Shift sets the
     // record flag while down, a memory key plays its camera's key.
     void PlayMemoryKey(int nChar, bool pressed);
@@ -91,7 +89,6 @@ public:
     // The work beside the window: camera starts, MIDI listings, opens and closes.
     CWorker& Worker() { return m_worker; }
 
-    // Performance state; read and written in place by the dialogs and the MIDI input.
     CFrameMemory m_memA;
     CFrameMemory m_memB;
     int m_nDeviceA = 0;
@@ -99,7 +96,6 @@ public:
     // The names the cameras are remembered under, and their wait for an absent device.
     CameraMemo m_cameraA;
     CameraMemo m_cameraB;
-    bool m_bRecord = false;
     int m_nInterval = 33;
     bool m_bRunning = false;
     int m_nMidiDevice = 0;
@@ -112,10 +108,6 @@ public:
     int m_nMidiCtrl1 = 0;
     int m_nMidiCtrl2 = 0;
     unsigned m_nMidiFilter = 0;
-    int m_nCtrl1 = 0;
-    int m_nCtrl2 = 0;
-    int m_nEffectCount = 0;
-    int m_nEffect = 0;
     int m_nLastEffect = 0;
     CEffCtrlDlg* m_pEffCtrlDlg = nullptr;  // not owned: the dialog deletes itself
     uint32_t m_dwFpsStart = 0;
@@ -185,6 +177,7 @@ private:
     void LoadMidiName(IniProfile& profile);
     void SaveMidiName(IniProfile& profile);
 
+    CPerformance m_performance;
     QIcon m_hIcon;
     CGlView* m_pDC = nullptr;               // the OpenGL surface, owned by its container
     std::unique_ptr<QOpenGLContext> m_hRC;  // the program's one OpenGL context

@@ -53,7 +53,8 @@ void BM_WorstTickWhileACameraComesAndGoes(benchmark::State& state)
             state.SkipWithError("the window was not shown");
             return;
         }
-        dlg.m_nEffect = 10;  // spheres: a busy effect with both cameras
+        dlg.Performance().SetEffect(
+            10, ChangeSource::Dialog);  // spheres: a busy effect with both cameras
         qint64 worstReturnMs = 0;
         double totalReturnMs = 0;
         const int cycles = static_cast<int>(state.range(0));

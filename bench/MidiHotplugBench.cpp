@@ -51,7 +51,7 @@ void BM_TickWhileAControllerComesAndGoes(benchmark::State& state)
             state.SkipWithError("the window was never shown");
             break;
         }
-        dlg.m_nEffect = 10;  // a busy effect
+        dlg.Performance().SetEffect(10, ChangeSource::Dialog);  // a busy effect
 
         const bool comesAndGoes = state.range(0) != 0;
         std::atomic<bool> stop{false};

@@ -111,7 +111,7 @@ protected:
         auto* timer = qobject_cast<QTimer*>(watched);
         if (timer && event->type() == QEvent::Timer && timer->timerType() == Qt::PreciseTimer &&
             timer->isSingleShot() && timer->interval() <= m_dlg.m_nInterval) {
-            const Tick tick{jack_get_time(), 0, m_dlg.m_nCtrl1};
+            const Tick tick{jack_get_time(), 0, m_dlg.Performance().Ctrl1()};
             watched->event(event);  // the tick: pictures, draw, present
             if (ticks.size() < ticks.capacity())
                 ticks.push_back({tick.start, jack_get_time(), tick.ctrl1});
@@ -148,7 +148,7 @@ struct Stage {
         if (!dlg->Setup()) return (error = "no OpenGL window"), false;
         dlg->show();
         if (!QTest::qWaitForWindowExposed(dlg.get())) return (error = "window not shown"), false;
-        dlg->m_nEffect = 10;  // spheres: a busy effect
+        dlg->Performance().SetEffect(10, ChangeSource::Dialog);  // spheres: a busy effect
         QTest::qWait(300);
         if (!g_midiIn.IsStarted() || !sender.WaitConnected(5000)) {
             return (error = "the sender is not connected"), false;
@@ -263,9 +263,8 @@ void BM_ControllerFlood(benchmark::State& state)
         // The title alone: what each controller's refresh costs.
         std::vector<double> title;
         for (int i = 0; i < 2000; ++i) {
-            stage.dlg->m_nCtrl1 = i % 128;
             const jack_time_t start = jack_get_time();
-            stage.dlg->UpdateTitle();
+            stage.dlg->Performance().SetCtrl1(i % 128, ChangeSource::Midi);
             title.push_back(static_cast<double>(jack_get_time() - start));
         }
         std::vector<double> work;

@@ -49,9 +49,10 @@ std::unique_ptr<CMainDlg> OpenWindow(int width, int height)
     dlg->resize(dlg->width() + width - picture->width(),
                 dlg->height() + height - picture->height());
     QTest::qWait(300);
-    dlg->m_nEffect = 10;  // spheres: a busy effect with both cameras
-    dlg->m_nCtrl1 = 64;
-    dlg->m_nCtrl2 = 64;
+    dlg->Performance().SetEffect(10,
+                                 ChangeSource::Dialog);  // spheres: a busy effect with both cameras
+    dlg->Performance().SetCtrl1(64, ChangeSource::Dialog);
+    dlg->Performance().SetCtrl2(64, ChangeSource::Dialog);
     return dlg;
 }
 

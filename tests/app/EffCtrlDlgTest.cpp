@@ -24,10 +24,10 @@ protected:
     void SetUp() override
     {
         m_main = std::make_unique<CMainDlg>();
-        m_main->m_nEffectCount = 16;
-        m_main->m_nEffect = 3;
-        m_main->m_nCtrl1 = 64;
-        m_main->m_nCtrl2 = 127;
+        m_main->Performance().SetEffectCount(16);
+        m_main->Performance().SetEffect(3, ChangeSource::Dialog);
+        m_main->Performance().SetCtrl1(64, ChangeSource::Dialog);
+        m_main->Performance().SetCtrl2(127, ChangeSource::Dialog);
         m_main->OnCommand(ID_VIEW_CONTROL);
         m_dlg = m_main->m_pEffCtrlDlg;
         ASSERT_TRUE(m_dlg && QTest::qWaitForWindowActive(m_dlg.data()));
@@ -78,27 +78,27 @@ TEST_F(EffCtrlDlgTest, NumbersAreClampedAsTheyAreTypedOrStepped)
 {
     m_number->selectAll();
     QTest::keyClick(m_number, '2');
-    EXPECT_EQ(m_main->m_nEffect, 2);
+    EXPECT_EQ(m_main->Performance().Effect(), 2);
     EXPECT_EQ(Title(), "Kovra 1.00 EFF:2 C1:64 C2:127 FS:0.0");
     QTest::keyClick(m_number, '0');
-    EXPECT_EQ(m_main->m_nEffect, 15);
+    EXPECT_EQ(m_main->Performance().Effect(), 15);
     EXPECT_EQ(m_number->text(), "15");
     // Letters and signs never reach the field; X and C are not the main window's keys here.
     QTest::keyClicks(m_number, "x-c");
     EXPECT_EQ(m_number->text(), "15");
-    EXPECT_EQ(m_main->m_nCtrl1, 64);
+    EXPECT_EQ(m_main->Performance().Ctrl1(), 64);
 
     QTest::mouseClick(m_up, Qt::LeftButton);
     QTest::keyClick(m_number, Qt::Key_Up);
     EXPECT_EQ(m_number->text(), "15");
     QTest::keyClick(m_number, Qt::Key_Down);
-    EXPECT_EQ(m_main->m_nEffect, 14);
+    EXPECT_EQ(m_main->Performance().Effect(), 14);
     EXPECT_EQ(Title(), "Kovra 1.00 EFF:14 C1:64 C2:127 FS:0.0");
     m_number->selectAll();
     QTest::keyClick(m_number, '2');
     for (int expected : {1, 0, 0}) {
         QTest::mouseClick(m_down, Qt::LeftButton);
-        EXPECT_EQ(m_main->m_nEffect, expected);
+        EXPECT_EQ(m_main->Performance().Effect(), expected);
         EXPECT_EQ(m_number->text(), QString::number(expected));
     }
 }
@@ -120,7 +120,7 @@ TEST_F(EffCtrlDlgTest, AnEmptiedFieldIsRefusedAndTheNumberPutBack)
     EXPECT_EQ(seen, QStringList{"Kovra|Please enter an integer.|1"});
     EXPECT_EQ(m_number->text(), "3");
     QTest::mouseClick(m_up, Qt::LeftButton);
-    EXPECT_EQ(m_main->m_nEffect, 4);
+    EXPECT_EQ(m_main->Performance().Effect(), 4);
 }
 
 TEST_F(EffCtrlDlgTest, SliderActionsWriteTheSliderPosition)
@@ -130,8 +130,8 @@ TEST_F(EffCtrlDlgTest, SliderActionsWriteTheSliderPosition)
     EXPECT_EQ(Title(), "Kovra 1.00 EFF:3 C1:65 C2:0 FS:0.0");
     // Later changes by MIDI are not shown; the next action writes the slider's own position
     // back, even one that cannot move it.
-    m_main->m_nCtrl1 = 100;
-    m_main->m_nCtrl2 = 100;
+    m_main->Performance().SetCtrl1(100, ChangeSource::Midi);
+    m_main->Performance().SetCtrl2(100, ChangeSource::Midi);
     EXPECT_EQ(m_slider1->value(), 65);
     QTest::keyClick(m_slider1, Qt::Key_Left);
     QTest::keyClick(m_slider2, Qt::Key_Left);
@@ -142,8 +142,8 @@ TEST_F(EffCtrlDlgTest, SliderActionsWriteTheSliderPosition)
     QTest::mousePress(m_slider1, Qt::LeftButton, {}, thumb);
     QTest::mouseMove(m_slider1, end);
     EXPECT_TRUE(m_slider1->isSliderDown());
-    EXPECT_GT(m_main->m_nCtrl1, 64);
-    EXPECT_EQ(m_main->m_nCtrl1, m_slider1->sliderPosition());
+    EXPECT_GT(m_main->Performance().Ctrl1(), 64);
+    EXPECT_EQ(m_main->Performance().Ctrl1(), m_slider1->sliderPosition());
     QTest::mouseRelease(m_slider1, Qt::LeftButton, {}, end);
 }
 
@@ -173,12 +173,12 @@ TEST_F(EffCtrlDlgTest, ShiftAndFrameMemoryKeysButNotTheirRepeatsArePassedOn)
     for (QWidget* to : {static_cast<QWidget*>(m_number), static_cast<QWidget*>(m_slider1)}) {
         Key(to, true, Qt::Key_Shift);
         Key(to, true, Qt::Key_Q, Qt::ShiftModifier);
-        EXPECT_TRUE(m_main->m_bRecord);
+        EXPECT_TRUE(m_main->Performance().Record());
         EXPECT_EQ(m_main->m_memA.Shown(), 0);
         Key(to, true, Qt::Key_K, Qt::ShiftModifier);
         EXPECT_EQ(m_main->m_memB.Shown(), 7);
         Key(to, false, Qt::Key_Shift);
-        EXPECT_FALSE(m_main->m_bRecord);
+        EXPECT_FALSE(m_main->Performance().Record());
         Key(to, false, Qt::Key_Q);
         Key(to, false, Qt::Key_K);
         EXPECT_EQ(m_main->m_memA.Shown() + m_main->m_memB.Shown(), -2);
@@ -205,7 +205,7 @@ TEST_F(EffCtrlDlgTest, ClosingOrDestroyingTheMainWindowLeavesNothingBehind)
     EXPECT_TRUE(m_dlg.isNull());
 
     // A new one starts from the current values; the main window then takes it with it.
-    m_main->m_nEffect = 9;
+    m_main->Performance().SetEffect(9, ChangeSource::Dialog);
     m_main->OnCommand(ID_VIEW_CONTROL);
     m_dlg = m_main->m_pEffCtrlDlg;
     ASSERT_TRUE(m_dlg);

@@ -40,7 +40,7 @@ TEST_F(FrameLoop, SetupInitialisesTheEffectsOnceAndShowsTheStartTitle)
     RecordedEffectCalls().clear();
     ASSERT_TRUE(dlg.Setup());
     EXPECT_EQ(RecordedEffectCalls(), std::vector<std::string>{"init"});
-    EXPECT_EQ(dlg.m_nEffectCount, 16);
+    EXPECT_EQ(dlg.Performance().EffectCount(), 16);
     EXPECT_EQ(dlg.windowTitle(), "Kovra 1.00 EFF:0 C1:0 C2:0 FS:0.0");
     EXPECT_EQ(dlg.m_nMidiFilter, 13u);
 }
@@ -53,22 +53,22 @@ TEST_F(FrameLoop, FirstFramesDrawEffectZeroWithoutAReset)
 
 TEST_F(FrameLoop, ANewEffectIsResetOnceBeforeItsFirstDraw)
 {
-    m_dlg->m_nEffect = 5;
-    m_dlg->m_nCtrl1 = 64;
-    m_dlg->m_nCtrl2 = 127;
+    m_dlg->Performance().SetEffect(5, ChangeSource::Dialog);
+    m_dlg->Performance().SetCtrl1(64, ChangeSource::Dialog);
+    m_dlg->Performance().SetCtrl2(127, ChangeSource::Dialog);
     EXPECT_EQ(Tick(), (std::vector<std::string>{"reset 5", "draw 5 64 127 100 101"}));
     EXPECT_EQ(Tick(), std::vector<std::string>{"draw 5 64 127 100 101"});
-    m_dlg->m_nEffect = 5;  // the same number again: no reset
+    m_dlg->Performance().SetEffect(5, ChangeSource::Dialog);  // the same number again: no reset
     EXPECT_EQ(Tick(), std::vector<std::string>{"draw 5 64 127 100 101"});
 }
 
 TEST_F(FrameLoop, TwoChangesBetweenTicksResetOnlyTheLast)
 {
-    m_dlg->m_nEffect = 7;
-    m_dlg->m_nEffect = 9;
+    m_dlg->Performance().SetEffect(7, ChangeSource::Dialog);
+    m_dlg->Performance().SetEffect(9, ChangeSource::Dialog);
     EXPECT_EQ(Tick(), (std::vector<std::string>{"reset 9", "draw 9 0 0 100 101"}));
-    m_dlg->m_nEffect = 3;
-    m_dlg->m_nEffect = 9;  // back where it was before the tick
+    m_dlg->Performance().SetEffect(3, ChangeSource::Dialog);
+    m_dlg->Performance().SetEffect(9, ChangeSource::Dialog);  // back where it was before the tick
     EXPECT_EQ(Tick(), std::vector<std::string>{"draw 9 0 0 100 101"});
 }
 
@@ -110,22 +110,24 @@ TEST_F(FrameLoop, RateAppearsInTheTitleAfterAWindowOfOverFiveSeconds)
 TEST_F(FrameLoop, KeysChangeValuesClampAndRefreshTheTitle)
 {
     for (int i = 0; i < 20; ++i) m_dlg->OnKeyDown('X', i > 0);
-    EXPECT_EQ(m_dlg->m_nEffect, 15) << "X twenty times stops at the last effect";
+    EXPECT_EQ(m_dlg->Performance().Effect(), 15) << "X twenty times stops at the last effect";
     for (int i = 0; i < 3; ++i) m_dlg->OnKeyDown('C', false);
-    EXPECT_EQ(m_dlg->m_nCtrl1, 0);
+    EXPECT_EQ(m_dlg->Performance().Ctrl1(), 0);
     for (int i = 0; i < 130; ++i) m_dlg->OnKeyDown('V', true);
-    EXPECT_EQ(m_dlg->m_nCtrl1, 127);
+    EXPECT_EQ(m_dlg->Performance().Ctrl1(), 127);
     m_dlg->OnKeyDown('N', false);
     m_dlg->OnKeyDown('N', false);
     m_dlg->OnKeyDown('B', false);
-    EXPECT_EQ(m_dlg->m_nCtrl2, 1);
+    EXPECT_EQ(m_dlg->Performance().Ctrl2(), 1);
     EXPECT_EQ(m_dlg->windowTitle(), "Kovra 1.00 EFF:15 C1:127 C2:1 FS:0.0");
     m_dlg->OnKeyUp('V');
-    m_dlg->m_nCtrl1 = 3;
+    m_dlg->m_fFps = 12.5f;  // a rate the title does not show yet
     m_dlg->OnKeyUp('V');
-    EXPECT_TRUE(m_dlg->windowTitle().contains("C1:127")) << "key-up leaves the title alone";
+    EXPECT_TRUE(m_dlg->windowTitle().contains("FS:0.0")) << "key-up leaves the title alone";
     m_dlg->OnKeyDown('P', true);  // any key down, even one that changes nothing
-    EXPECT_TRUE(m_dlg->windowTitle().contains("C1:3"));
+    EXPECT_TRUE(m_dlg->windowTitle().contains("FS:12.5"));
+    m_dlg->Performance().SetCtrl1(3, ChangeSource::Dialog);
+    EXPECT_TRUE(m_dlg->windowTitle().contains("C1:3")) << "every change shows at once";
 }
 
 TEST_F(FrameLoop, KeyDownsWithAltAndF10DoNotActButEveryReleaseDoes)
@@ -142,24 +144,24 @@ TEST_F(FrameLoop, KeyDownsWithAltAndF10DoNotActButEveryReleaseDoes)
     key(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier | Qt::ShiftModifier);
     key(QEvent::KeyPress, Qt::Key_X, Qt::AltModifier | Qt::ShiftModifier);
     key(QEvent::KeyPress, Qt::Key_F10, Qt::NoModifier);
-    EXPECT_EQ(m_dlg->m_nEffect, 0) << "Alt+X and F10 belong to the menu";
-    EXPECT_TRUE(m_dlg->m_bRecord);
+    EXPECT_EQ(m_dlg->Performance().Effect(), 0) << "Alt+X and F10 belong to the menu";
+    EXPECT_TRUE(m_dlg->Performance().Record());
     key(QEvent::KeyRelease, Qt::Key_Shift, Qt::AltModifier);
-    EXPECT_FALSE(m_dlg->m_bRecord) << "a release with Alt held still counts";
+    EXPECT_FALSE(m_dlg->Performance().Record()) << "a release with Alt held still counts";
     key(QEvent::KeyRelease, Qt::Key_X, Qt::AltModifier);
     key(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
     key(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier);
-    EXPECT_EQ(m_dlg->m_nEffect, 1);
+    EXPECT_EQ(m_dlg->Performance().Effect(), 1);
 }
 
 TEST_F(FrameLoop, ShiftHoldsTheRecordFlagOnlyWhileDown)
 {
     m_dlg->OnKeyDown(16, false);
-    EXPECT_TRUE(m_dlg->m_bRecord);
+    EXPECT_TRUE(m_dlg->Performance().Record());
     m_dlg->OnKeyUp(16);
-    EXPECT_FALSE(m_dlg->m_bRecord);
+    EXPECT_FALSE(m_dlg->Performance().Record());
     m_dlg->OnKeyDown(16, true);  // an auto-repeat is no first press
-    EXPECT_FALSE(m_dlg->m_bRecord);
+    EXPECT_FALSE(m_dlg->Performance().Record());
 }
 
 }  // namespace

@@ -86,11 +86,12 @@ TEST_F(MidiHotplug, TheRememberedControllerIsFoundByNameLetGoOfAndFoundAgain)
     m_dlg->m_nDeviceA = 1;  // frame memories play without a camera
     Send(*controller, {0x90, 48, 0x40});
     Send(*controller, {0x90, 49, 0x40});
-    ASSERT_TRUE(Eventually([&] { return m_dlg->m_bRecord && m_dlg->m_memA.Shown() == 0; }));
+    ASSERT_TRUE(
+        Eventually([&] { return m_dlg->Performance().Record() && m_dlg->m_memA.Shown() == 0; }));
     controller->Close();
     ASSERT_TRUE(Eventually([&] { return !g_midiIn.IsOpen(); }));
     EXPECT_EQ(m_dlg->m_memA.Shown(), -1);
-    EXPECT_FALSE(m_dlg->m_bRecord);
+    EXPECT_FALSE(m_dlg->Performance().Record());
     EXPECT_EQ(m_dlg->m_nMidiDevice, 0);
 
     // Back again: opened by itself, and a Program Change acts.
@@ -99,7 +100,7 @@ TEST_F(MidiHotplug, TheRememberedControllerIsFoundByNameLetGoOfAndFoundAgain)
     ASSERT_TRUE(Eventually([&] { return g_midiIn.IsOpen(); }));
     ASSERT_TRUE(controller->WaitConnected(30000));
     Send(*controller, {0xC0, 0x07});
-    EXPECT_TRUE(Eventually([&] { return m_dlg->m_nEffect == 7; }));
+    EXPECT_TRUE(Eventually([&] { return m_dlg->Performance().Effect() == 7; }));
     m_dlg->m_nDeviceA = 0;
     m_dlg->close();
 }

@@ -205,16 +205,16 @@ TEST_F(MidiWindow, MessagesFromTheDriversThreadPlayTheWindow)
 {
     Open(0, 2, 7, 8);
     Deliver({0x05C2, 0x6407B2, 0x2008B2});  // Program Change 5, both controllers, channel 3
-    EXPECT_EQ(m_dlg->m_nEffect, 5);
-    EXPECT_EQ(m_dlg->m_nCtrl1, 100);
-    EXPECT_EQ(m_dlg->m_nCtrl2, 32);
+    EXPECT_EQ(m_dlg->Performance().Effect(), 5);
+    EXPECT_EQ(m_dlg->Performance().Ctrl1(), 100);
+    EXPECT_EQ(m_dlg->Performance().Ctrl2(), 32);
     EXPECT_EQ(m_dlg->windowTitle(), "Kovra 1.00 EFF:5 C1:100 C2:32 FS:0.0");
 
     Deliver({0x7F3192});  // a black key holds the record flag
-    EXPECT_TRUE(m_dlg->m_bRecord);
+    EXPECT_TRUE(m_dlg->Performance().Record());
     Deliver({0x003192, 0x7F0AC0, 0x7F0AC2 | 0x0100});  // released; channel 1; Program Change
-    EXPECT_FALSE(m_dlg->m_bRecord);
-    EXPECT_EQ(m_dlg->m_nEffect, 11);
+    EXPECT_FALSE(m_dlg->Performance().Record());
+    EXPECT_EQ(m_dlg->Performance().Effect(), 11);
     EXPECT_EQ(m_dlg->windowTitle(), "Kovra 1.00 EFF:11 C1:100 C2:32 FS:0.0");
 
     // What is still on its way when the input stops comes within the reset, and changes
@@ -225,7 +225,7 @@ TEST_F(MidiWindow, MessagesFromTheDriversThreadPlayTheWindow)
     m_driver.onReset = [&] { delivery.Stop(); };
     g_midiIn.Stop();
     EXPECT_EQ(delivery.Delivered(), 1u);
-    EXPECT_EQ(m_dlg->m_nEffect, 11);
+    EXPECT_EQ(m_dlg->Performance().Effect(), 11);
     m_driver.onReset = nullptr;
 }
 
@@ -236,8 +236,8 @@ TEST_F(MidiWindow, AFloodOfControllersInOneCycleLosesNothing)
     for (int i = 0; i < 6000; ++i) flood.push_back(0xB0 | 7 << 8 | (i % 128) << 16);
     flood.push_back(0x5007B0);
     Deliver(flood);  // waits for every one of them
-    EXPECT_EQ(m_dlg->m_nCtrl1, 0x50);
-    EXPECT_EQ(m_dlg->m_nCtrl2, 0x50);
+    EXPECT_EQ(m_dlg->Performance().Ctrl1(), 0x50);
+    EXPECT_EQ(m_dlg->Performance().Ctrl2(), 0x50);
 }
 
 TEST_F(MidiWindow, ReturnedBuffersAreQueuedAgainOnlyWhenSystemExclusiveIsAccepted)

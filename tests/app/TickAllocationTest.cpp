@@ -120,8 +120,9 @@ TEST(TickAllocation, ATicksOwnWorkAllocatesNothingWhateverTheEffect)
     ASSERT_EQ(s_allocations.exchange(0), 2);
 
     for (int tick = 0; tick < 320; ++tick) {
-        dlg.m_nEffect = tick / 20;  // every effect, each chosen anew
-        dlg.m_nCtrl1 = tick % 128;
+        dlg.Performance().SetEffect(tick / 20,
+                                    ChangeSource::Dialog);  // every effect, each chosen anew
+        dlg.Performance().SetCtrl1(tick % 128, ChangeSource::Dialog);
         t_armed = true;
         dlg.DrawFrame();
         t_armed = false;
@@ -139,7 +140,7 @@ TEST(TickAllocation, ATicksOwnWorkAllocatesNothingWhateverTheEffect)
     ASSERT_TRUE(dlg.m_memB.Open(dlg.m_nDeviceB, &dlg, false));
     dlg.FrameKey(1, 3, true);
     for (int tick = 0; tick < 200; ++tick) {
-        dlg.m_nEffect = tick % 16;
+        dlg.Performance().SetEffect(tick % 16, ChangeSource::Dialog);
         t_armed = true;
         dlg.DrawFrame();
         t_armed = false;

@@ -7,6 +7,7 @@
 
 #include "MidiInterpreter.h"
 #include "MidiMessage.h"
+#include "Performance.h"
 
 namespace {
 
@@ -52,84 +53,61 @@ TEST(MidiClassification, TheMainWindowsFilterPassesNotesControllersAndProgramsOn
     }
 }
 
-// The performance state's side, recorded: a change of what the title shows is "title".
-struct Performance : MidiPerformance {
-    Performance(int& effect, int& ctrl1, int& ctrl2, bool& record)
-        : effect(effect), ctrl1(ctrl1), ctrl2(ctrl2), record(record)
-    {
-    }
-    void SetEffect(int value, ChangeSource) override
-    {
-        effect = value < 16 ? value : 15;
-        calls.push_back("title");
-    }
-    void SetCtrl1(int value, ChangeSource) override
-    {
-        ctrl1 = value;
-        calls.push_back("title");
-    }
-    void SetCtrl2(int value, ChangeSource) override
-    {
-        ctrl2 = value;
-        calls.push_back("title");
-    }
-    void SetRecord(bool on, ChangeSource) override { record = on; }
-    bool Record() const override { return record; }
-    void FrameKey(int camera, int key, bool pressed) override
-    {
-        calls.push_back("key " + std::to_string(camera) + " " + std::to_string(key) +
-                        (pressed ? " down" : " up"));
-    }
-    int& effect;
-    int& ctrl1;
-    int& ctrl2;
-    bool& record;
-    std::vector<std::string> calls;
-};
-
+// The real performance state, with what it passes on recorded: a change of what the title
+// shows is "title", a frame-memory key is "key <camera> <key> down|up".
 class MidiInterpretation : public ::testing::Test {
 protected:
+    void SetUp() override
+    {
+        m_performance.SetEffectCount(16);
+        m_performance.SetFrameKeyHandler([this](int camera, int key, bool pressed) {
+            m_calls.push_back("key " + std::to_string(camera) + " " + std::to_string(key) +
+                              (pressed ? " down" : " up"));
+        });
+        QObject::connect(&m_performance, &CPerformance::Changed,
+                         [this](CPerformance::Value value, int, ChangeSource source) {
+                             EXPECT_EQ(source, ChangeSource::Midi);
+                             if (value != CPerformance::Value::Record) m_calls.push_back("title");
+                         });
+    }
     void Send(uint32_t message, bool started = true)
     {
         InterpretMidiMessage(message, started, &kMainFilter, m_values, m_performance);
     }
-    std::vector<std::string> Calls() { return std::exchange(m_performance.calls, {}); }
+    std::vector<std::string> Calls() { return std::exchange(m_calls, {}); }
 
     int m_channel = 15;
     int m_ctrl1Number = 7;
     int m_ctrl2Number = 10;
-    int m_ctrl1 = 0;
-    int m_ctrl2 = 0;
-    int m_effect = 0;
-    bool m_record = false;
     MidiValues m_values{m_channel, m_ctrl1Number, m_ctrl2Number};
-    Performance m_performance{m_effect, m_ctrl1, m_ctrl2, m_record};
+    CPerformance m_performance;
+    std::vector<std::string> m_calls;
 };
 
 TEST_F(MidiInterpretation, OnlyTheChannelListenedOnWhileStarted)
 {
     Send(Pack(0xCF, 5));
-    EXPECT_EQ(m_effect, 5) << "channel 15 is status low nibble 15";
+    EXPECT_EQ(m_performance.Effect(), 5) << "channel 15 is status low nibble 15";
     Send(Pack(0xCE, 6));
     Send(Pack(0xCF, 7), false);
-    EXPECT_EQ(m_effect, 5);
+    EXPECT_EQ(m_performance.Effect(), 5);
     m_channel = 16;  // a stored channel out of range matches nothing
     Send(Pack(0xCF, 8));
     Send(Pack(0xC0, 8));
-    EXPECT_EQ(m_effect, 5);
+    EXPECT_EQ(m_performance.Effect(), 5);
     EXPECT_EQ(Calls(), std::vector<std::string>{"title"});
 }
 
 TEST_F(MidiInterpretation, ProgramChangeChoosesTheEffectUpToTheLast)
 {
     Send(Pack(0xCF, 15));
-    EXPECT_EQ(m_effect, 15);
+    EXPECT_EQ(m_performance.Effect(), 15);
     Send(Pack(0xCF, 3));
     Send(Pack(0xCF, 16));
-    EXPECT_EQ(m_effect, 15);
+    EXPECT_EQ(m_performance.Effect(), 15);
     Send(Pack(0xCF, 0));
     Send(Pack(0xCF, 127));
-    EXPECT_EQ(m_effect, 15);
+    EXPECT_EQ(m_performance.Effect(), 15);
     EXPECT_EQ(Calls().size(), 5u) << "every Program Change refreshes the title";
 }
 
@@ -137,20 +115,20 @@ TEST_F(MidiInterpretation, ControlChangeSetsTheControlsOfItsNumbers)
 {
     Send(Pack(0xBF, 7, 100));
     Send(Pack(0xBF, 10, 33));
-    EXPECT_EQ(m_ctrl1, 100);
-    EXPECT_EQ(m_ctrl2, 33);
+    EXPECT_EQ(m_performance.Ctrl1(), 100);
+    EXPECT_EQ(m_performance.Ctrl2(), 33);
     Send(Pack(0xBF, 11, 1));  // neither number: nothing changes, so nothing is redrawn
-    EXPECT_EQ(m_ctrl1, 100);
-    EXPECT_EQ(m_ctrl2, 33);
+    EXPECT_EQ(m_performance.Ctrl1(), 100);
+    EXPECT_EQ(m_performance.Ctrl2(), 33);
     EXPECT_EQ(Calls().size(), 2u);
     m_ctrl2Number = 7;  // the same number sets both
     Send(Pack(0xBF, 7, 0));
-    EXPECT_EQ(m_ctrl1, 0);
-    EXPECT_EQ(m_ctrl2, 0);
+    EXPECT_EQ(m_performance.Ctrl1(), 0);
+    EXPECT_EQ(m_performance.Ctrl2(), 0);
     m_ctrl1Number = m_ctrl2Number = 120;  // channel mode numbers never pass the filter
     Calls();
     Send(Pack(0xBF, 120, 99));
-    EXPECT_EQ(m_ctrl1, 0);
+    EXPECT_EQ(m_performance.Ctrl1(), 0);
     EXPECT_TRUE(Calls().empty());
 }
 
@@ -162,21 +140,21 @@ TEST_F(MidiInterpretation, TwoOctavesOfWhiteKeysPlayTheCamerasAndNothingElseDoes
     Send(Pack(0x9F, 52, 0));   // velocity 0 is a release
     Send(Pack(0x8F, 65, 64));  // so is Note Off, whatever its velocity
     EXPECT_EQ(Calls(), (std::vector<std::string>{"key 0 2 up", "key 1 3 up"}));
-    EXPECT_FALSE(m_record);
+    EXPECT_FALSE(m_performance.Record());
 }
 
 TEST_F(MidiInterpretation, EveryBlackKeyHoldsTheRecordFlagAsOneFlag)
 {
     for (int note : {49, 51, 54, 56, 58, 61, 63, 66, 68, 70}) {
         Send(Pack(0x9F, note, 90));
-        EXPECT_TRUE(m_record) << note;
+        EXPECT_TRUE(m_performance.Record()) << note;
         Send(Pack(0x8F, note, 0));
-        EXPECT_FALSE(m_record) << note;
+        EXPECT_FALSE(m_performance.Record()) << note;
     }
     Send(Pack(0x9F, 49, 90));
     Send(Pack(0x9F, 70, 90));
     Send(Pack(0x9F, 49, 0));  // releasing either of two held black keys clears it
-    EXPECT_FALSE(m_record);
+    EXPECT_FALSE(m_performance.Record());
     EXPECT_TRUE(Calls().empty()) << "notes never refresh the title";
 }
 
@@ -187,8 +165,8 @@ TEST_F(MidiInterpretation, OtherMessagesChangeAndRefreshNothing)
         Send(message);
     }
     EXPECT_TRUE(Calls().empty());
-    EXPECT_EQ(m_effect, 0);
-    EXPECT_EQ(m_ctrl1, 0);
+    EXPECT_EQ(m_performance.Effect(), 0);
+    EXPECT_EQ(m_performance.Ctrl1(), 0);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-# No OpenGL: the message box, the exit code and the settings file left as it was.
+# No OpenGL: the message box, the exit code and the settings file left as it was; with no
+# window to show it in, the message on standard error.
 import time
 
 from kovra_driver import (
@@ -43,6 +44,18 @@ class NoOpenGlTest(KovraTestCase):
         self.dismiss(k, box)
         with open(k.ini_path, "rb") as f:
             self.assertEqual(f.read(), self.ORIGINAL)
+
+
+class NoOpenGlOffscreenTest(KovraTestCase):
+    def test_the_message_goes_to_standard_error_and_kovra_exits_1(self):
+        # Qt's offscreen platform with no display to reach OpenGL through: no box can be
+        # clicked away there.
+        env = {"QT_QPA_PLATFORM": "offscreen", "QT_QPA_OFFSCREEN_NO_GLX": "1", "DISPLAY": ""}
+        k = Kovra(self, ini=NoOpenGlTest.ORIGINAL, env=env).start()
+        self.assertEqual(k.wait_exit(30), 1)
+        self.assertIn("OpenGLの初期化に失敗しました", k.output())
+        with open(k.ini_path, "rb") as f:
+            self.assertEqual(f.read(), NoOpenGlTest.ORIGINAL)
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 // The settings file on disk. Everything after finding the file's folder goes through a
-// descriptor of that folder, so the temporary file's short name works at any path length and
-// the folder's flock serialises writers (it also covers a file that does not exist yet).
+// descriptor of that folder, so the temporary file's short name works at any path length; the
+// flock of a lock file of the user's own in that folder serialises writers (it also covers a
+// file that does not exist yet, and no other user can take it).
 #include "IniFileIo.h"
 
 #include <dirent.h>
@@ -36,6 +37,8 @@ constexpr std::chrono::seconds kLockWait{5};
 // The temporary file of a writer: the same short name in every folder, with the writer's id.
 constexpr char kTempPrefix[] = ".kovra-ini.";
 constexpr char kTempSuffix[] = ".tmp";
+// The writers' lock: a file, not the folder, as anyone who may read a folder can flock it.
+constexpr char kLockName[] = ".kovra-ini.lock";
 
 class Fd {
 public:
@@ -76,7 +79,7 @@ bool ReadRegular(int opened, std::string& text, struct stat& info)
 {
     Fd fd(opened);
     if (fd.get() < 0 || fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<unsigned long long>(info.st_size) > kMaxIniFileSize) {
+        static_cast<unsigned long long>(info.st_size) > kMaxIniFileSize + kIniGrowthRoom) {
         return false;
     }
     text.clear();
@@ -88,7 +91,7 @@ bool ReadRegular(int opened, std::string& text, struct stat& info)
         if (n == 0) return true;
         text.append(buf, static_cast<size_t>(n));
         // A file growing while it is read counts at its size then.
-        if (text.size() > kMaxIniFileSize) return false;
+        if (text.size() > kMaxIniFileSize + kIniGrowthRoom) return false;
     }
 }
 
@@ -124,13 +127,16 @@ mode_t NewFileMode()
 }
 
 // The file a write goes to, as its folder and its name in it: a symbolic link's target. False
-// for a dangling or looping link and for a path that names no file in a folder.
+// for a dangling or looping link, for a link of another user's (the rule the kernel keeps for
+// links in sticky folders: one planted beside the program must not redirect the write into
+// the user's own files), and for a path that names no file in a folder.
 bool WriteTarget(const std::string& path, std::string& folder, std::string& name)
 {
     std::string target = path;
     struct stat link;
     if (lstat(path.c_str(), &link) == 0) {
         if (S_ISLNK(link.st_mode)) {
+            if (link.st_uid != geteuid() && link.st_uid != 0) return false;
             char* real = realpath(path.c_str(), nullptr);
             if (!real) return false;
             target = real;
@@ -145,14 +151,29 @@ bool WriteTarget(const std::string& path, std::string& folder, std::string& name
     return !name.empty() && name != "." && name != "..";
 }
 
-// Waits for the folder's lock; false when another writer keeps it too long. A file system
-// without flock is written without the lock.
-bool LockFolder(int dir)
+// The writers' lock file in the folder, opened (made 0600 when missing); -1 when it cannot be
+// made or is not a regular file of the user's own.
+int OpenLock(int dir)
+{
+    const int fd =
+        openat(dir, kLockName, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    struct stat info;
+    if (fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid() &&
+        ((info.st_mode & 077) == 0 || fchmod(fd, 0600) == 0)) {
+        return fd;
+    }
+    if (fd >= 0) close(fd);
+    return -1;
+}
+
+// Waits for the lock; false when another writer keeps it too long. A file system without
+// flock is written without the lock.
+bool Lock(int lock)
 {
     const auto deadline = std::chrono::steady_clock::now() + kLockWait;
     bool busy = false;
     for (;;) {
-        if (flock(dir, LOCK_EX | LOCK_NB) == 0) return true;
+        if (flock(lock, LOCK_EX | LOCK_NB) == 0) return true;
         if (errno == EINTR) continue;
         if (errno != EWOULDBLOCK) return true;
         if (!busy) Reached(IniStage::LockBusy);
@@ -167,7 +188,7 @@ bool LockFolder(int dir)
 bool OursToReplace(int dir, const std::string& name, const struct stat& info)
 {
     return S_ISREG(info.st_mode) &&
-           static_cast<unsigned long long>(info.st_size) <= kMaxIniFileSize &&
+           static_cast<unsigned long long>(info.st_size) <= kMaxIniFileSize + kIniGrowthRoom &&
            info.st_uid == geteuid() && (info.st_mode & S_IWUSR) != 0 &&
            faccessat(dir, name.c_str(), W_OK, AT_EACCESS) == 0;
 }
@@ -228,7 +249,9 @@ bool UpdateIniFile(const std::string& path, const std::function<void(std::string
     std::string folder, name;
     if (path.empty() || !WriteTarget(path, folder, name)) return false;
     Fd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0 || !LockFolder(dir.get())) return false;
+    if (dir.get() < 0) return false;
+    Fd lock(OpenLock(dir.get()));
+    if (lock.get() < 0 || !Lock(lock.get())) return false;
 
     std::string text;
     struct stat info;
@@ -247,7 +270,9 @@ bool UpdateIniFile(const std::string& path, const std::function<void(std::string
     }
     Reached(IniStage::Read);
     edit(text);
-    if (text.size() > kMaxIniFileSize) return false;
+    // The limit keeps out what never was a settings file; one read as such is written back
+    // even when its new keys take it past the limit.
+    if (!exists && text.size() > kMaxIniFileSize) return false;
     return Replace(dir.get(), name, text, exists ? &info : nullptr);
 }
 
@@ -256,8 +281,10 @@ void RemoveStaleIniTempFiles(const std::string& path)
     std::string folder, name;
     if (!WriteTarget(path, folder, name)) return;
     Fd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0) return;
     // A writer at work now holds the lock; what it found stale goes at a later start.
-    if (dir.get() < 0 || flock(dir.get(), LOCK_EX | LOCK_NB) != 0) return;
+    Fd lock(OpenLock(dir.get()));
+    if (lock.get() < 0 || flock(lock.get(), LOCK_EX | LOCK_NB) != 0) return;
     int listed = dup(dir.get());
     DIR* entries = listed >= 0 ? fdopendir(listed) : nullptr;
     if (!entries) {

@@ -90,12 +90,22 @@ std::string ProgramPath()
     }
 }
 
-std::string SettingsPath()
+bool FolderIsOwnAndPrivate(const std::string& folder)
 {
-    const std::string program = ProgramPath();
-    const bool writable = !program.empty() && access(FolderOf(program).c_str(), W_OK) == 0;
-    return SettingsPathFor({program, writable, Env("XDG_CONFIG_HOME"), Env("HOME")});
+    // Write access alone is not enough: in a folder others may write to, another user could
+    // put a file or a link in the settings file's place.
+    struct stat info;
+    return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid() &&
+           (info.st_mode & (S_IWGRP | S_IWOTH)) == 0 && access(folder.c_str(), W_OK) == 0;
 }
+
+std::string SettingsPathOf(const std::string& program)
+{
+    const bool beside = !program.empty() && FolderIsOwnAndPrivate(FolderOf(program));
+    return SettingsPathFor({program, beside, Env("XDG_CONFIG_HOME"), Env("HOME")});
+}
+
+std::string SettingsPath() { return SettingsPathOf(ProgramPath()); }
 
 bool MakeFolders(const std::string& folder)
 {

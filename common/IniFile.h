@@ -10,14 +10,19 @@
 // A settings file larger than this is no settings file: it reads as missing and is never
 // written, so a wrong file in its place costs neither memory nor time.
 constexpr size_t kMaxIniFileSize = 1024 * 1024;
+// Except that a file read as the settings file is written back whatever its keys add, and
+// still read at the next start when that took it past the limit by at most this much (far more
+// than all of the program's keys and names together).
+constexpr size_t kIniGrowthRoom = 64 * 1024;
 
-// Only a regular file of at most kMaxIniFileSize bytes is read, opened without blocking (a FIFO
-// or a device in its place reads as missing). A file is written only when it is a regular file
-// of ours that we may write (owner's write bit set, and write access), or is missing in a
-// folder we may write; a symbolic link is written through to its target and stays a link, a
-// dangling one is left alone. The new file replaces the old atomically under an advisory lock
-// on the folder, keeping the old file's permission bits and group; a failure leaves the old
-// file and no temporary file behind.
+// Only a regular file of at most kMaxIniFileSize + kIniGrowthRoom bytes is read, opened without
+// blocking (a FIFO or a device in its place reads as missing). A file is written only when it is a
+// regular file of ours that we may write (owner's write bit set, and write access), or is missing
+// in a folder we may write; a symbolic link of ours or root's is written through to its target and
+// stays a link, a dangling one or another user's is left alone. The new file replaces the old
+// atomically under an advisory lock on a file of our own in the folder (".kovra-ini.lock",
+// mode 0600), keeping the old file's permission bits and group; a failure leaves the old file
+// and no temporary file behind.
 
 // Returns the integer under [section] key in the file at path, or defaultValue when the file,
 // the section or the key is missing. Names match without regard to ASCII case or surrounding

@@ -55,6 +55,38 @@ TEST(SettingsPathForTest, BesideAWritableProgramOutsideUsrElseInTheConfiguration
     }
 }
 
+// A folder others may write to is no place for the settings: another user could put a link
+// in the file's place.
+TEST(SettingsPathOfTest, BesideOnlyInAFolderOfTheUsersOwnThatNoOneElseMayWrite)
+{
+    std::string pattern = (fs::temp_directory_path() / "kovra-place-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    const fs::path dir = pattern;
+    struct RemoveAtEnd {
+        fs::path dir;
+        ~RemoveAtEnd() { fs::remove_all(dir); }
+    } cleanup{dir};
+    const std::string user =
+        UserSettingsPath(getenv("XDG_CONFIG_HOME") ? getenv("XDG_CONFIG_HOME") : "",
+                         getenv("HOME") ? getenv("HOME") : "");
+    const struct {
+        mode_t mode;
+        bool beside;
+    } cases[] = {{0700, true}, {0755, true}, {01777, false}, {0777, false}, {0775, false}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(chmod(dir.c_str(), c.mode), 0);
+        const std::string program = (dir / "Kovra").string();
+        EXPECT_EQ(FolderIsOwnAndPrivate(dir.string()), c.beside) << std::oct << c.mode;
+        EXPECT_EQ(SettingsPathOf(program), c.beside ? program + ".ini" : user)
+            << std::oct << c.mode;
+    }
+    if (geteuid() == 0) {
+        ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+        ASSERT_EQ(chown(dir.c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(FolderIsOwnAndPrivate(dir.string())) << "another user's folder";
+    }
+}
+
 TEST(SettingsPathBesideTest, ReplacesOrAddsTheFileNamesExtension)
 {
     const struct {

@@ -1,5 +1,5 @@
-// Where the settings file lives: beside a program run from a writable folder of the user's own,
-// otherwise in the user's configuration folder (an installed program cannot write beside itself).
+// Where the settings file lives: beside a program run from a folder of the user's own that no one
+// else may write to, otherwise in the user's configuration folder (as for an installed program).
 #ifndef KOVRA_APP_SETTINGSPATH_H
 #define KOVRA_APP_SETTINGSPATH_H
 
@@ -8,12 +8,12 @@
 // What the choice of place depends on; gathered by SettingsPath().
 struct SettingsPlace {
     std::string programPath;    // absolute, links resolved; "" when unknown
-    bool folderWritable;        // the program's folder can take a new file
+    bool folderWritable;        // the program's folder is the user's own, writable by no one else
     std::string xdgConfigHome;  // the environment's values, "" when unset
     std::string home;
 };
 
-// A program outside /usr in a writable folder keeps SettingsPathBeside(programPath), as a build
+// A program outside /usr in such a folder keeps SettingsPathBeside(programPath), as a build
 // or a copy in one's home folder does; any other gets "Kovra.ini" in the "kovra" folder of
 // $XDG_CONFIG_HOME, or of ~/.config when that is unset, empty or relative. With neither
 // variable usable it stays beside the program, where a write may fail.
@@ -31,7 +31,13 @@ std::string ProgramPath();
 // when neither value is usable.
 std::string UserSettingsPath(const std::string& xdgConfigHome, const std::string& home);
 
-// SettingsPathFor() of the running program and the environment's XDG_CONFIG_HOME and HOME.
+// True for a folder the user owns and may write, and group and others may not write.
+bool FolderIsOwnAndPrivate(const std::string& folder);
+
+// SettingsPathFor() of the program and the environment's XDG_CONFIG_HOME and HOME.
+std::string SettingsPathOf(const std::string& program);
+
+// SettingsPathOf() the running program.
 std::string SettingsPath();
 
 // Makes a folder and any missing folder above it, each with mode 0700; true when it is there.

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -51,13 +52,15 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    // The names in the test directory, to see that no temporary file is left behind.
+    // The names in the test directory, to see that no temporary file is left behind (the
+    // writers' lock file stays, and is not counted).
     std::set<std::string> Entries() const
     {
         std::set<std::string> names;
         for (const auto& entry : fs::directory_iterator(dir_)) {
             names.insert(entry.path().filename().string());
         }
+        names.erase(".kovra-ini.lock");
         return names;
     }
 
@@ -361,6 +364,19 @@ TEST_F(IniFileTest, WriteRefusesWhatTheFileCannotHold)
     EXPECT_EQ(Entries(), std::set<std::string>{"Kovra.ini"});
 }
 
+TEST_F(IniFileTest, AFileReadAtTheFullSizeIsWrittenBackWhenItGrows)
+{
+    std::string text = "[MIDI]\nCH=1\n;";
+    text += std::string(kMaxIniFileSize - text.size() - 1, ';') + "\n";
+    ASSERT_EQ(text.size(), kMaxIniFileSize);
+    WriteText(path_, text);
+    ASSERT_EQ(Read("MIDI", "CH"), 1);
+    EXPECT_TRUE(Write("MIDI", "CH", "10"));
+    EXPECT_EQ(ReadAll(path_), "[MIDI]\nCH=10" + text.substr(11));
+    EXPECT_EQ(Read("MIDI", "CH"), 10) << "the grown file is read at the next start";
+    EXPECT_TRUE(Write("CAMERA", "DEVICE1", "2")) << "and written again";
+}
+
 // --- What is not ours to replace ---
 
 struct Snapshot {
@@ -382,7 +398,7 @@ TEST_F(IniFileTest, OnlyOurOwnWritableRegularFileIsReplaced)
     // absolute), a file (at the link's target or in the file's place), or, with neither, a FIFO.
     // The file found there must stay as it was, unless the write is to go through.
     const std::string small = "[MIDI]\nCH=  7abc\n";
-    const std::string big = small + std::string(kMaxIniFileSize, ';');
+    const std::string big = small + std::string(kMaxIniFileSize + kIniGrowthRoom, ';');
     const struct {
         const char* what;
         const char* link;
@@ -440,6 +456,89 @@ TEST_F(IniFileTest, OnlyOurOwnWritableRegularFileIsReplaced)
             EXPECT_EQ(after.text, before.text);
         }
     }
+}
+
+// --- Another user (65534), who may use the folder too ---
+
+// Runs `act` as user 65534 in a child that then stays (holding what it took) until this
+// object goes; Done() is act's result.
+class OtherUser {
+public:
+    template <typename Act>
+    explicit OtherUser(Act act)
+    {
+        int report[2];
+        if (pipe(report) != 0) return;
+        m_child = fork();
+        if (m_child == 0) {
+            const char ok = setgid(65534) == 0 && setuid(65534) == 0 && act() ? 'y' : 'n';
+            (void)!write(report[1], &ok, 1);
+            pause();
+            _exit(0);
+        }
+        close(report[1]);
+        char ok = 'n';
+        if (m_child > 0 && read(report[0], &ok, 1) == 1) m_done = ok == 'y';
+        close(report[0]);
+    }
+    ~OtherUser()
+    {
+        if (m_child <= 0) return;
+        kill(m_child, SIGKILL);
+        waitpid(m_child, nullptr, 0);
+    }
+    bool Done() const { return m_done; }
+
+private:
+    pid_t m_child = -1;
+    bool m_done = false;
+};
+
+bool s_lockBusy = false;
+void NoteLockBusy(IniStage stage) { s_lockBusy = s_lockBusy || stage == IniStage::LockBusy; }
+
+TEST_F(IniFileTest, AnotherUsersLinkInASharedFolderIsNotFollowed)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+    // The program's folder is world-writable; the user's own notes are elsewhere.
+    ASSERT_EQ(chmod(dir_.c_str(), 01777), 0);
+    const std::string notes = dir_ + "/own/notes.txt";
+    fs::create_directory(dir_ + "/own");
+    ASSERT_EQ(chmod((dir_ + "/own").c_str(), 0700), 0);
+    WriteText(notes, "my notes\n");
+    ASSERT_EQ(chmod(notes.c_str(), 0600), 0);
+    const OtherUser other([&] { return symlink(notes.c_str(), path_.c_str()) == 0; });
+    ASSERT_TRUE(other.Done());
+
+    EXPECT_FALSE(Write("MIDI", "CH", "9"));
+    EXPECT_EQ(ReadAll(notes), "my notes\n");
+    EXPECT_TRUE(fs::is_symlink(path_));
+}
+
+TEST_F(IniFileTest, AnotherUserWhoMayReadTheFolderCannotHoldUpAWrite)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+    ASSERT_EQ(chmod(dir_.c_str(), 0755), 0);
+    ASSERT_TRUE(Write("MIDI", "CH", "1"));
+    // Whatever lock is there for the taking, the other user takes and keeps.
+    const OtherUser other([&] {
+        const int folder = open(dir_.c_str(), O_RDONLY | O_DIRECTORY);
+        const int file = open((dir_ + "/.kovra-ini.lock").c_str(), O_RDONLY);
+        if (file >= 0) flock(file, LOCK_EX);
+        return folder >= 0 && flock(folder, LOCK_EX) == 0;
+    });
+    ASSERT_TRUE(other.Done());
+
+    s_lockBusy = false;
+    SetIniStageHook(NoteLockBusy);
+    EXPECT_TRUE(Write("MIDI", "CH", "9"));
+    SetIniStageHook(nullptr);
+    EXPECT_FALSE(s_lockBusy) << "the write waited for the other user's lock";
+    EXPECT_EQ(ReadAll(path_), "[MIDI]\nCH=9\n");
+    struct stat lock;
+    ASSERT_EQ(stat((dir_ + "/.kovra-ini.lock").c_str(), &lock), 0);
+    EXPECT_EQ(lock.st_mode & 0777, 0600u);
+    EXPECT_EQ(lock.st_uid, geteuid());
 }
 
 // --- Writers killed, and writers at once ---
