@@ -359,9 +359,12 @@ GstFlowReturn OnNewSample(GstAppSink* sink, gpointer pipeline)
     return GST_FLOW_OK;
 }
 
-// The bus watch: on the thread that posts, for every message of the running pipeline.
+// The bus watch: on the thread that posts, for every message of the running pipeline. A
+// message dropped here is ours to free: one kept would hold its element, and so the whole
+// pipeline with its bus, for good.
 GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer pipeline)
 {
+    MessagePtr dropped(message);
     if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
         static_cast<CVideoCapture::Pipeline*>(pipeline)->lost = true;
     return GST_BUS_DROP;
