@@ -48,7 +48,8 @@ int DevicePosition(const std::string& name);
 
 // Cameras that come and go while the program runs: listed by the tests' provider from
 // AddTestDevice until RemoveTestDevice, which also unplugs the element that runs it (as
-// UnplugTestDevice). Live RGB pictures of RowsPixel at 320x240, about 100 a second, no path
+// UnplugTestDevice). While a device monitor has the provider started, it tells of each
+// addition and removal on its bus, as a camera's provider does. Live RGB pictures of RowsPixel at 320x240, about 100 a second, no path
 // (so they follow the cameras with a path, by name). Several may share a name; a removal
 // takes the first of that name.
 void AddTestDevice(const std::string& name);
