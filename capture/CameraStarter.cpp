@@ -9,10 +9,9 @@
 #include <atomic>
 #include <mutex>
 
-#include "CaptureSetup.h"
 #include "DeviceList.h"
 #include "DeviceNames.h"
-#include "GstHandles.h"
+#include "DeviceSource.h"
 #include "Worker.h"
 
 namespace {
@@ -24,68 +23,51 @@ std::string CameraLane(const std::string& name, int position)
     return "camera:" + (name.empty() ? "#" + std::to_string(position) : name);
 }
 
-// Where the device monitor's bus tells of a change: the user-interface thread's `notify`,
-// through the event loop, while `context` is set (the starter clears it when it goes).
+// Where the device monitor tells of a change: the user-interface thread's `notify`, through
+// the event loop, while `context` is set (the starter clears it when it goes).
 struct Notifier {
     std::mutex lock;
     QObject* context = nullptr;
     std::function<void()> notify;
+
+    // On the provider's thread.
+    void Changed()
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        if (context) QMetaObject::invokeMethod(context, notify, Qt::QueuedConnection);
+    }
 };
 using NotifierPtr = std::shared_ptr<Notifier>;
 
-// On whichever thread the provider posts from. Every message is dropped, and so freed here.
-GstBusSyncReply OnMonitorMessage(GstBus*, GstMessage* message, gpointer data)
+// The device monitor's watch, started and stopped on the listing's lane only. A started
+// provider lists what it showed at its start and what it told of since, so where one tells of
+// nothing the monitor stays stopped and every listing probes afresh: false then, and the
+// cameras are looked at once a second instead.
+std::atomic<bool> g_watching{false};  // the monitor was started
+
+bool StartWatch(const NotifierPtr& notifier)
 {
-    MessagePtr dropped(message);
-    const GstMessageType type = GST_MESSAGE_TYPE(message);
-    if (type != GST_MESSAGE_DEVICE_ADDED && type != GST_MESSAGE_DEVICE_REMOVED &&
-        type != GST_MESSAGE_DEVICE_CHANGED)
-        return GST_BUS_DROP;
-    Notifier& notifier = **static_cast<NotifierPtr*>(data);
-    std::lock_guard<std::mutex> hold(notifier.lock);
-    if (notifier.context)
-        QMetaObject::invokeMethod(notifier.context, notifier.notify, Qt::QueuedConnection);
-    return GST_BUS_DROP;
+    GstDeviceMonitor* monitor = VideoDeviceMonitor();
+    bool eventless = false;
+    gchar** names = gst_device_monitor_get_providers(monitor);
+    for (gchar** name = names; name && *name; ++name) {
+        GstDeviceProvider* provider = gst_device_provider_factory_get_by_name(*name);
+        if (!provider) continue;
+        eventless = eventless || !gst_device_provider_can_monitor(provider);
+        gst_object_unref(provider);
+    }
+    g_strfreev(names);
+    if (eventless) return false;
+    SetDeviceChangeHook([notifier] { notifier->Changed(); });
+    g_watching = gst_device_monitor_start(monitor);
+    return true;
 }
 
-void FreeNotifier(gpointer data) { delete static_cast<NotifierPtr*>(data); }
-
-// The running device monitor: made, started, stopped and freed on the listing's lane only.
-struct Watch {
-    MonitorPtr monitor;
-    BusPtr bus;
-
-    // True when some provider of the monitor tells of no changes.
-    bool Start(const NotifierPtr& notifier)
-    {
-        InitCapture();
-        monitor.reset(gst_device_monitor_new());
-        gst_device_monitor_add_filter(monitor.get(), "Video/Source", nullptr);
-        bus.reset(gst_device_monitor_get_bus(monitor.get()));
-        gst_bus_set_sync_handler(bus.get(), OnMonitorMessage, new NotifierPtr(notifier),
-                                 FreeNotifier);
-        gst_device_monitor_start(monitor.get());
-        bool eventless = false;
-        gchar** names = gst_device_monitor_get_providers(monitor.get());
-        for (gchar** name = names; name && *name; ++name) {
-            GstDeviceProvider* provider = gst_device_provider_factory_get_by_name(*name);
-            if (!provider) continue;
-            eventless = eventless || !gst_device_provider_can_monitor(provider);
-            gst_object_unref(provider);
-        }
-        g_strfreev(names);
-        return eventless;
-    }
-
-    void Stop()
-    {
-        if (!monitor) return;
-        gst_device_monitor_stop(monitor.get());
-        gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
-        bus.reset();
-        monitor.reset();
-    }
-};
+void StopWatch()
+{
+    if (g_watching.exchange(false)) gst_device_monitor_stop(VideoDeviceMonitor());
+    SetDeviceChangeHook(nullptr);
+}
 
 }  // namespace
 
@@ -109,7 +91,6 @@ struct CCameraStarter::Core : std::enable_shared_from_this<Core> {
     bool eventless = false;
     QTimer look;
     NotifierPtr notifier = std::make_shared<Notifier>();
-    std::shared_ptr<Watch> watch = std::make_shared<Watch>();
 
     // On any thread: a fresh listing, counted.
     static std::vector<std::string> List(std::atomic<unsigned>& made)
@@ -222,9 +203,7 @@ void CCameraStarter::SetWatching(bool watching)
     if (watching) {
         job.name = "camera monitor start";
         auto eventless = std::make_shared<bool>(false);
-        job.work = [watch = core.watch, notifier = core.notifier, eventless] {
-            *eventless = watch->Start(notifier);
-        };
+        job.work = [notifier = core.notifier, eventless] { *eventless = !StartWatch(notifier); };
         job.skipAtExit = true;
         job.context = core.context.data();
         job.done = [self = std::weak_ptr<Core>(m_core), eventless] {
@@ -236,7 +215,7 @@ void CCameraStarter::SetWatching(bool watching)
         };
     } else {
         job.name = "camera monitor stop";
-        job.work = [watch = core.watch] { watch->Stop(); };
+        job.work = [] { StopWatch(); };
         core.eventless = false;
     }
     core.worker->Post(kListLane, std::move(job));

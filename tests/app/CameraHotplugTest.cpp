@@ -83,6 +83,16 @@ protected:
         return QTest::qWaitFor(done, kWaitMs);
     }
 
+    // Runs the frame loop for `ticks` ticks.
+    bool RunTicks(int ticks)
+    {
+        for (int tick = 0; tick < ticks; ++tick) {
+            const int count = m_dlg->m_nFrameCount;
+            if (!WaitFor([&] { return m_dlg->m_nFrameCount != count; })) return false;
+        }
+        return true;
+    }
+
     // Waits until camera A shows a picture that is not black, and returns it.
     std::vector<uint8_t> LivePicture()
     {
@@ -115,6 +125,10 @@ TEST_F(CameraHotplug, ANamedCameraStartsWhereItNowSitsAndBothAreWrittenBack)
     EXPECT_EQ(m_dlg->m_nDeviceA, gamma);
     EXPECT_TRUE(m_dlg->m_memA.IsOpen());
     EXPECT_EQ(m_dlg->m_nDeviceB, bars);
+    // Nothing is awaited: the cameras are not listed again.
+    const unsigned listings = m_dlg->CameraStarter()->ListingsMade();
+    ASSERT_TRUE(RunTicks(40));
+    EXPECT_EQ(m_dlg->CameraStarter()->ListingsMade(), listings);
     m_dlg->OnDestroy();
     const std::string settings = Settings();
     EXPECT_NE(settings.find("DEVICE1=" + std::to_string(gamma) + "\n"), settings.npos) << settings;
@@ -133,6 +147,16 @@ TEST_F(CameraHotplug, AnAbsentCameraIsHeldApartAndStartsByItselfWhenItAppears)
     const std::string settings = Settings();
     EXPECT_NE(settings.find("DEVICE1=2\n"), settings.npos) << settings;
     EXPECT_NE(settings.find("NAME1=Kovra Hot Delta\n"), settings.npos) << settings;
+
+    // Awaited: once the device monitor runs, every provider tells of its changes, so the
+    // cameras are listed once and not again until one comes or goes.
+    const CCameraStarter& starter = *m_dlg->CameraStarter();
+    const unsigned atSetup = starter.ListingsMade();
+    ASSERT_TRUE(WaitFor([&] { return starter.ListingsMade() > atSetup; }));
+    const unsigned watched = starter.ListingsMade();
+    ASSERT_TRUE(RunTicks(40));
+    EXPECT_EQ(starter.ListingsMade(), watched);
+    EXPECT_FALSE(starter.LooksEverySecond());
 
     Plug("Kovra Hot Delta");
     const int delta = DevicePosition("Kovra Hot Delta");
