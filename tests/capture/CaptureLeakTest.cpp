@@ -4,9 +4,11 @@
 
 #include <gst/gst.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "CaptureSetup.h"
 #include "DeviceList.h"
@@ -43,8 +45,8 @@ public:
     }
     bool Active() const { return m_tracer != nullptr; }
 
-    // Objects made since tracking began and still alive, less those of before that went;
-    // `kinds` names the types of those still alive.
+    // Objects made since tracking began and still alive, less those of before that went.
+    // Each look takes what changed since the one before; `kinds` names what this one found made.
     int Balance(std::string& kinds)
     {
         GstStructure* checkpoint = nullptr;
@@ -52,19 +54,21 @@ public:
         if (!checkpoint) return -1;
         const GValue* created = gst_structure_get_value(checkpoint, "objects-created-list");
         const GValue* removed = gst_structure_get_value(checkpoint, "objects-removed-list");
-        const int balance = static_cast<int>(gst_value_list_get_size(created)) -
-                            static_cast<int>(gst_value_list_get_size(removed));
+        m_balance += static_cast<int>(gst_value_list_get_size(created)) -
+                     static_cast<int>(gst_value_list_get_size(removed));
+        kinds.clear();
         for (guint i = 0; i < gst_value_list_get_size(created) && i < 20; ++i) {
             const GstStructure* entry =
                 gst_value_get_structure(gst_value_list_get_value(created, i));
             kinds += std::string(gst_structure_get_string(entry, "type-name")) + " ";
         }
         gst_structure_free(checkpoint);
-        return balance;
+        return m_balance;
     }
 
 private:
     GstTracer* m_tracer = nullptr;
+    int m_balance = 0;
 };
 
 bool StartAndStop(int position)
@@ -82,9 +86,17 @@ TEST(CaptureLeaks, AHundredStartsAndStopsGiveBackDescriptorsAndObjects)
     ObjectTracking objects;
     ASSERT_TRUE(objects.Active()) << "the leaks tracer is not active";
     for (int round = 0; round < 100; ++round) ASSERT_TRUE(StartAndStop(bars)) << round;
-    EXPECT_EQ(OpenDescriptors(), descriptors);
+    // What another thread of GStreamer's holds may go a moment after the stop, and one
+    // object of the first start's (or of the last one's) may go just after the count's start
+    // (or its end): wait for the counts to come back within that, generously. A leak never
+    // gives them back: today's was 35 objects and 4 descriptors a start.
     std::string alive;
-    EXPECT_EQ(objects.Balance(alive), 0) << "still alive: " << alive;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((OpenDescriptors() != descriptors || std::abs(objects.Balance(alive)) > 1) &&
+           std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+    EXPECT_LE(std::abs(objects.Balance(alive)), 1) << "made and still alive: " << alive;
 }
 
 }  // namespace
