@@ -4,8 +4,11 @@
 // camera rebuilt when its frame size changes.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDialog>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <fstream>
 #include <sstream>
@@ -13,6 +16,7 @@
 #include "CaptureSetup.h"
 #include "DeviceList.h"
 #include "MainDlg.h"
+#include "Resources.h"
 #include "TestDevices.h"
 #include "VideoCapture.h"
 
@@ -195,6 +199,31 @@ TEST_F(CameraHotplug, ACameraWhoseFrameSizeChangesIsRebuiltAtTheNewSize)
         const CVideoCapture* capture = m_dlg->m_memA.Capture();
         return capture && capture->GetWidth() == 160 && capture->GetHeight() == 120;
     }));
+    EXPECT_FALSE(LivePicture().empty());
+}
+
+TEST_F(CameraHotplug, ThePinCommandShowsTheFormatsOfTheOpenedCameraAndStartsItAgain)
+{
+    Start("[CAMERA]\nDEVICE1=" + std::to_string(DevicePosition(kTestPatternBars)) + "\n");
+    ASSERT_FALSE(LivePicture().empty());
+    const int position = m_dlg->m_nDeviceA;
+
+    // The dialog comes up here while the device is open on the worker; cancel keeps the
+    // device's own format.
+    bool shown = false;
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            shown = true;
+            dialog->reject();
+        }
+    });
+    cancel.start(10);
+    m_dlg->OnCommand(ID_CAMERAA_PIN);
+    cancel.stop();
+    EXPECT_TRUE(shown);
+    ASSERT_TRUE(m_dlg->m_memA.Capture());
+    EXPECT_EQ(m_dlg->m_nDeviceA, position);
     EXPECT_FALSE(LivePicture().empty());
 }
 
