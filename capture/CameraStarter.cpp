@@ -58,8 +58,9 @@ bool StartWatch(const NotifierPtr& notifier)
     }
     g_strfreev(names);
     if (eventless) return false;
-    SetDeviceChangeHook([notifier] { notifier->Changed(); });
+    // The devices a start shows tell nothing: the listing after the start has them.
     g_watching = gst_device_monitor_start(monitor);
+    SetDeviceChangeHook([notifier] { notifier->Changed(); });
     return true;
 }
 
