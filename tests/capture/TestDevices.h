@@ -49,9 +49,9 @@ int DevicePosition(const std::string& name);
 // Cameras that come and go while the program runs: listed by the tests' provider from
 // AddTestDevice until RemoveTestDevice, which also unplugs the element that runs it (as
 // UnplugTestDevice). While a device monitor has the provider started, it tells of each
-// addition and removal on its bus, as a camera's provider does. Live RGB pictures of RowsPixel at 320x240, about 100 a second, no path
-// (so they follow the cameras with a path, by name). Several may share a name; a removal
-// takes the first of that name.
+// addition and removal on its bus, as a camera's provider does. Live RGB pictures of
+// RowsPixel at 320x240, about 100 a second, no path (so they follow the cameras with a path,
+// by name). Several may share a name; a removal takes the first of that name.
 void AddTestDevice(const std::string& name);
 void RemoveTestDevice(const std::string& name);
 // The same, a camera whose pipeline cannot be stopped: its element refuses to leave PLAYING.
