@@ -142,6 +142,19 @@ TEST_F(CameraHotplug, ANamedCameraStartsWhereItNowSitsAndBothAreWrittenBack)
         << settings;
 }
 
+TEST_F(CameraHotplug, BothCamerasStartAtOnceWithinOneBoundAtSetUp)
+{
+    // One after the other they would take 12 s, past the 10 s the two have together.
+    AddSlowTestDevice("Kovra Hot Slow A", 6000);
+    m_plugged.push_back("Kovra Hot Slow A");
+    AddSlowTestDevice("Kovra Hot Slow B", 6000);
+    m_plugged.push_back("Kovra Hot Slow B");
+    Start("[CAMERA]\nNAME1=Kovra Hot Slow A\nNAME2=Kovra Hot Slow B\n");
+    EXPECT_TRUE(m_dlg->m_memA.IsOpen());
+    EXPECT_TRUE(m_dlg->m_memB.IsOpen());
+    EXPECT_EQ(m_dlg->m_nDeviceB, DevicePosition("Kovra Hot Slow B"));
+}
+
 TEST_F(CameraHotplug, AnAbsentCameraIsHeldApartAndStartsByItselfWhenItAppears)
 {
     Start("[CAMERA]\nDEVICE1=2\nNAME1=Kovra Hot Delta\n");

@@ -34,8 +34,9 @@ struct Camera {
     // Answers a query for its formats as a camera does; otherwise it says ANY, as a bare
     // appsrc does, and the pipeline cannot tell raw from encoded video.
     bool reportsFormats;
-    bool resizable = false;  // reports raw RGB of any size, so its size may change
-    bool stuck = false;      // its element refuses to leave PLAYING
+    bool resizable = false;     // reports raw RGB of any size, so its size may change
+    bool stuck = false;         // its element refuses to leave PLAYING
+    int firstFrameDelayMs = 0;  // a camera slow to send its first frame
 };
 
 // The cameras that come and go; a list, so that the devices made of them keep their address.
@@ -176,7 +177,9 @@ void NeedData(GstAppSrc* source, guint, gpointer data)
     switch (producer.camera->kind) {
         case Kind::Rows:
         case Kind::Jpeg:
-            g_usleep(10000);
+            g_usleep(producer.frame == 0 && producer.camera->firstFrameDelayMs
+                         ? producer.camera->firstFrameDelayMs * 1000
+                         : 10000);
             buffer = gst_buffer_copy(producer.picture);  // shares the picture's memory
             break;
         case Kind::Counter:
@@ -580,6 +583,13 @@ void ResizeTestDevice(const std::string& name, int width, int height)
     if (found == g_producers.end()) return;
     found->second->newHeight = height;
     found->second->newWidth = width;
+}
+
+void AddSlowTestDevice(const std::string& name, int firstFrameDelayMs)
+{
+    AddTestDevice(name);
+    std::lock_guard<std::mutex> hold(g_hotLock);
+    g_hot.back().camera.firstFrameDelayMs = firstFrameDelayMs;
 }
 
 void AddStuckTestDevice(const std::string& name)

@@ -56,6 +56,8 @@ void AddTestDevice(const std::string& name);
 void RemoveTestDevice(const std::string& name);
 // The same, a camera whose pipeline cannot be stopped: its element refuses to leave PLAYING.
 void AddStuckTestDevice(const std::string& name);
+// The same, a camera whose first frame comes only after `firstFrameDelayMs`.
+void AddSlowTestDevice(const std::string& name, int firstFrameDelayMs);
 // The named device sends its pictures at width x height from now on: its latest element and
 // every one made later.
 void ResizeTestDevice(const std::string& name, int width, int height);
