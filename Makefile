@@ -134,7 +134,8 @@ meshes-check: meshes-deps
 # seen to hang for good (libjack's thread in a condition wait, the closing thread on its lock).
 .PHONY: tsan tsan-jack
 TSAN_BUILD := build-tsan
-TSAN_TARGETS := common_tests capture_tests midi_tests midi_jack_tests frame_memory_tests camera_hotplug_tests
+TSAN_TARGETS := common_tests capture_tests camera_starter_tests midi_tests midi_jack_tests \
+	frame_memory_tests camera_hotplug_tests
 TSAN_RUN := suppressions=$(CURDIR)/tests/tsan-suppressions.txt:halt_on_error=1:second_deadlock_stack=1
 tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) -DKOVRA_REQUIRE_TESTS=ON -DKOVRA_TSAN=ON -DKOVRA_BENCH=OFF >/dev/null

@@ -1,22 +1,64 @@
 // The main window's cameras by name: started at set-up where their remembered name now sits,
-// noticed when lost or resized, started again by the cameras' worker when they come back,
+// both at once on the worker; the camera commands; a camera noticed when lost or resized and
+// started again on the worker when a listing (brought by the device monitor) shows it back;
 // and their names kept in the settings file.
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "CameraDeviceDlg.h"
 #include "CameraStarter.h"
 #include "DeviceNames.h"
 #include "IniFile.h"
 #include "MainDlg.h"
 #include "VideoCapture.h"
 
-void CMainDlg::StartCamera(const CameraSlot& slot, std::optional<std::vector<std::string>>& listing)
+namespace {
+
+using Clock = std::chrono::steady_clock;
+// How long set-up (for both cameras together) and a camera command wait for a start.
+constexpr std::chrono::seconds kStartWait{10};
+
+}  // namespace
+
+void CMainDlg::StartCameras()
+{
+    if (!m_pStarter) {
+        CCameraStarter::Handlers handlers;
+        handlers.started = [this](CCameraStarter::Result& result) { TakeStartedCamera(result); };
+        handlers.listed = [this](const std::vector<std::string>& names, unsigned number) {
+            ListedCamera(Slot(0), m_nDeviceB, names, number);
+            ListedCamera(Slot(1), m_nDeviceA, names, number);
+        };
+        m_pStarter = std::make_unique<CCameraStarter>(m_worker, this, std::move(handlers));
+    }
+    std::optional<std::vector<std::string>> listing;  // one for both cameras, made when needed
+    CCameraStarter::PendingPtr pending[2];
+    for (int camera = 0; camera < 2; ++camera) pending[camera] = StartCamera(Slot(camera), listing);
+    const Clock::time_point deadline = Clock::now() + kStartWait;
+    for (int camera = 0; camera < 2; ++camera) {
+        if (!pending[camera]) continue;
+        const CameraSlot slot = Slot(camera);
+        CCameraStarter::Result result;
+        slot.memo.starting = false;
+        if (!m_pStarter->TakeWhenDone(pending[camera], deadline, result) || !result.capture ||
+            !slot.memory.Open(std::move(result.capture))) {
+            slot.device = 0;
+            continue;
+        }
+        slot.device = result.position;
+        if (slot.memo.name.empty()) slot.memo.name = result.name;
+    }
+}
+
+CCameraStarter::PendingPtr CMainDlg::StartCamera(const CameraSlot& slot,
+                                                 std::optional<std::vector<std::string>>& listing)
 {
     CameraMemo& memo = slot.memo;
     memo.absent = memo.starting = false;
-    if (slot.device == 0 && memo.name.empty()) return;
+    if (slot.device == 0 && memo.name.empty()) return nullptr;
     // A listing that does not come in time finds nothing: a named camera is then waited for.
     if (!listing) m_pStarter->ListNow(listing.emplace(), kCameraListWaitMs);
     const std::vector<std::string>& names = *listing;
@@ -27,29 +69,34 @@ void CMainDlg::StartCamera(const CameraSlot& slot, std::optional<std::vector<std
             memo.heldPosition = slot.device;
             memo.absent = memo.armed = true;
             slot.device = 0;
-            return;
+            return nullptr;
         }
         slot.device = position;
     }
-    if (!slot.memory.Open(slot.device, this, false)) {
-        slot.device = 0;
-        return;
+    memo.starting = true;
+    const std::string name = memo.name.empty() ? RememberedName(names, slot.device) : memo.name;
+    return m_pStarter->Start(slot.index, ++memo.ticket, name, slot.device);
+}
+
+void CMainDlg::StopCameras()
+{
+    for (int camera = 0; camera < 2; ++camera) {
+        const CameraSlot slot = Slot(camera);
+        if (m_pStarter) m_pStarter->Dispose(slot.memo.name, slot.device, slot.memory.Detach());
+        if (slot.device != 0) slot.memory.Close();
     }
-    if (memo.name.empty()) memo.name = RememberedName(names, slot.device);
+    m_pStarter.reset();  // what the worker still holds of it stops there
 }
 
 void CMainDlg::WatchCameras()
 {
     if (!m_pStarter) return;
-    CCameraStarter::Result result;
-    while (m_pStarter->TakeResult(result)) TakeStartedCamera(result);
-    WatchCamera(Slot(0), m_nDeviceB);
-    WatchCamera(Slot(1), m_nDeviceA);
-    m_pStarter->SetWatching((m_cameraA.absent && !m_cameraA.starting) ||
-                            (m_cameraB.absent && !m_cameraB.starting));
+    WatchCamera(Slot(0));
+    WatchCamera(Slot(1));
+    m_pStarter->SetWatching(m_cameraA.absent || m_cameraB.absent);
 }
 
-void CMainDlg::WatchCamera(const CameraSlot& slot, int otherDevice)
+void CMainDlg::WatchCamera(const CameraSlot& slot)
 {
     CameraMemo& memo = slot.memo;
     const CVideoCapture* capture = slot.memory.Capture();
@@ -57,28 +104,31 @@ void CMainDlg::WatchCamera(const CameraSlot& slot, int otherDevice)
         // Rebuilt at the new size on the worker; the last picture shows meanwhile. Should the
         // rebuild fail, the next listing that shows the camera tries once more.
         memo.starting = memo.armed = true;
-        m_pStarter->Start(slot.index, ++memo.ticket, memo.name, slot.device, slot.memory.Detach());
+        m_pStarter->Dispose(memo.name, slot.device, slot.memory.Detach());
+        m_pStarter->Start(slot.index, ++memo.ticket, memo.name, slot.device);
     } else if (capture && capture->Lost()) {
         // Unplugged: the last picture stays, and the camera is waited for by its name.
-        m_pStarter->Dispose(slot.memory.Detach());
+        m_pStarter->Dispose(memo.name, slot.device, slot.memory.Detach());
         memo.absent = !memo.name.empty();
         memo.armed = true;
         memo.heldPosition = slot.device;
-        memo.seen = m_pStarter->Generation();  // a listing from before the unplug tells nothing
+        memo.seen = m_pStarter->ListingsAsked();  // a listing from before the unplug tells nothing
     }
-    if (!memo.absent || memo.starting) return;
-    const unsigned generation = m_pStarter->Generation();
-    if (generation == memo.seen) return;
-    memo.seen = generation;
-    std::vector<std::string> names;
-    m_pStarter->Listing(names);
+}
+
+void CMainDlg::ListedCamera(const CameraSlot& slot, int otherDevice,
+                            const std::vector<std::string>& names, unsigned number)
+{
+    CameraMemo& memo = slot.memo;
+    if (!memo.absent || memo.starting || number <= memo.seen) return;
+    memo.seen = number;
     const int position = PositionOfName(names, memo.name);
     if (position == 0) {
         memo.armed = true;  // gone: its next appearance is worth a start
     } else if (memo.armed && position != otherDevice) {
         memo.armed = false;
         memo.starting = true;
-        m_pStarter->Start(slot.index, ++memo.ticket, memo.name, position, nullptr);
+        m_pStarter->Start(slot.index, ++memo.ticket, memo.name, position);
     }
 }
 
@@ -88,18 +138,19 @@ void CMainDlg::TakeStartedCamera(CCameraStarter::Result& result)
     const int otherDevice = result.slot == 0 ? m_nDeviceB : m_nDeviceA;
     CameraMemo& memo = slot.memo;
     if (result.ticket != memo.ticket || !memo.starting) {
-        m_pStarter->Dispose(std::move(result.capture));  // asked for before a newer choice
+        // Asked for before a newer choice.
+        m_pStarter->Dispose(result.name, result.position, std::move(result.capture));
         return;
     }
     memo.starting = false;
     if (!result.capture || result.position == otherDevice) {
-        m_pStarter->Dispose(std::move(result.capture));
+        m_pStarter->Dispose(result.name, result.position, std::move(result.capture));
         // Not there after all, or it would not start: waited for until it shows again.
         if (slot.device != 0) memo.heldPosition = slot.device;
         memo.absent = !memo.name.empty();
         return;
     }
-    m_pStarter->Dispose(slot.memory.Detach());
+    m_pStarter->Dispose(memo.name, slot.device, slot.memory.Detach());
     if (!slot.memory.Open(std::move(result.capture))) {
         slot.device = 0;
         return;
@@ -107,6 +158,84 @@ void CMainDlg::TakeStartedCamera(CCameraStarter::Result& result)
     slot.device = result.position;
     memo.absent = false;
     if (memo.name.empty()) memo.name = result.name;
+}
+
+bool CMainDlg::StartCameraNow(const CameraSlot& slot)
+{
+    CCameraStarter::Result result;
+    if (!m_pStarter->TakeWhenDone(
+            m_pStarter->Start(slot.index, slot.memo.ticket, slot.memo.name, slot.device),
+            Clock::now() + kStartWait, result) ||
+        !result.capture || !slot.memory.Open(std::move(result.capture)))
+        return false;
+    slot.device = result.position;
+    if (slot.memo.name.empty()) slot.memo.name = result.name;
+    return true;
+}
+
+void CMainDlg::OnCameraDevice(const CameraSlot& slot, int otherDevice)
+{
+    if (!m_pStarter) return;
+    const int previous = slot.device;
+    const std::string previousName = slot.memo.name;
+    m_bRunning = false;
+    // While the remembered camera is away, nothing is selected: OK without a choice, or
+    // cancel, leaves the slot waiting for it.
+    int position = slot.memo.absent ? -1 : slot.device;
+    std::string name = slot.memo.name;
+    CCameraDeviceDlg dlg(position, name, this);
+    // A camera driver that hangs in the listing leaves the dialog with the newest listing.
+    dlg.SetLister([this] {
+        std::vector<std::string> names;
+        m_pStarter->ListNow(names, kCameraListWaitMs);
+        return names;
+    });
+    dlg.exec();  // OK or cancel: only the position counts
+    if (position < 0 || (position != 0 && position == otherDevice)) {
+        // Nothing chosen, or one device for both cameras: the camera runs on (or waits on).
+        m_bRunning = true;
+        return;
+    }
+    // A choice ends the wait and any start on its way.
+    slot.memo.absent = false;
+    slot.memo.starting = false;
+    ++slot.memo.ticket;
+    slot.memo.name = name;  // "" for None
+    slot.device = position;
+    // Also the unchanged device: closing the dialog restarts the camera on it, once the old
+    // pipeline has let go of it (the same device's lane keeps the order).
+    if (previous != 0) {
+        m_pStarter->Dispose(previousName, previous, slot.memory.Detach());
+        slot.memory.Close();
+    }
+    if (slot.device != 0 && !StartCameraNow(slot)) slot.device = 0;
+    m_bRunning = true;
+}
+
+void CMainDlg::OnCameraPin(const CameraSlot& slot)
+{
+    // A camera that is away may have left its position to another device.
+    if (slot.device == 0 || slot.memo.absent || !m_pStarter) return;
+    CameraMemo& memo = slot.memo;
+    memo.starting = false;
+    const unsigned ticket = ++memo.ticket;
+    m_bRunning = false;
+    m_pStarter->Dispose(memo.name, slot.device, slot.memory.Detach());
+    slot.memory.Close();
+    // The device opens on the worker; its formats are offered here, before it is connected;
+    // the connection and the wait for the first frame run on the worker again.
+    CCameraStarter::Result opened;
+    CCameraStarter::Result started;
+    if (m_pStarter->TakeWhenDone(m_pStarter->Open(slot.index, ticket, memo.name, slot.device),
+                                 Clock::now() + kStartWait, opened) &&
+        opened.capture) {
+        opened.capture->ChooseFormat(this);
+        m_pStarter->TakeWhenDone(
+            m_pStarter->Run(slot.index, ticket, memo.name, slot.device, std::move(opened.capture)),
+            Clock::now() + kStartWait, started);
+    }
+    if (!started.capture || !slot.memory.Open(std::move(started.capture))) slot.device = 0;
+    m_bRunning = true;
 }
 
 void CMainDlg::ExchangeCameraSettings(IniProfile& profile, bool load)

@@ -12,9 +12,9 @@ struct CameraMemo {
     int heldPosition = 0;     // written back as the position while the device is absent
     bool absent = false;      // the remembered device is not there: waiting for it
     bool armed = false;       // a listing may start it (none tried since it was last missing)
-    bool starting = false;    // a start is on the cameras' worker
+    bool starting = false;    // a start is on the worker
     unsigned ticket = 0;      // of the start in flight; an answer with another one is stale
-    unsigned seen = 0;        // the worker's listing last looked at
+    unsigned seen = 0;        // listings of this number or less tell nothing new
 };
 
 // The wait for a device listing on the user-interface thread, at start and for a command.

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "AboutDlg.h"
-#include "CameraDeviceDlg.h"
 #include "CameraTexture.h"
 #include "EffCtrlDlg.h"
 #include "FrameClock.h"
@@ -135,14 +134,12 @@ bool CMainDlg::Setup()
     m_pPlaceholderA = MakePlaceholder(200, 200, 255);
     m_pPlaceholderB = MakePlaceholder(255, 200, 200);
 
-    if (!m_pStarter) m_pStarter = std::make_unique<CCameraStarter>();
-    std::optional<std::vector<std::string>> listing;  // one for both cameras, made when needed
     for (int camera = 0; camera < 2; ++camera) {
         const CameraSlot slot = Slot(camera);
         slot.memory.m_nTargetWidth = kPictureWidth;
         slot.memory.m_nTargetHeight = kPictureHeight;
-        StartCamera(slot, listing);
     }
+    StartCameras();
 
     m_nMidiFilter = kMidiFilter;
     g_midiIn.SetFilterSource(&m_nMidiFilter);
@@ -249,12 +246,8 @@ void CMainDlg::OnDestroy()
     ExchangeSettings(false);
     m_bRunning = false;
     m_timer.stop();
-    for (int camera = 0; camera < 2; ++camera) {
-        const CameraSlot slot = Slot(camera);
-        if (slot.device != 0) slot.memory.Close();
-    }
+    StopCameras();
     m_midiWatch.stop();
-    m_pStarter.reset();  // cameras it still holds stop on its thread
     CloseMidiInput();
     m_pPlaceholderA = {};
     m_pPlaceholderB = {};
@@ -443,58 +436,6 @@ void CMainDlg::OnCommand(int id)
         default:
             break;
     }
-}
-
-void CMainDlg::OnCameraDevice(const CameraSlot& slot, int otherDevice)
-{
-    const int previous = slot.device;
-    m_bRunning = false;
-    // While the remembered camera is away, nothing is selected: OK without a choice, or
-    // cancel, leaves the slot waiting for it.
-    int position = slot.memo.absent ? -1 : slot.device;
-    std::string name = slot.memo.name;
-    CCameraDeviceDlg dlg(position, name, this);
-    if (m_pStarter) {
-        // A camera driver that hangs in the listing leaves the dialog with the newest listing.
-        dlg.SetLister([this] {
-            std::vector<std::string> names;
-            m_pStarter->ListNow(names, kCameraListWaitMs);
-            return names;
-        });
-    }
-    dlg.exec();  // OK or cancel: only the position counts
-    if (position < 0 || (position != 0 && position == otherDevice)) {
-        // Nothing chosen, or one device for both cameras: the camera runs on (or waits on).
-        m_bRunning = true;
-        return;
-    }
-    // A choice ends the wait and any start on its way.
-    slot.memo.absent = false;
-    slot.memo.starting = false;
-    ++slot.memo.ticket;
-    slot.memo.name = name;  // "" for None
-    slot.device = position;
-    if (slot.device == 0) {
-        if (previous != 0) slot.memory.Close();
-    } else {
-        // Also the unchanged device: closing the dialog restarts the camera on it.
-        if (previous != 0) slot.memory.Close();
-        if (!slot.memory.Open(slot.device, this, false)) slot.device = 0;
-    }
-    m_bRunning = true;
-}
-
-void CMainDlg::OnCameraPin(const CameraSlot& slot)
-{
-    // A camera that is away may have left its position to another device.
-    if (slot.device == 0 || slot.memo.absent) return;
-    slot.memo.starting = false;
-    ++slot.memo.ticket;
-    m_bRunning = false;
-    slot.memory.Close();
-    // The format dialog comes up inside the rebuild, before the device is connected.
-    if (!slot.memory.Open(slot.device, this, true)) slot.device = 0;
-    m_bRunning = true;
 }
 
 void CMainDlg::OnCameraFilter(const CameraSlot& slot)

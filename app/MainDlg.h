@@ -88,6 +88,8 @@ public:
     void HandleFocusLost() { m_keys.Clear(); }
     // The work beside the window: camera starts, MIDI listings, opens and closes.
     CWorker& Worker() { return m_worker; }
+    // The cameras' work on the worker (for tests); null before Setup and after the close.
+    const CCameraStarter* CameraStarter() const { return m_pStarter.get(); }
 
     CFrameMemory m_memA;
     CFrameMemory m_memB;
@@ -139,13 +141,23 @@ private:
     };
     CameraSlot Slot(int camera);  // 0: A, 1: B
     void PickPicture(const CameraSlot& slot);
-    // CameraWatch.cpp: the camera started at set-up, by its name where one is remembered, in
-    // one listing for both cameras, made by the first that needs it.
-    void StartCamera(const CameraSlot& slot, std::optional<std::vector<std::string>>& listing);
-    // CameraWatch.cpp, every tick: takes the cameras the worker started, notices a camera
-    // lost or resized, and asks the worker for a remembered camera that came back.
+    // CameraWatch.cpp: both cameras started at set-up on the worker, at once, each by its
+    // name where one is remembered, waited for at most 10 s together.
+    void StartCameras();
+    // One camera's start, in one listing for both cameras made by the first that needs it;
+    // none when it has no device or its remembered one is absent.
+    CCameraStarter::PendingPtr StartCamera(const CameraSlot& slot,
+                                           std::optional<std::vector<std::string>>& listing);
+    // The window's camera command's start of the slot's device, waited for at most 10 s.
+    bool StartCameraNow(const CameraSlot& slot);
+    // At the close: the cameras stop on the worker.
+    void StopCameras();
+    // CameraWatch.cpp, every tick: notices a camera lost or resized, and has the cameras
+    // watched while one is awaited. Finished starts and listings come as deliveries.
     void WatchCameras();
-    void WatchCamera(const CameraSlot& slot, int otherDevice);
+    void WatchCamera(const CameraSlot& slot);
+    void ListedCamera(const CameraSlot& slot, int otherDevice,
+                      const std::vector<std::string>& names, unsigned number);
     void TakeStartedCamera(CCameraStarter::Result& result);
     // CameraWatch.cpp: the names in the settings file, beside the positions.
     void ExchangeCameraSettings(IniProfile& profile, bool load);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <numeric>
 #include <tuple>
 
@@ -40,17 +41,29 @@ DeviceProperties Describe(GstDevice* device)
     return described;
 }
 
+std::mutex g_hookLock;
+std::function<void()> g_hook;
+
+// On the posting thread; the message is ours to free.
+GstBusSyncReply OnMonitorMessage(GstBus*, GstMessage* message, gpointer)
+{
+    MessagePtr dropped(message);
+    const GstMessageType type = GST_MESSAGE_TYPE(message);
+    if (type != GST_MESSAGE_DEVICE_ADDED && type != GST_MESSAGE_DEVICE_REMOVED &&
+        type != GST_MESSAGE_DEVICE_CHANGED)
+        return GST_BUS_DROP;
+    std::lock_guard<std::mutex> hold(g_hookLock);
+    if (g_hook) g_hook();
+    return GST_BUS_DROP;
+}
+
 std::vector<Entry> ListDevices()
 {
-    InitCapture();
     std::vector<DevicePtr> devices;
     std::vector<DeviceProperties> properties;
 
-    MonitorPtr monitor(gst_device_monitor_new());
-    // No caps filter: a camera that offers only MJPEG is decoded in the pipeline.
-    gst_device_monitor_add_filter(monitor.get(), "Video/Source", nullptr);
-    // Not started: every provider probes the devices present now, before this returns.
-    GList* found = gst_device_monitor_get_devices(monitor.get());
+    // Stopped, every provider probes the devices present now, before this returns.
+    GList* found = gst_device_monitor_get_devices(VideoDeviceMonitor());
     for (GList* item = found; item; item = item->next) {
         GstDevice* device = GST_DEVICE(item->data);
         properties.push_back(Describe(device));
@@ -145,6 +158,26 @@ bool GetDeviceName(int position, std::string& name)
     if (position < 1 || position > static_cast<int>(list.size())) return false;
     name = list[position - 1].name;
     return true;
+}
+
+GstDeviceMonitor* VideoDeviceMonitor()
+{
+    static GstDeviceMonitor* const monitor = [] {
+        InitCapture();
+        GstDeviceMonitor* made = gst_device_monitor_new();
+        // No caps filter: a camera that offers only MJPEG is decoded in the pipeline.
+        gst_device_monitor_add_filter(made, "Video/Source", nullptr);
+        BusPtr bus(gst_device_monitor_get_bus(made));
+        gst_bus_set_sync_handler(bus.get(), OnMonitorMessage, nullptr, nullptr);
+        return made;
+    }();
+    return monitor;
+}
+
+void SetDeviceChangeHook(std::function<void()> hook)
+{
+    std::lock_guard<std::mutex> hold(g_hookLock);
+    g_hook = std::move(hook);
 }
 
 GstElement* CreateDeviceSource(int position)

@@ -10,10 +10,8 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
-#include <condition_variable>
 #include <cstring>
 #include <new>
-#include <thread>
 #include <vector>
 
 #include "CaptureSetup.h"
@@ -92,36 +90,6 @@ bool ReadFrameFormat(GstSample* sample, FrameFormat& format)
     return true;
 }
 
-// The device's source, made and opened (READY) on a thread of its own, so that a driver that
-// hangs in its open holds up nobody: the caller waits until a deadline and then leaves it.
-struct SourceOpening {
-    std::mutex lock;
-    std::condition_variable done;
-    bool finished = false;
-    bool abandoned = false;
-    ElementPtr element;  // the opened source, or empty when it could not be made or opened
-};
-
-void OpenSource(const std::shared_ptr<SourceOpening>& opening, int device)
-{
-    ElementPtr element;
-    if (GstElement* made = CreateDeviceSource(device)) {
-        element.reset(GST_ELEMENT(gst_object_ref_sink(made)));
-        if (gst_element_set_state(element.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
-            gst_element_set_state(element.get(), GST_STATE_NULL);
-            element.reset();
-        }
-    }
-    std::lock_guard<std::mutex> hold(opening->lock);
-    opening->finished = true;
-    if (opening->abandoned) {
-        if (element) gst_element_set_state(element.get(), GST_STATE_NULL);
-        return;  // the element goes here: nobody waits for it any more
-    }
-    opening->element = std::move(element);
-    opening->done.notify_all();
-}
-
 }  // namespace
 
 // The running pipeline. Its elements stay owned by the pipeline; the references here are
@@ -131,6 +99,7 @@ struct CVideoCapture::Pipeline {
     ElementPtr source;
     ElementPtr sink;
     BusPtr bus;
+    CapsPtr chosen;  // the format chosen in the dialog; empty when none was
     Clock::time_point deadline = Clock::now() + kBuildBound;  // of the build
 
     // What the bus watch and the streaming thread report.
@@ -157,19 +126,19 @@ struct CVideoCapture::Pipeline {
     }
 
     // The device's source in a new pipeline, opened (READY): a device then reports the
-    // formats it really offers. False also when the open has not ended by the deadline.
+    // formats it really offers. A driver that hangs in its open holds the thread that builds
+    // (the worker's lane of that camera, whose deadline bounds the caller's wait).
     bool MakeSource(int device)
     {
         pipeline = ElementPtr(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
-        auto opening = std::make_shared<SourceOpening>();
-        std::thread(OpenSource, opening, device).detach();
-        std::unique_lock<std::mutex> hold(opening->lock);
-        if (!opening->done.wait_until(hold, deadline, [&] { return opening->finished; })) {
-            opening->abandoned = true;
+        GstElement* made = CreateDeviceSource(device);
+        if (!made) return false;
+        source.reset(GST_ELEMENT(gst_object_ref_sink(made)));
+        if (gst_element_set_state(source.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
+            gst_element_set_state(source.get(), GST_STATE_NULL);
+            source.reset();
             return false;
         }
-        if (!opening->element) return false;
-        source = std::move(opening->element);
         gst_bin_add(Bin(), source.get());
         return true;
     }
@@ -359,9 +328,12 @@ GstFlowReturn OnNewSample(GstAppSink* sink, gpointer pipeline)
     return GST_FLOW_OK;
 }
 
-// The bus watch: on the thread that posts, for every message of the running pipeline.
+// The bus watch: on the thread that posts, for every message of the running pipeline. A
+// message dropped here is ours to free: one kept would hold its element, and so the whole
+// pipeline with its bus, for good.
 GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer pipeline)
 {
+    MessagePtr dropped(message);
     if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
         static_cast<CVideoCapture::Pipeline*>(pipeline)->lost = true;
     return GST_BUS_DROP;
@@ -408,18 +380,37 @@ CVideoCapture::~CVideoCapture()
 
 bool CVideoCapture::BuildGraph(bool showPinPages, QWidget* owner)
 {
+    if (!OpenSource()) return false;
+    if (showPinPages) ChooseFormat(owner);
+    return StartGraph();
+}
+
+bool CVideoCapture::OpenSource()
+{
     InitCapture();
     if (!StopGraph()) return false;
     m_pFrame.reset();
     m_nWidth = m_nHeight = m_nFrameSize = 0;
-
-    // Any return before the end dismantles `graph`.
     std::unique_ptr<Pipeline, PipelineDismantler> graph(new Pipeline);
     if (!graph->MakeSource(m_nDevice)) return false;
+    m_pOpened.reset(graph.release());
+    return true;
+}
+
+void CVideoCapture::ChooseFormat(QWidget* owner)
+{
+    if (!m_pOpened) return;
     const Clock::time_point shown = Clock::now();
-    CapsPtr chosen(showPinPages ? ShowPinPages(graph->source.get(), "Capture", owner) : nullptr);
-    graph->deadline += Clock::now() - shown;  // the performer's time is not the device's
-    if (!graph->LinkConverter(chosen.get())) return false;
+    m_pOpened->chosen.reset(ShowPinPages(m_pOpened->source.get(), "Capture", owner));
+    m_pOpened->deadline += Clock::now() - shown;  // the performer's time is not the device's
+}
+
+bool CVideoCapture::StartGraph()
+{
+    // Any return before the end dismantles `graph`.
+    std::unique_ptr<Pipeline, PipelineDismantler> graph(m_pOpened.release());
+    if (!graph) return false;
+    if (!graph->LinkConverter(graph->chosen.get())) return false;
     SamplePtr first = graph->StartAndTakeFirst();
     FrameFormat format;
     if (!first || !ReadFrameFormat(first.get(), format)) return false;
@@ -438,6 +429,7 @@ bool CVideoCapture::BuildGraph(bool showPinPages, QWidget* owner)
 
 bool CVideoCapture::StopGraph()
 {
+    Dismantle(std::move(m_pOpened));
     if (!m_pGraph) return true;
     const bool stopped = m_pGraph->Stop();
     // The last frame stays for CopyFrame; nothing writes it any more. Once detached, the

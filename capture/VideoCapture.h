@@ -44,10 +44,18 @@ public:
     // Builds and runs the pipeline; true when it runs. With showPinPages the device's
     // formats are offered in a dialog owned by `owner` before the connection is made, and
     // the choice governs it. Every failure returns false and leaves nothing running. Apart
-    // from the time the dialog is up, it takes at most 10 s: a device that does not open in
-    // time is left to its own thread and counts as failed. Any thread; with showPinPages
-    // the user-interface thread.
+    // from the time the dialog is up and the device's open, it takes at most 10 s. Any
+    // thread; with showPinPages the user-interface thread. The same as the three steps below.
     bool BuildGraph(bool showPinPages, QWidget* owner);
+    // The build in steps, so that the format dialog can stay on the user-interface thread
+    // while the device's calls run on the worker. OpenSource (any thread) makes the device's
+    // source in a new pipeline and opens it; false when it cannot. ChooseFormat (the
+    // user-interface thread) offers the opened source's formats; the choice governs the
+    // connection, and the dialog's time does not count against the 10 s. StartGraph (any
+    // thread) connects and runs it; false, with nothing left running, on any failure.
+    bool OpenSource();
+    void ChooseFormat(QWidget* owner);
+    bool StartGraph();
     // Stops and dismantles the pipeline; true when stopped (or there was none). A pipeline
     // that would not stop is kept, detached from this object's buffer, until the program
     // ends, so that a streaming thread still inside it touches nothing freed.
@@ -76,7 +84,8 @@ public:
     struct Pipeline;
 
 private:
-    std::unique_ptr<Pipeline> m_pGraph;  // the pipeline and its elements; empty when none
+    std::unique_ptr<Pipeline> m_pGraph;   // the pipeline and its elements; empty when none
+    std::unique_ptr<Pipeline> m_pOpened;  // between OpenSource and StartGraph
     std::unique_ptr<CGrabberCallback> m_pCallback;
     int m_nDevice = 0;
     std::unique_ptr<uint8_t[]> m_pFrame;

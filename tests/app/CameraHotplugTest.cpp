@@ -4,8 +4,11 @@
 // camera rebuilt when its frame size changes.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDialog>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <fstream>
 #include <sstream>
@@ -13,6 +16,7 @@
 #include "CaptureSetup.h"
 #include "DeviceList.h"
 #include "MainDlg.h"
+#include "Resources.h"
 #include "TestDevices.h"
 #include "VideoCapture.h"
 
@@ -83,6 +87,16 @@ protected:
         return QTest::qWaitFor(done, kWaitMs);
     }
 
+    // Runs the frame loop for `ticks` ticks.
+    bool RunTicks(int ticks)
+    {
+        for (int tick = 0; tick < ticks; ++tick) {
+            const int count = m_dlg->m_nFrameCount;
+            if (!WaitFor([&] { return m_dlg->m_nFrameCount != count; })) return false;
+        }
+        return true;
+    }
+
     // Waits until camera A shows a picture that is not black, and returns it.
     std::vector<uint8_t> LivePicture()
     {
@@ -115,6 +129,10 @@ TEST_F(CameraHotplug, ANamedCameraStartsWhereItNowSitsAndBothAreWrittenBack)
     EXPECT_EQ(m_dlg->m_nDeviceA, gamma);
     EXPECT_TRUE(m_dlg->m_memA.IsOpen());
     EXPECT_EQ(m_dlg->m_nDeviceB, bars);
+    // Nothing is awaited: the cameras are not listed again.
+    const unsigned listings = m_dlg->CameraStarter()->ListingsMade();
+    ASSERT_TRUE(RunTicks(40));
+    EXPECT_EQ(m_dlg->CameraStarter()->ListingsMade(), listings);
     m_dlg->OnDestroy();
     const std::string settings = Settings();
     EXPECT_NE(settings.find("DEVICE1=" + std::to_string(gamma) + "\n"), settings.npos) << settings;
@@ -122,6 +140,19 @@ TEST_F(CameraHotplug, ANamedCameraStartsWhereItNowSitsAndBothAreWrittenBack)
     EXPECT_NE(settings.find("DEVICE2=" + std::to_string(bars) + "\n"), settings.npos) << settings;
     EXPECT_NE(settings.find(std::string("NAME2=") + kTestPatternBars + "\n"), settings.npos)
         << settings;
+}
+
+TEST_F(CameraHotplug, BothCamerasStartAtOnceWithinOneBoundAtSetUp)
+{
+    // One after the other they would take 12 s, past the 10 s the two have together.
+    AddSlowTestDevice("Kovra Hot Slow A", 6000);
+    m_plugged.push_back("Kovra Hot Slow A");
+    AddSlowTestDevice("Kovra Hot Slow B", 6000);
+    m_plugged.push_back("Kovra Hot Slow B");
+    Start("[CAMERA]\nNAME1=Kovra Hot Slow A\nNAME2=Kovra Hot Slow B\n");
+    EXPECT_TRUE(m_dlg->m_memA.IsOpen());
+    EXPECT_TRUE(m_dlg->m_memB.IsOpen());
+    EXPECT_EQ(m_dlg->m_nDeviceB, DevicePosition("Kovra Hot Slow B"));
 }
 
 TEST_F(CameraHotplug, AnAbsentCameraIsHeldApartAndStartsByItselfWhenItAppears)
@@ -133,6 +164,16 @@ TEST_F(CameraHotplug, AnAbsentCameraIsHeldApartAndStartsByItselfWhenItAppears)
     const std::string settings = Settings();
     EXPECT_NE(settings.find("DEVICE1=2\n"), settings.npos) << settings;
     EXPECT_NE(settings.find("NAME1=Kovra Hot Delta\n"), settings.npos) << settings;
+
+    // Awaited: once the device monitor runs, every provider tells of its changes, so the
+    // cameras are listed once and not again until one comes or goes.
+    const CCameraStarter& starter = *m_dlg->CameraStarter();
+    const unsigned atSetup = starter.ListingsMade();
+    ASSERT_TRUE(WaitFor([&] { return starter.ListingsMade() > atSetup; }));
+    const unsigned watched = starter.ListingsMade();
+    ASSERT_TRUE(RunTicks(40));
+    EXPECT_EQ(starter.ListingsMade(), watched);
+    EXPECT_FALSE(starter.LooksEverySecond());
 
     Plug("Kovra Hot Delta");
     const int delta = DevicePosition("Kovra Hot Delta");
@@ -171,6 +212,31 @@ TEST_F(CameraHotplug, ACameraWhoseFrameSizeChangesIsRebuiltAtTheNewSize)
         const CVideoCapture* capture = m_dlg->m_memA.Capture();
         return capture && capture->GetWidth() == 160 && capture->GetHeight() == 120;
     }));
+    EXPECT_FALSE(LivePicture().empty());
+}
+
+TEST_F(CameraHotplug, ThePinCommandShowsTheFormatsOfTheOpenedCameraAndStartsItAgain)
+{
+    Start("[CAMERA]\nDEVICE1=" + std::to_string(DevicePosition(kTestPatternBars)) + "\n");
+    ASSERT_FALSE(LivePicture().empty());
+    const int position = m_dlg->m_nDeviceA;
+
+    // The dialog comes up here while the device is open on the worker; cancel keeps the
+    // device's own format.
+    bool shown = false;
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            shown = true;
+            dialog->reject();
+        }
+    });
+    cancel.start(10);
+    m_dlg->OnCommand(ID_CAMERAA_PIN);
+    cancel.stop();
+    EXPECT_TRUE(shown);
+    ASSERT_TRUE(m_dlg->m_memA.Capture());
+    EXPECT_EQ(m_dlg->m_nDeviceA, position);
     EXPECT_FALSE(LivePicture().empty());
 }
 

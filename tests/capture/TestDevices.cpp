@@ -34,8 +34,9 @@ struct Camera {
     // Answers a query for its formats as a camera does; otherwise it says ANY, as a bare
     // appsrc does, and the pipeline cannot tell raw from encoded video.
     bool reportsFormats;
-    bool resizable = false;  // reports raw RGB of any size, so its size may change
-    bool stuck = false;      // its element refuses to leave PLAYING
+    bool resizable = false;     // reports raw RGB of any size, so its size may change
+    bool stuck = false;         // its element refuses to leave PLAYING
+    int firstFrameDelayMs = 0;  // a camera slow to send its first frame
 };
 
 // The cameras that come and go; a list, so that the devices made of them keep their address.
@@ -43,9 +44,12 @@ struct HotCamera {
     std::string name;
     Camera camera;
     bool present;
+    GstDevice* device = nullptr;  // what the started provider shows of it
 };
+// Also orders the started provider's additions and removals.
 std::mutex g_hotLock;
 std::list<HotCamera> g_hot;
+GstDeviceProvider* g_startedMain = nullptr;  // the main provider while started
 
 // Probed in this order; the list orders them by path.
 const Camera kMainDevices[] = {
@@ -173,7 +177,9 @@ void NeedData(GstAppSrc* source, guint, gpointer data)
     switch (producer.camera->kind) {
         case Kind::Rows:
         case Kind::Jpeg:
-            g_usleep(10000);
+            g_usleep(producer.frame == 0 && producer.camera->firstFrameDelayMs
+                         ? producer.camera->firstFrameDelayMs * 1000
+                         : 10000);
             buffer = gst_buffer_copy(producer.picture);  // shares the picture's memory
             break;
         case Kind::Counter:
@@ -332,7 +338,7 @@ static void kovra_test_device_class_init(KovraTestDeviceClass* klass)
 
 static void kovra_test_device_init(KovraTestDevice* device) { device->camera = nullptr; }
 
-static GList* AppendDevice(GList* devices, const Camera& camera)
+static GstDevice* MakeDevice(const Camera& camera)
 {
     GstCaps* caps = CameraCaps(camera);
     GstStructure* properties = camera.path ? gst_structure_new("kovra-test", "device.path",
@@ -344,7 +350,22 @@ static GList* AppendDevice(GList* devices, const Camera& camera)
     device->camera = &camera;
     gst_caps_unref(caps);
     if (properties) gst_structure_free(properties);
-    return g_list_append(devices, gst_object_ref_sink(device));
+    return GST_DEVICE(gst_object_ref_sink(device));
+}
+
+static GList* AppendDevice(GList* devices, const Camera& camera)
+{
+    return g_list_append(devices, MakeDevice(camera));
+}
+
+template <size_t N>
+static void AddDevices(GstDeviceProvider* provider, const Camera (&cameras)[N])
+{
+    for (const Camera& camera : cameras) {
+        GstDevice* device = MakeDevice(camera);
+        gst_device_provider_device_add(provider, device);  // takes its own reference
+        gst_object_unref(device);
+    }
 }
 
 template <size_t N>
@@ -372,10 +393,37 @@ static GList* ProbeMain(GstDeviceProvider*)
     return devices;
 }
 
+// Started, the provider shows what a probe would list, in the same order, and then tells of
+// every camera added or removed.
+static gboolean StartMain(GstDeviceProvider* provider)
+{
+    std::lock_guard<std::mutex> hold(g_hotLock);
+    AddDevices(provider, kMainDevices);
+    for (HotCamera& hot : g_hot) {
+        if (!hot.present) continue;
+        hot.device = MakeDevice(hot.camera);
+        gst_device_provider_device_add(provider, hot.device);
+    }
+    g_startedMain = provider;
+    return TRUE;
+}
+
+static void StopMain(GstDeviceProvider*)
+{
+    std::lock_guard<std::mutex> hold(g_hotLock);
+    g_startedMain = nullptr;
+    for (HotCamera& hot : g_hot) {
+        if (hot.device) gst_object_unref(hot.device);
+        hot.device = nullptr;
+    }
+}
+
 static void kovra_test_provider_class_init(KovraTestProviderClass* klass)
 {
     GstDeviceProviderClass* provider = GST_DEVICE_PROVIDER_CLASS(klass);
     provider->probe = ProbeMain;
+    provider->start = StartMain;
+    provider->stop = StopMain;
     gst_device_provider_class_set_static_metadata(provider, "Kovra test cameras", "Video/Source",
                                                   "Cameras of the capture tests", "Kovra tests");
 }
@@ -392,10 +440,20 @@ G_DEFINE_TYPE(KovraMirrorProvider, kovra_mirror_provider, GST_TYPE_DEVICE_PROVID
 
 static GList* ProbeMirror(GstDeviceProvider*) { return ProbeDevices(kMirrorDevices); }
 
+static gboolean StartMirror(GstDeviceProvider* provider)
+{
+    AddDevices(provider, kMirrorDevices);
+    return TRUE;
+}
+
+static void StopMirror(GstDeviceProvider*) {}
+
 static void kovra_mirror_provider_class_init(KovraMirrorProviderClass* klass)
 {
     GstDeviceProviderClass* provider = GST_DEVICE_PROVIDER_CLASS(klass);
     provider->probe = ProbeMirror;
+    provider->start = StartMirror;
+    provider->stop = StopMirror;
     gst_device_provider_class_set_static_metadata(
         provider, "Kovra test cameras, again", "Video/Source",
         "A camera of the capture tests as a second provider lists it", "Kovra tests");
@@ -485,6 +543,9 @@ void AddTestDevice(const std::string& name)
     g_hot.push_back({name, {}, true});
     HotCamera& hot = g_hot.back();
     hot.camera = {hot.name.c_str(), nullptr, Kind::Rows, 320, 240, true, true, true};
+    if (!g_startedMain) return;
+    hot.device = MakeDevice(hot.camera);
+    gst_device_provider_device_add(g_startedMain, hot.device);
 }
 
 void RemoveTestDevice(const std::string& name)
@@ -494,6 +555,10 @@ void RemoveTestDevice(const std::string& name)
         for (HotCamera& hot : g_hot) {
             if (hot.present && hot.name == name) {
                 hot.present = false;
+                if (hot.device && g_startedMain)
+                    gst_device_provider_device_remove(g_startedMain, hot.device);
+                if (hot.device) gst_object_unref(hot.device);
+                hot.device = nullptr;
                 break;
             }
         }
@@ -518,6 +583,13 @@ void ResizeTestDevice(const std::string& name, int width, int height)
     if (found == g_producers.end()) return;
     found->second->newHeight = height;
     found->second->newWidth = width;
+}
+
+void AddSlowTestDevice(const std::string& name, int firstFrameDelayMs)
+{
+    AddTestDevice(name);
+    std::lock_guard<std::mutex> hold(g_hotLock);
+    g_hot.back().camera.firstFrameDelayMs = firstFrameDelayMs;
 }
 
 void AddStuckTestDevice(const std::string& name)

@@ -48,13 +48,16 @@ int DevicePosition(const std::string& name);
 
 // Cameras that come and go while the program runs: listed by the tests' provider from
 // AddTestDevice until RemoveTestDevice, which also unplugs the element that runs it (as
-// UnplugTestDevice). Live RGB pictures of RowsPixel at 320x240, about 100 a second, no path
-// (so they follow the cameras with a path, by name). Several may share a name; a removal
-// takes the first of that name.
+// UnplugTestDevice). While a device monitor has the provider started, it tells of each
+// addition and removal on its bus, as a camera's provider does. Live RGB pictures of
+// RowsPixel at 320x240, about 100 a second, no path (so they follow the cameras with a path,
+// by name). Several may share a name; a removal takes the first of that name.
 void AddTestDevice(const std::string& name);
 void RemoveTestDevice(const std::string& name);
 // The same, a camera whose pipeline cannot be stopped: its element refuses to leave PLAYING.
 void AddStuckTestDevice(const std::string& name);
+// The same, a camera whose first frame comes only after `firstFrameDelayMs`.
+void AddSlowTestDevice(const std::string& name, int firstFrameDelayMs);
 // The named device sends its pictures at width x height from now on: its latest element and
 // every one made later.
 void ResizeTestDevice(const std::string& name, int width, int height);
