@@ -13,7 +13,11 @@ class CMidiDelivery;
 
 class CJackMidiInput {
 public:
-    explicit CJackMidiInput(CMidiDelivery& delivery) : m_delivery(delivery) {}
+    // `noticeFd` is written when the server shuts the client down (see CJackPortList).
+    CJackMidiInput(CMidiDelivery& delivery, int noticeFd)
+        : m_delivery(delivery), m_noticeFd(noticeFd)
+    {
+    }
     // Closes the client, which ends its process thread.
     ~CJackMidiInput();
     CJackMidiInput(const CJackMidiInput&) = delete;
@@ -28,10 +32,12 @@ public:
 private:
     // JACK's process thread: each cycle's events are one batch of the delivery.
     static int Process(jack_nframes_t frames, void* self);
+    static void OnShutdown(void* self);
 
     CMidiDelivery& m_delivery;
     jack_client_t* m_client = nullptr;
     jack_port_t* m_port = nullptr;
+    int m_noticeFd;
 };
 
 #endif

@@ -2,11 +2,13 @@
 #include "JackPorts.h"
 
 #include <jack/jack.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -39,25 +41,64 @@ bool JackServerRuns()
     return runs;
 }
 
-CJackPortList::~CJackPortList() { Disconnect(); }
+CJackPortList::CJackPortList() : m_noticeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+CJackPortList::~CJackPortList()
+{
+    Disconnect();
+    if (m_noticeFd >= 0) close(m_noticeFd);
+}
+
+void CJackPortList::Notify(int fd)
+{
+    const uint64_t one = 1;
+    if (fd >= 0) [[maybe_unused]]
+        ssize_t written = write(fd, &one, sizeof(one));
+}
+
+void CJackPortList::OnShutdown(void* self)
+{
+    auto& list = *static_cast<CJackPortList*>(self);
+    list.m_alive.store(false);
+    list.m_gone.store(true);
+    Notify(list.m_noticeFd);
+}
+
+void CJackPortList::OnRegistration(unsigned, int, void* self)
+{
+    Notify(static_cast<CJackPortList*>(self)->m_noticeFd);
+}
 
 void CJackPortList::Disconnect()
 {
+    m_alive.store(false);
     if (m_client) jack_client_close(m_client);
     m_client = nullptr;
+    m_gone.store(false);
 }
 
 std::vector<std::string> CJackPortList::List()
 {
     std::vector<std::string> names;
-    // A client of a server that has gone is let go of before any new one is tried.
-    if (!JackServerRuns()) {
-        Disconnect();
-        return names;
+    uint64_t notices = 0;
+    if (m_noticeFd >= 0) [[maybe_unused]]
+        ssize_t got = read(m_noticeFd, &notices, sizeof(notices));
+    // A client of a server that has gone is let go of before any new one is tried: one
+    // left behind lists nothing from then on, even once a new server runs.
+    if (m_gone.load() || !JackServerRuns()) Disconnect();
+    if (!JackServerRuns()) return names;
+    if (!m_client) {
+        jack_client_t* client = jack_client_open("Kovra watch", JackNoStartServer, nullptr);
+        if (!client) return names;
+        jack_on_shutdown(client, &OnShutdown, this);
+        jack_set_port_registration_callback(client, &OnRegistration, this);
+        if (jack_activate(client) != 0) {
+            jack_client_close(client);
+            return names;
+        }
+        m_client = client;
+        m_alive.store(true);
     }
-    // Not activated: listing needs no process callback and changes nothing in the graph.
-    if (!m_client) m_client = jack_client_open("Kovra watch", JackNoStartServer, nullptr);
-    if (!m_client) return names;
     const char** ports =
         jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput);
     for (const char** port = ports; port && *port; ++port) names.emplace_back(*port);

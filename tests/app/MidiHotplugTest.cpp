@@ -39,14 +39,16 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_server.IsRunning()) << "jackd -d dummy did not start";
-        g_midiIn.SetDriver(&m_driver);
         ASSERT_TRUE(m_dir.isValid());
     }
     void TearDown() override
     {
-        if (m_dlg) m_dlg->close();
+        if (m_dlg) {
+            m_dlg->close();
+            m_dlg->Midi().SetDriver(nullptr);
+        }
+        m_driver.reset();
         m_dlg.reset();
-        g_midiIn.SetDriver(nullptr);
     }
 
     // Sends one message from the sender and waits until it has gone out.
@@ -57,7 +59,7 @@ protected:
     }
 
     JackServer m_server;
-    CBoundedMidiDriver m_driver{std::make_shared<CRtMidiDriver>()};
+    std::unique_ptr<CBoundedMidiDriver> m_driver;
     QTemporaryDir m_dir;
     std::unique_ptr<CMainDlg> m_dlg;
 };
@@ -70,15 +72,18 @@ TEST_F(MidiHotplug, TheRememberedControllerIsFoundByNameLetGoOfAndFoundAgain)
     const std::string path = QDir(m_dir.path()).filePath("Kovra.ini").toStdString();
     std::ofstream(path) << "[MIDI]\nDEVICE=0\nCH=0\nNAME=JACK: controller:out\n";
     m_dlg = std::make_unique<CMainDlg>();
+    m_driver =
+        std::make_unique<CBoundedMidiDriver>(m_dlg->Worker(), std::make_shared<CRtMidiDriver>());
+    m_dlg->Midi().SetDriver(m_driver.get());
     m_dlg->m_settingsPath = path;
     // The server may list a new port a moment after its client opened.
     ASSERT_TRUE(Eventually([&] {
-        const unsigned n = m_driver.GetNumDevs();
-        return n == 2 && m_driver.GetDeviceName(1) == "JACK: controller:out";
+        const unsigned n = m_driver->GetNumDevs();
+        return n == 2 && m_driver->GetDeviceName(1) == "JACK: controller:out";
     }));
     ASSERT_TRUE(m_dlg->Setup());
-    ASSERT_TRUE(g_midiIn.IsOpen());
-    EXPECT_EQ(m_dlg->m_nMidiDevice, 1);
+    ASSERT_TRUE(m_dlg->Midi().Input().IsOpen());
+    EXPECT_EQ(m_dlg->Midi().Device(), 1);
     ASSERT_TRUE(controller->WaitConnected(30000));
     EXPECT_FALSE(first.WaitConnected(0));
 
@@ -88,15 +93,15 @@ TEST_F(MidiHotplug, TheRememberedControllerIsFoundByNameLetGoOfAndFoundAgain)
     Send(*controller, {0x90, 49, 0x40});
     ASSERT_TRUE(Eventually([&] { return m_dlg->m_bRecord && m_dlg->m_memA.Shown() == 0; }));
     controller->Close();
-    ASSERT_TRUE(Eventually([&] { return !g_midiIn.IsOpen(); }));
+    ASSERT_TRUE(Eventually([&] { return !m_dlg->Midi().Input().IsOpen(); }));
     EXPECT_EQ(m_dlg->m_memA.Shown(), -1);
     EXPECT_FALSE(m_dlg->m_bRecord);
-    EXPECT_EQ(m_dlg->m_nMidiDevice, 0);
+    EXPECT_EQ(m_dlg->Midi().Device(), 0);
 
     // Back again: opened by itself, and a Program Change acts.
     controller = std::make_unique<JackSender>("controller");
     ASSERT_TRUE(controller->IsOpen());
-    ASSERT_TRUE(Eventually([&] { return g_midiIn.IsOpen(); }));
+    ASSERT_TRUE(Eventually([&] { return m_dlg->Midi().Input().IsOpen(); }));
     ASSERT_TRUE(controller->WaitConnected(30000));
     Send(*controller, {0xC0, 0x07});
     EXPECT_TRUE(Eventually([&] { return m_dlg->m_nEffect == 7; }));

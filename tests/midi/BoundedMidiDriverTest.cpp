@@ -7,6 +7,8 @@
 #include <mutex>
 #include <thread>
 
+#include <QCoreApplication>
+
 #include "BoundedMidiDriver.h"
 #include "MidiPortNames.h"
 
@@ -94,14 +96,26 @@ public:
     void PostLongData(MidiHeader*) override {}
 };
 
-// Polls until the condition holds (a generous deadline: the machine may be busy).
+// The event loop that the worker's deliveries come through.
+QCoreApplication& App()
+{
+    static int argc = 1;
+    static char name[] = "midi_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    return app;
+}
+
+// Runs the events until the condition holds (a generous deadline: the machine may be busy).
 template <typename Condition>
 bool Eventually(Condition condition)
 {
+    App();
     const auto end = std::chrono::steady_clock::now() + 30s;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(5ms);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(1ms);
     }
     return true;
 }
@@ -109,17 +123,25 @@ bool Eventually(Condition condition)
 TEST(BoundedMidiDriver, AHangingListingCountsAsNoPortsUntilItReturns)
 {
     auto inner = std::make_shared<HangingDriver>();
-    CBoundedMidiDriver driver(inner, 100ms);
+    CWorker worker;
+    CBoundedMidiDriver driver(worker, inner, 100ms);
     ASSERT_EQ(driver.GetNumDevs(), 2u);
     EXPECT_EQ(driver.GetDeviceName(1), "JACK: port1");
 
     inner->Hold();
     EXPECT_EQ(driver.GetNumDevs(), 0u);
     EXPECT_EQ(driver.GetDeviceName(0), "");
-    // The late listing is the only one: later calls do not start another beside it.
+    // The late listing is the only one: later calls do not start another beside it, and a
+    // background listing answers with no ports.
     EXPECT_EQ(driver.GetNumDevs(), 0u);
-    std::vector<std::string> names;
-    EXPECT_FALSE(driver.PollDeviceNames(names));
+    std::vector<std::string> names = {"stale"};
+    bool listed = false;
+    driver.ListLater([&](const std::vector<std::string>& got) {
+        names = got;
+        listed = true;
+    });
+    EXPECT_TRUE(Eventually([&] { return listed; }));
+    EXPECT_TRUE(names.empty());
     EXPECT_EQ(inner->Listings(), 2);
 
     // Once it has returned, the next listing runs again.
@@ -131,7 +153,8 @@ TEST(BoundedMidiDriver, AHangingListingCountsAsNoPortsUntilItReturns)
 TEST(BoundedMidiDriver, AnOpenThatReturnsTooLateIsClosedAgain)
 {
     auto inner = std::make_shared<HangingDriver>();
-    CBoundedMidiDriver driver(inner, 100ms);
+    CWorker worker;
+    CBoundedMidiDriver driver(worker, inner, 100ms);
     NoReceiver receiver;
     ASSERT_EQ(driver.GetNumDevs(), 2u);
     inner->Hold();
@@ -148,29 +171,41 @@ TEST(BoundedMidiDriver, AnOpenThatReturnsTooLateIsClosedAgain)
 
     // An open begun in the background and given up by the next listing goes the same way.
     inner->Hold();
-    EXPECT_EQ(driver.PollOpen(&handle, 1, &receiver), MidiDriver::kOpenPending);
-    EXPECT_EQ(driver.PollOpen(&handle, 1, &receiver), MidiDriver::kOpenPending);
+    bool answered = false;
+    driver.OpenLater(1, &receiver, [&](int, MidiHandle) { answered = true; });
     EXPECT_EQ(driver.GetNumDevs(), 0u);
     inner->Release();
     EXPECT_TRUE(Eventually([&] { return inner->Closes() == 2; }));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(answered) << "an open given up is never handed over";
 }
 
 TEST(BoundedMidiDriver, TheBackgroundListingNeverWaitsAndAHungOneIsLeftBehindAtTheEnd)
 {
     auto inner = std::make_shared<HangingDriver>();
-    auto driver = std::make_unique<CBoundedMidiDriver>(inner, 100ms);
+    CWorker worker;
+    auto driver = std::make_unique<CBoundedMidiDriver>(worker, inner, 100ms);
     std::vector<std::string> names;
-    EXPECT_FALSE(driver->PollDeviceNames(names));
-    ASSERT_TRUE(Eventually([&] { return driver->PollDeviceNames(names); }));
+    bool listed = false;
+    driver->ListLater([&](const std::vector<std::string>& got) {
+        names = got;
+        listed = true;
+    });
+    EXPECT_FALSE(listed) << "it never waits";
+    ASSERT_TRUE(Eventually([&] { return listed; }));
     EXPECT_EQ(names, (std::vector<std::string>{"JACK: port0", "JACK: port1"}));
 
     // A listing that hangs does not hold up the end of the driver above it.
     inner->Hold();
-    EXPECT_FALSE(driver->PollDeviceNames(names));
+    listed = false;
+    driver->ListLater([&](const std::vector<std::string>&) { listed = true; });
     ASSERT_TRUE(Eventually([&] { return inner->Inside() == 1; }));
+    const auto before = std::chrono::steady_clock::now();
     driver.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
     inner->Release();
     EXPECT_TRUE(Eventually([&] { return inner.use_count() == 1; })) << "its thread let go";
+    EXPECT_FALSE(listed) << "nothing is handed to a driver that went";
 }
 
 TEST(MidiPortNames, StoredWithoutAlsaNumbersAndCountedAmongEqualNames)
