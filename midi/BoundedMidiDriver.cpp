@@ -39,8 +39,8 @@ CBoundedMidiDriver::~CBoundedMidiDriver()
 {
     AbandonOpening();
     for (auto& entry : m_lanes) {
-        delete entry.second.notice;
-        entry.second.notice = nullptr;
+        for (QSocketNotifier* notice : entry.second.notices) delete notice;
+        entry.second.notices.clear();
     }
     // Each back end lets go of its clients on its own lane, which may wait on it: at most
     // the bound in all. One hung keeps its share of the driver below until it returns.
@@ -96,8 +96,9 @@ unsigned CBoundedMidiDriver::GetNumDevs()
         std::vector<std::string>& lane = m_lanes[tasks[i].first].names;
         if (tasks[i].second->Wait(deadline)) {
             lane = std::move(*parts[i]);
-            Lane& state = m_lanes[tasks[i].first];
-            if (state.notice) state.notice->setEnabled(true);  // what it told of is taken
+            // What its notices told of is taken.
+            for (QSocketNotifier* notice : m_lanes[tasks[i].first].notices)
+                notice->setEnabled(true);
         } else {
             lane.clear();
         }
@@ -132,7 +133,7 @@ void CBoundedMidiDriver::List(const std::string& backend)
         Lane& lane = m_lanes[backend];
         lane.listing.reset();
         lane.names = std::move(*names);
-        if (lane.notice) lane.notice->setEnabled(true);  // what it told of is taken
+        for (QSocketNotifier* notice : lane.notices) notice->setEnabled(true);  // taken
         Combine();
         if (m_listed) m_listed(m_names);
         if (lane.again) {
@@ -271,16 +272,17 @@ void CBoundedMidiDriver::Watch(std::function<void()> changed)
         AbandonOpening();
         return;
     }
+    if (m_bWatching) return;
+    m_bWatching = true;
     for (const Notice& notice : m_driver->Notices()) {
         Lane& lane = m_lanes[notice.backend];
-        if (lane.notice) continue;
-        lane.notice = new QSocketNotifier(notice.fd, QSocketNotifier::Read, &m_context);
-        QObject::connect(lane.notice, &QSocketNotifier::activated, &m_context,
-                         [this, backend = notice.backend] {
-                             // Readable until that back end's next listing takes it.
-                             m_lanes[backend].notice->setEnabled(false);
-                             if (m_changed) m_changed();
-                         });
+        auto* notifier = new QSocketNotifier(notice.fd, QSocketNotifier::Read, &m_context);
+        lane.notices.push_back(notifier);
+        QObject::connect(notifier, &QSocketNotifier::activated, &m_context, [this, notifier] {
+            // Readable until that back end's next listing takes it.
+            notifier->setEnabled(false);
+            if (m_changed) m_changed();
+        });
     }
 }
 

@@ -57,6 +57,7 @@ public:
     // Watches the driver's notices on this thread's event loop.
     void Watch(std::function<void()> changed) override;
     bool Announces() override { return m_driver->Announces(); }
+    bool Lost(MidiHandle handle) override { return m_driver->Lost(handle); }
 
     static constexpr int kBadDeviceId = 2;
     static constexpr int kNoDriver = 6;
@@ -66,7 +67,7 @@ private:
         CWorker::TaskPtr listing;  // the background listing on its way
         bool again = false;        // a change came meanwhile
         std::vector<std::string> names;
-        QSocketNotifier* notice = nullptr;
+        std::vector<QSocketNotifier*> notices;
     };
     void List(const std::string& backend);
     // The lanes' latest names as one listing, in id order.
@@ -89,7 +90,8 @@ private:
     CWorker::TaskPtr m_opening;         // the background open, until it is handed over
     std::shared_ptr<int> m_openTicket;  // gone once that open is given up
     std::string m_closeLane;
-    QObject m_context;  // deliveries that come after this driver went are dropped
+    bool m_bWatching = false;  // the notifiers are made
+    QObject m_context;         // deliveries that come after this driver went are dropped
 };
 
 #endif

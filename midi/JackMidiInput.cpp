@@ -58,5 +58,7 @@ int CJackMidiInput::Process(jack_nframes_t frames, void* self)
 void CJackMidiInput::OnShutdown(void* self)
 {
     // The listing then finds the port gone, and the device is let go of.
-    CJackPortList::Notify(static_cast<CJackMidiInput*>(self)->m_noticeFd);
+    auto& input = *static_cast<CJackMidiInput*>(self);
+    input.m_lost.store(true);
+    CJackPortList::Notify(input.m_noticeFd);
 }

@@ -7,6 +7,7 @@
 
 #include <jack/jack.h>
 
+#include <atomic>
 #include <string>
 
 class CMidiDelivery;
@@ -28,6 +29,10 @@ public:
     // ("client:port"). kNoServer when no client could be made, kNoPort when the source is
     // not there.
     Result Open(const char* clientName, const char* portName, const std::string& source);
+    // Whether the server shut the client down.
+    bool Lost() const { return m_lost.load(); }
+    // Forgets a client whose server went, without libjack's close (see CJackPortList).
+    void Abandon() { m_client = nullptr; }
 
 private:
     // JACK's process thread: each cycle's events are one batch of the delivery.
@@ -38,6 +43,7 @@ private:
     jack_client_t* m_client = nullptr;
     jack_port_t* m_port = nullptr;
     int m_noticeFd;
+    std::atomic<bool> m_lost{false};
 };
 
 #endif

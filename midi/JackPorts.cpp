@@ -3,6 +3,7 @@
 
 #include <jack/jack.h>
 #include <sys/eventfd.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -13,6 +14,8 @@
 #include <cstring>
 
 namespace {
+
+constexpr const char* kSocketFolder = "/dev/shm";
 
 // Where jackd (JACK 2) listens: /dev/shm/jack_<server>_<uid>_0.
 std::string ServerSocketPath()
@@ -41,12 +44,22 @@ bool JackServerRuns()
     return runs;
 }
 
-CJackPortList::CJackPortList() : m_noticeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+CJackPortList::CJackPortList()
+    : m_noticeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+      m_serverFd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+{
+    if (m_serverFd >= 0 &&
+        inotify_add_watch(m_serverFd, kSocketFolder, IN_CREATE | IN_DELETE | IN_MOVED_TO) < 0) {
+        close(m_serverFd);
+        m_serverFd = -1;
+    }
+}
 
 CJackPortList::~CJackPortList()
 {
     Disconnect();
     if (m_noticeFd >= 0) close(m_noticeFd);
+    if (m_serverFd >= 0) close(m_serverFd);
 }
 
 void CJackPortList::Notify(int fd)
@@ -72,7 +85,11 @@ void CJackPortList::OnRegistration(unsigned, int, void* self)
 void CJackPortList::Disconnect()
 {
     m_alive.store(false);
-    if (m_client) jack_client_close(m_client);
+    // A client of a server that went is left as it is: libjack's close of it touches the
+    // shared memory that a server started since under the same name has made anew, and
+    // crashes ("pure virtual method called", or a fault).
+    const bool sameServer = m_clientGeneration == m_generation.load() && !m_gone.load();
+    if (m_client && sameServer) jack_client_close(m_client);
     m_client = nullptr;
     m_gone.store(false);
 }
@@ -85,8 +102,24 @@ std::vector<std::string> CJackPortList::List()
         ssize_t got = read(m_noticeFd, &notices, sizeof(notices));
     // A client of a server that has gone is let go of before any new one is tried: one
     // left behind lists nothing from then on, even once a new server runs.
-    if (m_gone.load() || !JackServerRuns()) Disconnect();
-    if (!JackServerRuns()) return names;
+    // The server's socket made or removed since the last look: its clients are of a server
+    // that went, told or not.
+    const std::string socket = ServerSocketPath().substr(std::strlen(kSocketFolder) + 1);
+    alignas(inotify_event) char buffer[4096];
+    ssize_t got;
+    while (m_serverFd >= 0 && (got = read(m_serverFd, buffer, sizeof(buffer))) > 0) {
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->len > 0 && socket == event->name) {
+                m_generation.fetch_add(1);
+                m_gone.store(true);
+            }
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    const bool runs = JackServerRuns();
+    if (m_gone.load() || !runs) Disconnect();
+    if (!runs) return names;
     if (!m_client) {
         jack_client_t* client = jack_client_open("Kovra watch", JackNoStartServer, nullptr);
         if (!client) return names;
@@ -97,6 +130,7 @@ std::vector<std::string> CJackPortList::List()
             return names;
         }
         m_client = client;
+        m_clientGeneration = m_generation.load();
         m_alive.store(true);
     }
     const char** ports =

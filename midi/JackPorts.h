@@ -33,6 +33,13 @@ public:
     int NoticeFd() const { return m_noticeFd; }
     // Whether the listing's client is connected to a running server, so that it will tell.
     bool Alive() const { return m_alive.load(); }
+    // Readable when something comes or goes in /dev/shm, where the server's socket is (-1
+    // without inotify): a server that starts, or one killed and started again at once, whose
+    // clients' shutdown callbacks need not come.
+    int ServerFd() const { return m_serverFd; }
+    // Counts the server's socket made or removed, as the listing saw; a JACK client opened
+    // under an older count belongs to a server that went.
+    unsigned Generation() const { return m_generation.load(); }
 
     // Lets go of the client (before the program ends, on the listing's thread).
     void Disconnect();
@@ -45,6 +52,9 @@ private:
 
     struct _jack_client* m_client = nullptr;
     int m_noticeFd = -1;
+    int m_serverFd = -1;
+    unsigned m_clientGeneration = 0;  // the server's count when the client was made
+    std::atomic<unsigned> m_generation{0};
     std::atomic<bool> m_alive{false};
     std::atomic<bool> m_gone{false};  // the server shut the client down
 };

@@ -91,6 +91,13 @@ public:
         return MIDI_NOERROR;
     }
     virtual void Release(MidiHandle handle) { (void)handle; }
+    // Whether an open device's back end let it go (its server went): it reads nothing more,
+    // though a port of its name may be listed again.
+    virtual bool Lost(MidiHandle handle)
+    {
+        (void)handle;
+        return false;
+    }
     // What a back end lets go of before the driver goes, on that back end's thread.
     virtual void ReleaseBackend(const std::string& backend) { (void)backend; }
 

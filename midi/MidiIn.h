@@ -49,6 +49,8 @@ public:
 
     bool IsStarted() const { return m_bStarted != 0; }
     bool IsOpen() const { return m_hDevice != nullptr; }
+    // The open device's back end let it go (see MidiDriver::Lost).
+    bool IsLost() const { return m_hDevice && m_pDriver && m_pDriver->Lost(m_hDevice); }
     int ClassifyMessage(uint32_t message) const;
     bool IsSysExEnabled() const;
     // The filter word the classification reads (null: every class passes).

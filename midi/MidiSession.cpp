@@ -140,16 +140,17 @@ void CMidiSession::Look()
     if (!m_bWatching || m_strMidiName.empty()) return;
     if (!m_midiIn.IsOpen() && !m_bMidiAbsent) return;
     m_midiIn.ListLater([this](const std::vector<std::string>& names) { OnListed(names); });
+    ArmLook();  // also when no answer comes (a back end still on an earlier listing)
 }
 
 void CMidiSession::OnListed(const std::vector<std::string>& names)
 {
     if (!m_bWatching || m_strMidiName.empty()) return;
     const bool present = FindStoredPortName(names, m_strMidiName) >= 0;
-    if (m_midiIn.IsOpen() && !present) {
-        Unplugged();
-    } else if (!m_midiIn.IsOpen() && !m_bMidiOpening && m_bMidiAbsent && present &&
-               Resolve(names)) {
+    // A device whose server went is let go of even when a new server lists its name again,
+    // and then opened again at once.
+    if (m_midiIn.IsOpen() && (!present || m_midiIn.IsLost())) Unplugged();
+    if (!m_midiIn.IsOpen() && !m_bMidiOpening && m_bMidiAbsent && present && Resolve(names)) {
         StartLater();
     }
     ArmLook();
@@ -171,6 +172,10 @@ void CMidiSession::StartLater()
     // The open runs in the background, so the frame loop goes on meanwhile.
     m_bMidiOpening = true;
     m_midiIn.OpenLater(this, [this](bool opened) {
+        if (!m_bMidiOpening) {  // given up meanwhile (the dialog, the end)
+            if (opened) m_midiIn.CloseLater();
+            return;
+        }
         m_bMidiOpening = false;
         if (opened) m_midiIn.Start();
         ArmLook();

@@ -102,8 +102,13 @@ public:
     // The readers go, which joins their threads.
     void Disconnect()
     {
-        m_jack.reset();
-        m_client.reset();
+        if (m_jack) m_jack.reset();
+        if (m_client) m_client.reset();
+    }
+    // Its server went: told by the client's shutdown, or seen as a new server's socket.
+    bool Lost(unsigned generation) const
+    {
+        return m_jack && (m_jack->Lost() || generation != m_generation);
     }
 
     // RtMidi's ALSA thread: one message, one batch.
@@ -125,7 +130,8 @@ public:
     std::unique_ptr<RtMidiIn> m_client;
     std::unique_ptr<CJackMidiInput> m_jack;
     RtMidi::Api m_api = RtMidi::UNSPECIFIED;
-    bool m_bFailed = false;  // RtMidi reported an error while opening
+    bool m_bFailed = false;     // RtMidi reported an error while opening
+    unsigned m_generation = 0;  // of the JACK server it was opened on
 };
 
 CRtMidiDriver::CRtMidiDriver()
@@ -187,7 +193,20 @@ std::vector<CRtMidiDriver::Port> CRtMidiDriver::ListJack()
 {
     // JACK is asked only while its server answers on its socket (see CJackPortList).
     std::vector<Port> ports;
-    if (m_jackPorts) {
+    // libjack keeps one connection per process: every client of a server that went must be
+    // closed before a client of the next one is made, or their closes crash. Until then
+    // JACK lists nothing, so the lost device is let go of (and closed on this lane).
+    bool lost = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (const auto* list : {&m_devices, &m_closing}) {
+            for (const std::unique_ptr<Device>& device : *list) {
+                lost = lost || device->Lost(m_jackPorts ? m_jackPorts->Generation() : 0);
+            }
+        }
+    }
+    if (lost && m_jackPorts) m_jackPorts->Disconnect();
+    if (m_jackPorts && !lost) {
         for (std::string& name : m_jackPorts->List()) {
             Port port;
             port.api = RtMidi::UNIX_JACK;
@@ -278,6 +297,7 @@ int CRtMidiDriver::OpenPort(const Port& port, MidiHandle* handle, MidiReceiver* 
         // The listing found the port by its name; the input's own client connects to it by
         // that name, so no client of RtMidi's is needed on this side.
         if (!m_jackPorts || !JackServerRuns()) return kNoDriver;
+        device->m_generation = m_jackPorts->Generation();
         const int result = device->ConnectJack(port.rawName, m_jackPorts->NoticeFd());
         if (result != MIDI_NOERROR) return result;
     } else {
@@ -393,6 +413,7 @@ int CRtMidiDriver::Disconnect(MidiHandle handle)
     }
     if (!device) return kInvalidHandle;
     // The readers go, which joins their threads (a JACK client's close waits on its server).
+    if (device->Lost(m_jackPorts ? m_jackPorts->Generation() : 0)) device->m_jack->Abandon();
     device->Disconnect();
     return MIDI_NOERROR;
 }
@@ -405,6 +426,12 @@ void CRtMidiDriver::Release(MidiHandle handle)
         device = Take(m_closing, handle);
     }
     if (device) Retire(std::move(device));
+}
+
+bool CRtMidiDriver::Lost(MidiHandle handle)
+{
+    const Device* device = Find(handle);
+    return device && device->Lost(m_jackPorts ? m_jackPorts->Generation() : 0);
 }
 
 void CRtMidiDriver::ReleaseBackend(const std::string& backend)
@@ -420,6 +447,9 @@ std::vector<MidiDriver::Notice> CRtMidiDriver::Notices()
     if (m_jackPorts && m_jackPorts->NoticeFd() >= 0) {
         notices.push_back({"jack", m_jackPorts->NoticeFd()});
     }
+    if (m_jackPorts && m_jackPorts->ServerFd() >= 0) {
+        notices.push_back({"jack", m_jackPorts->ServerFd()});
+    }
     return notices;
 }
 
@@ -428,7 +458,7 @@ bool CRtMidiDriver::Announces()
     // Where the sequencer exists its announce port is open; JACK tells only while the
     // listing's client is alive (a server that went must be looked for).
     const bool alsa = !m_alsaWatch || m_alsaWatch->IsOpen() || access(kSequencerDevice, F_OK) != 0;
-    return alsa && (!m_jackPorts || m_jackPorts->Alive());
+    return alsa && (!m_jackPorts || m_jackPorts->Alive() || m_jackPorts->ServerFd() >= 0);
 }
 
 void CRtMidiDriver::Retire(std::unique_ptr<Device> device)

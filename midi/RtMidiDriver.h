@@ -46,6 +46,7 @@ public:
     int Disconnect(MidiHandle handle) override;
     void Release(MidiHandle handle) override;
     void ReleaseBackend(const std::string& backend) override;
+    bool Lost(MidiHandle handle) override;
     // ALSA's announce port, and JACK's port registrations and server shutdowns.
     std::vector<Notice> Notices() override;
     bool Announces() override;

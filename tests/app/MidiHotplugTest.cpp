@@ -6,10 +6,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 #include "BoundedMidiDriver.h"
 #include "JackServer.h"
@@ -56,6 +60,22 @@ protected:
     {
         ASSERT_TRUE(sender.Send(bytes));
         ASSERT_TRUE(sender.Flush(10000));
+    }
+
+    // A window whose remembered device is the sender "controller", open and connected.
+    void OpenOnController(JackSender& controller)
+    {
+        const std::string path = QDir(m_dir.path()).filePath("Kovra.ini").toStdString();
+        std::ofstream(path) << "[MIDI]\nDEVICE=0\nCH=0\nNAME=JACK: controller:out\n";
+        m_dlg = std::make_unique<CMainDlg>();
+        m_driver = std::make_unique<CBoundedMidiDriver>(m_dlg->Worker(),
+                                                        std::make_shared<CRtMidiDriver>());
+        m_dlg->Midi().SetDriver(m_driver.get());
+        m_dlg->m_settingsPath = path;
+        ASSERT_TRUE(Eventually([&] { return m_driver->GetNumDevs() == 1; }));
+        ASSERT_TRUE(m_dlg->Setup());
+        ASSERT_TRUE(m_dlg->Midi().Input().IsOpen());
+        ASSERT_TRUE(controller.WaitConnected(30000));
     }
 
     JackServer m_server;
@@ -107,6 +127,83 @@ TEST_F(MidiHotplug, TheRememberedControllerIsFoundByNameLetGoOfAndFoundAgain)
     EXPECT_TRUE(Eventually([&] { return m_dlg->m_nEffect == 7; }));
     m_dlg->m_nDeviceA = 0;
     m_dlg->close();
+}
+
+// A sender in a process of its own, as a real one is: libjack keeps one connection to a
+// server per process, so a sender in this process would share Kovra's across a restart.
+class SenderProcess {
+public:
+    explicit SenderProcess(const char* name)
+    {
+        m_process.start(QStringLiteral(KOVRA_JACK_SEND), {QString::fromLatin1(name)});
+    }
+    ~SenderProcess()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    bool Ready()
+    {
+        return m_process.waitForReadyRead(30000) && m_process.readLine().startsWith("ready");
+    }
+    void Send(const char* line) { m_process.write(QByteArray(line) + "\n"); }
+
+private:
+    QProcess m_process;
+};
+
+TEST_F(MidiHotplug, AfterAQuickRestartOfTheServerThePortComesBackAndExitIsClean)
+{
+    const std::string path = QDir(m_dir.path()).filePath("Kovra.ini").toStdString();
+    std::ofstream(path) << "[MIDI]\nDEVICE=0\nCH=0\nNAME=JACK: controller:out\n";
+    auto sender = std::make_unique<SenderProcess>("controller");
+    ASSERT_TRUE(sender->Ready());
+    m_dlg = std::make_unique<CMainDlg>();
+    m_driver =
+        std::make_unique<CBoundedMidiDriver>(m_dlg->Worker(), std::make_shared<CRtMidiDriver>());
+    m_dlg->Midi().SetDriver(m_driver.get());
+    m_dlg->m_settingsPath = path;
+    ASSERT_TRUE(m_dlg->Setup());
+    for (int round = 0; round < 3; ++round) {
+        // Played until it acts: the port is open and connected again.
+        const int effect = 3 + round;
+        const std::string change = "c0 0" + std::to_string(effect);
+        ASSERT_TRUE(Eventually([&] {
+            if (m_dlg->Midi().Input().IsOpen()) sender->Send(change.c_str());
+            return m_dlg->m_nEffect == effect;
+        })) << "round "
+            << round;
+        if (round == 2) break;
+        // Killed and started again at once, and the sender with it.
+        ASSERT_TRUE(m_server.Restart(round == 0 ? SIGKILL : SIGTERM, 100ms));
+        sender = std::make_unique<SenderProcess>("controller");
+        ASSERT_TRUE(sender->Ready());
+    }
+    // The exit after restarts: the test ends, with no crash.
+}
+
+TEST_F(MidiHotplug, ExitEndsWithinItsBudgetWhileTheServerIsStopped)
+{
+    JackSender controller("controller");
+    ASSERT_TRUE(controller.IsOpen());
+    OpenOnController(controller);
+    m_server.Pause(true);
+    // Let go whatever happens, so that a close that waits for good ends with the test.
+    std::atomic<bool> closed{false};
+    std::thread watchdog([&] {
+        const auto end = std::chrono::steady_clock::now() + 15s;
+        while (!closed && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(10ms);
+        m_server.Pause(false);
+    });
+    const auto before = std::chrono::steady_clock::now();
+    m_dlg->close();
+    m_dlg->Midi().SetDriver(nullptr);
+    m_driver.reset();
+    m_dlg.reset();
+    const auto took = std::chrono::steady_clock::now() - before;
+    closed = true;
+    watchdog.join();
+    EXPECT_LT(took, 3500ms) << "the exit's 2 s budget, with room for a busy machine";
 }
 
 }  // namespace
