@@ -58,7 +58,8 @@ int CJackMidiInput::Process(jack_nframes_t frames, void* self)
 void CJackMidiInput::OnShutdown(void* self)
 {
     // The listing then finds the port gone, and the device is let go of.
+    // The flag last: once it is seen the input may go, and this touches nothing more of it.
     auto& input = *static_cast<CJackMidiInput*>(self);
-    input.m_lost.store(true);
     CJackPortList::Notify(input.m_noticeFd);
+    input.m_lost.store(true);
 }

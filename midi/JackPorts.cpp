@@ -74,7 +74,7 @@ void CJackPortList::OnShutdown(void* self)
     auto& list = *static_cast<CJackPortList*>(self);
     list.m_alive.store(false);
     list.m_gone.store(true);
-    Notify(list.m_noticeFd);
+    Notify(list.m_noticeFd);  // the listing reads the flags after it
 }
 
 void CJackPortList::OnRegistration(unsigned, int, void* self)

@@ -149,7 +149,14 @@ void CMidiSession::OnListed(const std::vector<std::string>& names)
     const bool present = FindStoredPortName(names, m_strMidiName) >= 0;
     // A device whose server went is let go of even when a new server lists its name again,
     // and then opened again at once.
-    if (m_midiIn.IsOpen() && (!present || m_midiIn.IsLost())) Unplugged();
+    const bool lost = m_midiIn.IsOpen() && m_midiIn.IsLost();
+    if (m_midiIn.IsOpen() && (!present || lost)) Unplugged();
+    if (lost) {
+        // Its back end lists its ports again only once it is let go of, which the close
+        // just queued does before the next look: no notice need come for that.
+        m_look.start(0);
+        return;
+    }
     if (!m_midiIn.IsOpen() && !m_bMidiOpening && m_bMidiAbsent && present && Resolve(names)) {
         StartLater();
     }
