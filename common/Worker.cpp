@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QObject>
 #include <QPointer>
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -43,12 +44,16 @@ public:
         std::function<void()> fn;
         QPointer<QObject> context;
         bool hasContext;
+        // Set by the lane after everything the delivery carries is written: Qt's queue
+        // orders the two threads with a lock that ThreadSanitizer cannot see.
+        std::atomic<bool> ready{false};
     };
 
     bool event(QEvent* event) override
     {
         if (event->type() != QEvent::User) return QObject::event(event);
         auto* delivery = static_cast<Delivery*>(event);
+        if (!delivery->ready.load(std::memory_order_acquire)) return true;
         if (!delivery->hasContext || delivery->context) delivery->fn();
         return true;
     }
@@ -95,8 +100,9 @@ struct CWorker::Shared {
     {
         std::lock_guard<std::mutex> hold(lock);
         if (!poster) return;
-        QCoreApplication::postEvent(
-            poster, new Poster::Delivery(std::move(fn), std::move(context), hasContext));
+        auto* delivery = new Poster::Delivery(std::move(fn), std::move(context), hasContext);
+        delivery->ready.store(true, std::memory_order_release);
+        QCoreApplication::postEvent(poster, delivery);
     }
 
     // The lane's thread: runs its jobs in order until the worker ends and the queue is empty.

@@ -264,6 +264,17 @@ int CBoundedMidiDriver::CloseLater(MidiHandle handle)
     return MIDI_NOERROR;
 }
 
+bool CBoundedMidiDriver::Announces()
+{
+    if (!m_driver->Announces()) return false;
+    for (const auto& entry : m_lanes) {
+        for (const QSocketNotifier* notice : entry.second.notices) {
+            if (!notice->isEnabled()) return false;
+        }
+    }
+    return true;
+}
+
 void CBoundedMidiDriver::Watch(std::function<void()> changed)
 {
     m_changed = std::move(changed);

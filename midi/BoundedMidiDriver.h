@@ -56,7 +56,9 @@ public:
     int CloseLater(MidiHandle handle) override;
     // Watches the driver's notices on this thread's event loop.
     void Watch(std::function<void()> changed) override;
-    bool Announces() override { return m_driver->Announces(); }
+    // Also false while a notice waits for its back end's listing: one that overran never
+    // hands its names over, and the caller then looks again by itself.
+    bool Announces() override;
     bool Lost(MidiHandle handle) override { return m_driver->Lost(handle); }
 
     static constexpr int kBadDeviceId = 2;
