@@ -8,7 +8,6 @@
 #include "CaptureSetup.h"
 #include "KeyRepeat.h"
 #include "MainDlg.h"
-#include "MidiIn.h"
 #include "Resources.h"
 #include "RtMidiDriver.h"
 #include "SettingsPath.h"
@@ -27,11 +26,11 @@ int CMainApp::InitInstance()
     InitCapture();
     EnableDetectableAutoRepeat();
     CMainDlg dlg;
-    // The MIDI driver lives as long as the window that receives from it; a listing or open
-    // that hangs in a back end keeps its share of the driver below on a thread of its own.
-    CBoundedMidiDriver midiDriver(std::make_shared<CRtMidiDriver>());
-    g_midiIn.SetDriver(&midiDriver);
-    g_midiIn.SetReporter([&dlg](int message) { ReportMidiError(message, &dlg); });
+    // The MIDI driver lives while the window does, on the window's worker; a call that
+    // hangs in a back end keeps its share of the driver below on that back end's lane.
+    CBoundedMidiDriver midiDriver(dlg.Worker(), std::make_shared<CRtMidiDriver>());
+    dlg.Midi().SetDriver(&midiDriver);
+    dlg.Midi().SetReporter([&dlg](int message) { ReportMidiError(message, &dlg); });
     dlg.m_settingsPath = SettingsPath();
     const bool ready = dlg.Setup();
     if (!ready) {
@@ -47,8 +46,8 @@ int CMainApp::InitInstance()
         m_app.exec();
         FinishOnExit(nullptr);
     }
-    g_midiIn.SetReporter(nullptr);
-    g_midiIn.SetDriver(nullptr);
+    dlg.Midi().SetReporter(nullptr);
+    dlg.Midi().SetDriver(nullptr);
     // Without OpenGL nothing more runs, and the settings file is left as it was.
     return ready ? 0 : 1;
 }

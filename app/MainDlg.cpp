@@ -23,8 +23,6 @@
 #include "KeyMap.h"
 #include "KovraEff.h"
 #include "MidiDeviceDlg.h"
-#include "MidiIn.h"
-#include "MidiPortNames.h"
 #include "Resources.h"
 #include "SettingsPath.h"
 #include "StatusText.h"
@@ -35,11 +33,6 @@ namespace {
 // The picture area a new window opens with: the effects' 4:3 view at 640 x 480.
 constexpr int kStartWidth = 640;
 constexpr int kStartHeight = 480;
-
-// The MIDI message classes the input accepts: notes, Control Change, Program Change.
-constexpr unsigned kMidiFilter = 13;
-// How often the MIDI ports are looked at for a controller unplugged or plugged in again.
-constexpr int kMidiWatchMs = 500;
 
 }  // namespace
 
@@ -68,8 +61,6 @@ CMainDlg::CMainDlg(QWidget* parent) : QMainWindow(parent), m_hIcon(kIconPath)
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &CMainDlg::OnTimer);
-    m_midiWatch.setInterval(kMidiWatchMs);
-    connect(&m_midiWatch, &QTimer::timeout, this, &CMainDlg::OnMidiWatch);
 }
 
 CMainDlg::CameraSlot CMainDlg::Slot(int camera)
@@ -141,11 +132,7 @@ bool CMainDlg::Setup()
     }
     StartCameras();
 
-    m_nMidiFilter = kMidiFilter;
-    g_midiIn.SetFilterSource(&m_nMidiFilter);
-    g_midiIn.SetDeviceIdSource(&m_nMidiDevice);
-    OpenMidiInput();
-    m_midiWatch.start();
+    m_midi.Begin();
 
     m_performance.SetEffectCount(KOVRAEFF_Init());
 
@@ -247,8 +234,7 @@ void CMainDlg::OnDestroy()
     m_bRunning = false;
     m_timer.stop();
     StopCameras();
-    m_midiWatch.stop();
-    CloseMidiInput();
+    m_midi.Finish();
     m_pPlaceholderA = {};
     m_pPlaceholderB = {};
     if (m_hRC) {
@@ -265,44 +251,24 @@ void CMainDlg::ExchangeSettings(bool load)
         int* value;
     };
     const Setting settings[] = {
-        {"MIDI", "DEVICE", &m_nMidiDevice}, {"MIDI", "CH", &m_nMidiChannel},
-        {"MIDI", "CTRL1", &m_nMidiCtrl1},   {"MIDI", "CTRL2", &m_nMidiCtrl2},
-        {"CAMERA", "DEVICE1", &m_nDeviceA}, {"CAMERA", "DEVICE2", &m_nDeviceB},
+        {"CAMERA", "DEVICE1", &m_nDeviceA},
+        {"CAMERA", "DEVICE2", &m_nDeviceB},
     };
     // One read for all six at start and one atomic write for all six at the end.
     IniProfile profile(m_settingsPath);
     if (load) {
         RemoveStaleIniTempFiles(m_settingsPath);
+        m_midi.ExchangeSettings(profile, true);
         for (const Setting& s : settings) *s.value = profile.GetInt(s.section, s.key, 0);
-        LoadMidiName(profile);
         ExchangeCameraSettings(profile, true);
         return;
     }
+    m_midi.ExchangeSettings(profile, false);
     for (const Setting& s : settings) profile.Set(s.section, s.key, std::to_string(*s.value));
-    SaveMidiName(profile);
     ExchangeCameraSettings(profile, false);
     // A failed write (read-only or foreign file, missing folder) is ignored without a word.
     MakeSettingsFolder(m_settingsPath);  // the user's folder on the first write
     profile.Commit();
-}
-
-void CMainDlg::LoadMidiName(IniProfile& profile)
-{
-    // A DEVICE without NAME comes from a file of before the names: its id counts in the
-    // listing of then, which put ALSA's loopback ports first.
-    m_strMidiName.clear();
-    std::string device;
-    m_bMidiOldOrder = !profile.GetString("MIDI", "NAME", m_strMidiName) &&
-                      profile.GetString("MIDI", "DEVICE", device);
-    m_nMidiRemembered = m_nMidiDevice;
-    m_bMidiAbsent = false;
-}
-
-void CMainDlg::SaveMidiName(IniProfile& profile)
-{
-    // While the remembered device is absent, its position goes back as it was read.
-    if (m_bMidiAbsent) profile.Set("MIDI", "DEVICE", std::to_string(m_nMidiRemembered));
-    if (!m_strMidiName.empty()) profile.Set("MIDI", "NAME", m_strMidiName);
 }
 
 void CMainDlg::UpdateTitle()
@@ -314,12 +280,7 @@ void CMainDlg::UpdateTitle()
     menuBar()->update();
 }
 
-void CMainDlg::FrameKey(int camera, int key, bool pressed)
-{
-    // Only MIDI notes come this way: what they hold is let go of if the controller goes.
-    if (camera >= 0 && camera < 2 && key >= 0 && key < 8) m_bMidiHeld[camera][key] = pressed;
-    PlayFrameKey(camera, key, pressed);
-}
+void CMainDlg::FrameKey(int camera, int key, bool pressed) { PlayFrameKey(camera, key, pressed); }
 
 void CMainDlg::PlayFrameKey(int camera, int key, bool pressed)
 {
@@ -332,7 +293,7 @@ void CMainDlg::PlayMemoryKey(int nChar, bool pressed)
     int camera = 0;
     int key = 0;
     if (nChar == VK_SHIFT) {
-        m_bMidiRecord = false;  // Shift has the flag now
+        m_midi.RecordTaken();  // Shift has the flag now
         m_performance.SetRecord(pressed, ChangeSource::Keys);
     } else if (FrameMemoryKey(nChar, camera, key)) {
         PlayFrameKey(camera, key, pressed);
@@ -445,145 +406,21 @@ void CMainDlg::OnCameraFilter(const CameraSlot& slot)
     slot.memory.Capture()->ShowFilterPages(this);
 }
 
-bool CMainDlg::MidiDeviceInRange(unsigned n) const
-{
-    return n != 0 && static_cast<unsigned>(m_nMidiDevice) <= n;
-}
-
-bool CMainDlg::ResolveMidiDevice(const std::vector<std::string>& names)
-{
-    if (m_bMidiOldOrder && !names.empty()) {
-        // Once: the id of before becomes the same device's id now, and its name is kept.
-        m_bMidiOldOrder = false;
-        if (m_nMidiDevice >= 0) {
-            m_nMidiDevice = static_cast<int>(IdFromOldOrder(names, m_nMidiDevice));
-        }
-        m_strMidiName = StoredPortName(names, static_cast<unsigned>(m_nMidiDevice));
-        m_nMidiRemembered = m_nMidiDevice;
-    }
-    if (m_strMidiName.empty()) return true;  // no name stored: the position counts
-    const int found = FindStoredPortName(names, m_strMidiName);
-    m_bMidiAbsent = found < 0;
-    if (m_bMidiAbsent) {
-        m_nMidiDevice = 0;  // as after any failed open; the remembered position is kept
-        return false;
-    }
-    m_nMidiDevice = m_nMidiRemembered = found;
-    return true;
-}
-
-void CMainDlg::OpenMidiInput(const std::vector<std::string>* listing)
-{
-    CloseMidiInput();
-    std::vector<std::string> names;
-    if (listing) {
-        names = *listing;
-    } else {
-        const unsigned n = g_midiIn.GetNumDevs();
-        for (unsigned id = 0; id < n; ++id) names.push_back(g_midiIn.GetDeviceName(id));
-    }
-    if (!ResolveMidiDevice(names)) return;
-    if (!MidiDeviceInRange(static_cast<unsigned>(names.size())) || !g_midiIn.Open(this)) return;
-    g_midiIn.Start();
-    if (m_strMidiName.empty()) {
-        // Opened by its position: remembered by its name from now on.
-        m_strMidiName = StoredPortName(names, static_cast<unsigned>(m_nMidiDevice));
-        m_nMidiRemembered = m_nMidiDevice;
-    }
-}
-
-void CMainDlg::CloseMidiInput()
-{
-    // Whatever is open, whatever the device count says now: a device left open would go on
-    // writing into the buffers that the next start replaces.
-    m_bMidiOpening = false;  // an open on its way is given up by the driver's next call
-    if (!g_midiIn.IsOpen()) return;
-    g_midiIn.Stop();
-    g_midiIn.Close();
-}
-
 void CMainDlg::OnMidi()
 {
-    // Stopped and closed around the dialog, so that a new choice takes effect at once.
-    m_bMidiDialog = true;
-    CloseMidiInput();
-    CMidiDeviceDlg dlg(m_nMidiDevice, m_nMidiChannel, m_nMidiCtrl1, m_nMidiCtrl2, this,
-                       &m_strMidiName);
-    dlg.exec();  // OK or cancel: the values are edited in place
-    OpenMidiInput();
-    m_bMidiDialog = false;
-}
-
-void CMainDlg::OnMidiWatch()
-{
-    if (m_bMidiDialog) return;
-    if (m_bMidiOpening) {
-        StartMidiInput();
-        return;
-    }
-    std::vector<std::string> names;
-    if (!g_midiIn.PollDeviceNames(names) || m_strMidiName.empty()) return;
-    const bool present = FindStoredPortName(names, m_strMidiName) >= 0;
-    if (g_midiIn.IsOpen() && !present) {
-        MidiUnplugged();
-    } else if (!g_midiIn.IsOpen() && m_bMidiAbsent && present && ResolveMidiDevice(names)) {
-        m_bMidiOpening = true;
-        StartMidiInput();
-    }
-}
-
-void CMainDlg::StartMidiInput()
-{
-    // The open runs in the background, so the frame loop goes on meanwhile; the next look
-    // asks again. The flag is down during the call: a failure's message box runs a loop of
-    // its own, in which the watch may look again.
-    m_bMidiOpening = false;
-    const CMidiIn::OpenState state = g_midiIn.PollOpen(this);
-    m_bMidiOpening = state == CMidiIn::kOpening;
-    if (state == CMidiIn::kOpened) g_midiIn.Start();
-}
-
-void CMainDlg::MidiUnplugged()
-{
-    // Nothing more comes from it to let go of what it held: its notes are released here,
-    // and the record flag if one of its black keys set it (Shift's stays).
-    for (int camera = 0; camera < 2; ++camera) {
-        for (int key = 0; key < 8; ++key) {
-            if (!m_bMidiHeld[camera][key]) continue;
-            m_bMidiHeld[camera][key] = false;
-            PlayFrameKey(camera, key, false);
-        }
-    }
-    if (m_bMidiRecord) m_performance.SetRecord(false, ChangeSource::Midi);
-    m_bMidiRecord = false;
-    // Its client goes in the background: closing a JACK client takes the server's time.
-    g_midiIn.Stop();
-    g_midiIn.CloseLater();
-    m_bMidiAbsent = true;
-    m_nMidiDevice = 0;
+    m_midi.BeginDialog();
+    CMidiDeviceDlg dlg(m_midi, this);
+    dlg.exec();  // OK or cancel: the values are set through the session
+    m_midi.EndDialog();
 }
 
 void CMainDlg::PostShortMessage(uint32_t message) { OnMidiInData(message); }
 
 void CMainDlg::PostLongData(MidiHeader* header) { OnMidiInLongData(header); }
 
-void CMainDlg::OnMidiInData(uint32_t message)
-{
-    const MidiValues values{m_nMidiChannel, m_nMidiCtrl1, m_nMidiCtrl2};
-    const bool record = m_performance.Record();
-    InterpretMidiMessage(message, g_midiIn.IsStarted(), g_midiIn.FilterSource(), values,
-                         m_performance);
-    // A black key set or cleared it.
-    if (m_performance.Record() != record) m_bMidiRecord = m_performance.Record();
-}
+void CMainDlg::OnMidiInData(uint32_t message) { m_midi.OnData(message); }
 
-void CMainDlg::OnMidiInLongData(MidiHeader* header)
-{
-    // After a stop these are the buffers its reset gave back, already released. With system
-    // exclusive not accepted, a filled buffer stays with us until the next stop.
-    if (!g_midiIn.IsStarted() || !g_midiIn.IsSysExEnabled()) return;
-    g_midiIn.RequeueBuffer(header);
-}
+void CMainDlg::OnMidiInLongData(MidiHeader* header) { m_midi.OnLongData(header); }
 
 void CMainDlg::ShowAbout()
 {

@@ -20,6 +20,7 @@
 #include "KeyRepeat.h"
 #include "MidiDriver.h"
 #include "MidiInterpreter.h"
+#include "MidiSession.h"
 #include "Performance.h"
 #include "Worker.h"
 
@@ -90,6 +91,8 @@ public:
     CWorker& Worker() { return m_worker; }
     // The cameras' work on the worker (for tests); null before Setup and after the close.
     const CCameraStarter* CameraStarter() const { return m_pStarter.get(); }
+    // The MIDI input, its settings and its watch.
+    CMidiSession& Midi() { return m_midi; }
 
     CFrameMemory m_memA;
     CFrameMemory m_memB;
@@ -100,16 +103,6 @@ public:
     CameraMemo m_cameraB;
     int m_nInterval = 33;
     bool m_bRunning = false;
-    int m_nMidiDevice = 0;
-    // The remembered MIDI device: its stored name ("" when none is stored yet) and position,
-    // apart from m_nMidiDevice, so that a device that is absent is written back unchanged.
-    std::string m_strMidiName;
-    int m_nMidiRemembered = 0;
-    bool m_bMidiAbsent = false;  // a device of the stored name was not present at the last look
-    int m_nMidiChannel = 0;
-    int m_nMidiCtrl1 = 0;
-    int m_nMidiCtrl2 = 0;
-    unsigned m_nMidiFilter = 0;
     int m_nLastEffect = 0;
     CEffCtrlDlg* m_pEffCtrlDlg = nullptr;  // not owned: the dialog deletes itself
     uint32_t m_dwFpsStart = 0;
@@ -169,25 +162,6 @@ private:
     void ShowAbout();
     // A frame-memory key played, from the keyboard or from MIDI (through FrameKey).
     void PlayFrameKey(int camera, int key, bool pressed);
-    // The MIDI device is opened only when there is one and the id is not past the count n:
-    // an id equal to it reaches the open, which fails and says so.
-    bool MidiDeviceInRange(unsigned n) const;
-    // Points m_nMidiDevice at the remembered device in the listing `names` (see the README);
-    // false when a name is stored and no device of it is present.
-    bool ResolveMidiDevice(const std::vector<std::string>& names);
-    // Whatever is open is stopped and closed first; then the remembered device of the
-    // listing is opened and started under the rule above. Without a listing, one is made.
-    void OpenMidiInput(const std::vector<std::string>* listing = nullptr);
-    void CloseMidiInput();
-    // Every half second, a listing that never waits: a controller whose port went is
-    // let go of (MidiUnplugged); the remembered one, when its port appears, is opened.
-    void OnMidiWatch();
-    void MidiUnplugged();
-    // Opens (in the background) and starts the remembered device that came back.
-    void StartMidiInput();
-    // The remembered MIDI device's keys besides DEVICE.
-    void LoadMidiName(IniProfile& profile);
-    void SaveMidiName(IniProfile& profile);
 
     CPerformance m_performance;
     QIcon m_hIcon;
@@ -199,12 +173,7 @@ private:
     uint32_t m_dwTickDue = 0;  // when the coming tick was planned to start
     CKeyRepeat m_keys;
     bool m_bDestroyed = false;
-    bool m_bMidiOldOrder = false;  // DEVICE came without NAME: an id of the listing of before
-    QTimer m_midiWatch;
-    bool m_bMidiDialog = false;                  // the MIDI Device dialog is open: the watch waits
-    bool m_bMidiOpening = false;                 // the watch's open is on its way
-    bool m_bMidiHeld[2][8] = {};                 // frame-memory keys that MIDI notes hold down
-    bool m_bMidiRecord = false;                  // the record flag is on because a black key set it
+    CMidiSession m_midi{m_performance};
     std::unique_ptr<CCameraStarter> m_pStarter;  // from Setup until the window closes
     CFullScreen m_fullScreen{*this, m_bFullScreen};
 };

@@ -33,14 +33,14 @@ void BM_TickWhileAControllerComesAndGoes(benchmark::State& state)
         state.SkipWithError("jackd -d dummy did not start");
         return;
     }
-    CBoundedMidiDriver driver(std::make_shared<CRtMidiDriver>());
-    g_midiIn.SetDriver(&driver);
     QTemporaryDir dir;
     const std::string path = dir.filePath("Kovra.ini").toStdString();
     std::ofstream(path) << "[MIDI]\nDEVICE=0\nNAME=JACK: controller:out\n";
 
     for (auto _ : state) {
         CMainDlg dlg;
+        CBoundedMidiDriver driver(dlg.Worker(), std::make_shared<CRtMidiDriver>());
+        dlg.Midi().SetDriver(&driver);
         dlg.m_settingsPath = path;
         if (!dlg.Setup()) {
             state.SkipWithError("no OpenGL window");
@@ -72,11 +72,11 @@ void BM_TickWhileAControllerComesAndGoes(benchmark::State& state)
         QTest::qWait(500);
         CTickGaps ticks(dlg);
         int opens = 0;
-        bool wasOpen = g_midiIn.IsOpen();
+        bool wasOpen = dlg.Midi().Input().IsOpen();
         while (ticks.ElapsedMs() < kSeconds * 1000) {
             ticks.Poll(2);
-            if (g_midiIn.IsOpen() && !wasOpen) ++opens;
-            wasOpen = g_midiIn.IsOpen();
+            if (dlg.Midi().Input().IsOpen() && !wasOpen) ++opens;
+            wasOpen = dlg.Midi().Input().IsOpen();
         }
         stop = true;
         plugger.join();
@@ -85,8 +85,8 @@ void BM_TickWhileAControllerComesAndGoes(benchmark::State& state)
         state.counters["ticks_per_s"] = ticks.Ticks() / static_cast<double>(kSeconds);
         state.counters["reopened"] = opens;
         dlg.close();
+        dlg.Midi().SetDriver(nullptr);
     }
-    g_midiIn.SetDriver(nullptr);
 }
 
 BENCHMARK(BM_TickWhileAControllerComesAndGoes)

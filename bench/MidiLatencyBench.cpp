@@ -136,7 +136,6 @@ struct Stage {
     bool Open(std::string& error)
     {
         if (!server.IsRunning() || !sender.IsOpen()) return (error = "no JACK server"), false;
-        g_midiIn.SetDriver(&driver);
         const unsigned n = driver.GetNumDevs();
         unsigned id = 0;
         while (id < n && driver.GetDeviceName(id) != "JACK: " + sender.PortName()) ++id;
@@ -144,13 +143,14 @@ struct Stage {
         std::ofstream(path) << "[MIDI]\nDEVICE=" << id << "\nCH=0\nCTRL1=" << kCtrl1Number
                             << "\nCTRL2=2\n";
         dlg = std::make_unique<CMainDlg>();
+        dlg->Midi().SetDriver(&driver);
         dlg->m_settingsPath = path;
         if (!dlg->Setup()) return (error = "no OpenGL window"), false;
         dlg->show();
         if (!QTest::qWaitForWindowExposed(dlg.get())) return (error = "window not shown"), false;
         dlg->Performance().SetEffect(10, ChangeSource::Dialog);  // spheres: a busy effect
         QTest::qWait(300);
-        if (!g_midiIn.IsStarted() || !sender.WaitConnected(5000)) {
+        if (!dlg->Midi().Input().IsStarted() || !sender.WaitConnected(5000)) {
             return (error = "the sender is not connected"), false;
         }
         return true;
@@ -158,8 +158,8 @@ struct Stage {
     ~Stage()
     {
         if (dlg) dlg->close();
+        if (dlg) dlg->Midi().SetDriver(nullptr);
         dlg.reset();
-        g_midiIn.SetDriver(nullptr);
     }
 };
 

@@ -251,7 +251,13 @@ CWorker::~CWorker()
     for (auto& entry : m_shared->lanes) {
         Lane& lane = *entry.second;
         if (!lane.thread.joinable()) continue;
-        m_shared->exited.wait_until(hold, deadline, [&] { return lane.exited; });
+        // A job already past its own deadline is not waited for a second time.
+        bool overrun = false;
+        if (lane.running) {
+            std::lock_guard<std::mutex> taskHold(lane.running->mutex);
+            overrun = lane.running->Overrun(Clock::now());
+        }
+        if (!overrun) m_shared->exited.wait_until(hold, deadline, [&] { return lane.exited; });
         if (lane.exited) {
             hold.unlock();
             lane.thread.join();

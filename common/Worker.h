@@ -63,7 +63,8 @@ public:
     // The exit waits at most `exitBudget` in all for the lanes' jobs.
     explicit CWorker(std::chrono::milliseconds exitBudget = std::chrono::seconds(2));
     // Joins every lane that finishes within the budget; those still inside a job are left,
-    // holding shares of what they use, and named in one line on standard error.
+    // holding shares of what they use, and named in one line on standard error. A lane whose
+    // job has already overrun its own deadline is left at once.
     ~CWorker();
     CWorker(const CWorker&) = delete;
     CWorker& operator=(const CWorker&) = delete;

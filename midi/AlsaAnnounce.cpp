@@ -17,6 +17,8 @@ CAlsaAnnounce::CAlsaAnnounce()
         return;
     }
     m_seq = seq;
+    pollfd descriptor{};
+    if (snd_seq_poll_descriptors(seq, &descriptor, 1, POLLIN) == 1) m_fd = descriptor.fd;
 }
 
 CAlsaAnnounce::~CAlsaAnnounce()

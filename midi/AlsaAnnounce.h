@@ -16,12 +16,15 @@ public:
     CAlsaAnnounce& operator=(const CAlsaAnnounce&) = delete;
 
     bool IsOpen() const { return m_seq != nullptr; }
+    // Readable while announcements wait (-1 when closed).
+    int Fd() const { return m_fd; }
     // Whether a client or port came, went or changed since the last call (or the client
     // could not tell, having lost events). Takes every announcement waiting.
     bool Changed();
 
 private:
     _snd_seq* m_seq = nullptr;
+    int m_fd = -1;
 };
 
 #endif

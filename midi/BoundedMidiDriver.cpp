@@ -1,24 +1,15 @@
-// The MIDI driver with bounded waits; see BoundedMidiDriver.h.
+// The MIDI driver with bounded waits, on the worker; see BoundedMidiDriver.h.
 #include "BoundedMidiDriver.h"
 
-#include <condition_variable>
-#include <functional>
-#include <mutex>
-#include <thread>
+#include <QSocketNotifier>
+#include <algorithm>
 
 #include "MidiPortNames.h"
 
-// One listing or open on its thread. The caller and the thread meet under the mutex: the
-// thread marks it done, the caller marks it abandoned, and whichever comes second learns
-// of the other, so an open that ends after its caller gave up is closed again.
-struct CBoundedMidiDriver::Call {
-    std::function<void(MidiDriver&, Call&)> work;
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool done = false;
-    bool abandoned = false;
-    std::vector<std::string> names;
-    int result = 0;
+// What an open on a lane hands back; read by the user-interface thread only after the job
+// has run (the worker's task orders the two).
+struct OpenResult {
+    int result = CBoundedMidiDriver::kNoDriver;
     MidiHandle handle = nullptr;
 };
 
@@ -26,113 +17,93 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::vector<std::string> ListNames(MidiDriver& driver)
+// A close of a device that no one waits for any more, on its back end's lane.
+void CloseHere(MidiDriver& driver, MidiHandle handle)
 {
-    std::vector<std::string> names;
-    const unsigned n = driver.GetNumDevs();
-    for (unsigned id = 0; id < n; ++id) names.push_back(driver.GetDeviceName(id));
-    return names;
-}
-
-bool IsDone(CBoundedMidiDriver::Call& call)
-{
-    std::lock_guard<std::mutex> lock(call.mutex);
-    return call.done;
+    if (driver.Detach(handle) != MIDI_NOERROR) return;
+    driver.Disconnect(handle);
+    driver.Release(handle);
 }
 
 }  // namespace
 
-CBoundedMidiDriver::CBoundedMidiDriver(std::shared_ptr<MidiDriver> driver,
+CBoundedMidiDriver::CBoundedMidiDriver(CWorker& worker, std::shared_ptr<MidiDriver> driver,
                                        std::chrono::milliseconds bound)
-    : m_driver(std::move(driver)), m_bound(bound)
+    : m_worker(worker), m_driver(std::move(driver)), m_bound(bound)
 {
+    m_backends = m_driver->Backends();
+    for (const std::string& backend : m_backends) m_lanes[backend];
 }
 
 CBoundedMidiDriver::~CBoundedMidiDriver()
 {
-    // A call still running keeps the driver below alive on its own thread; nothing here
-    // waits for it, but for a close begun in the background, within the bound.
     AbandonOpening();
-    if (m_current) Finish(m_current, Clock::now());
-    if (m_closing) Finish(m_closing, Clock::now() + m_bound);
-    // The driver below closes its own clients as it goes, which may wait on a back end too:
-    // its share goes on a thread of its own, which is waited for within the bound.
-    auto last = std::make_shared<Call>();
-    std::thread([driver = std::move(m_driver), last]() mutable {
-        driver.reset();
-        std::lock_guard<std::mutex> lock(last->mutex);
-        last->done = true;
-        last->finished.notify_all();
-    }).detach();
-    Finish(last, Clock::now() + m_bound);
-}
-
-void CBoundedMidiDriver::Launch(const std::shared_ptr<Call>& call)
-{
-    std::thread([driver = m_driver, call] {
-        call->work(*driver, *call);
-        std::unique_lock<std::mutex> lock(call->mutex);
-        call->done = true;
-        const bool abandoned = call->abandoned;
-        lock.unlock();
-        call->finished.notify_all();
-        if (abandoned && call->handle) driver->Close(call->handle);
-    }).detach();
-}
-
-std::shared_ptr<CBoundedMidiDriver::Call> CBoundedMidiDriver::Begin(std::shared_ptr<Call> call)
-{
-    m_current = call;
-    m_bLate = false;
-    Launch(call);
-    return call;
+    for (auto& entry : m_lanes) {
+        for (QSocketNotifier* notice : entry.second.notices) delete notice;
+        entry.second.notices.clear();
+    }
+    // Each back end lets go of its clients on its own lane, which may wait on it: at most
+    // the bound in all. One hung keeps its share of the driver below until it returns.
+    const Clock::time_point deadline = Clock::now() + m_bound;
+    std::vector<CWorker::TaskPtr> tasks;
+    for (const std::string& backend : m_backends) {
+        CWorker::Job job;
+        job.name = "MIDI release (" + backend + ")";
+        job.work = [driver = m_driver, backend] { driver->ReleaseBackend(backend); };
+        job.timeout = m_bound;
+        tasks.push_back(m_worker.Post(backend, std::move(job)));
+    }
+    for (const CWorker::TaskPtr& task : tasks) task->Wait(deadline);
 }
 
 void CBoundedMidiDriver::AbandonOpening()
 {
-    if (!m_opening) return;
-    const std::shared_ptr<Call> call = std::move(m_opening);
-    std::unique_lock<std::mutex> lock(call->mutex);
-    if (!call->done) {
-        call->abandoned = true;  // its thread closes it
-        return;
-    }
-    lock.unlock();
-    if (call->handle) m_driver->Close(call->handle);
+    if (m_opening) m_opening->Abandon();  // its late part closes what it opens
+    m_opening.reset();
+    m_openTicket.reset();
 }
 
-bool CBoundedMidiDriver::Ready(Clock::time_point deadline)
+void CBoundedMidiDriver::Combine()
 {
-    if (!m_current) return true;
-    if (m_bLate) return IsDone(*m_current);
-    std::unique_lock<std::mutex> lock(m_current->mutex);
-    if (m_current->finished.wait_until(lock, deadline, [this] { return m_current->done; })) {
-        return true;
+    m_names.clear();
+    for (const std::string& backend : m_backends) {
+        if (m_worker.Hung(backend)) continue;  // a back end that hangs has no ports
+        const std::vector<std::string>& names = m_lanes[backend].names;
+        m_names.insert(m_names.end(), names.begin(), names.end());
     }
-    m_bLate = true;
-    return false;
-}
-
-bool CBoundedMidiDriver::Finish(const std::shared_ptr<Call>& call, Clock::time_point deadline)
-{
-    std::unique_lock<std::mutex> lock(call->mutex);
-    if (call->finished.wait_until(lock, deadline, [&] { return call->done; })) return true;
-    call->abandoned = true;
-    m_bLate = true;
-    return false;
+    // The loopback ports last, so that device 0 is a controller wherever one is plugged in.
+    std::stable_partition(m_names.begin(), m_names.end(),
+                          [](const std::string& name) { return !IsMidiThroughPort(name); });
 }
 
 unsigned CBoundedMidiDriver::GetNumDevs()
 {
-    const Clock::time_point deadline = Clock::now() + m_bound;
     AbandonOpening();
-    m_names.clear();
-    if (!Ready(deadline)) return 0;
-    m_poll.reset();  // older than the listing about to run
-    auto call = std::make_shared<Call>();
-    call->work = [](MidiDriver& driver, Call& self) { self.names = ListNames(driver); };
-    if (!Finish(Begin(call), deadline)) return 0;
-    m_names = std::move(call->names);
+    const Clock::time_point deadline = Clock::now() + m_bound;
+    std::vector<std::pair<std::string, CWorker::TaskPtr>> tasks;
+    std::vector<std::shared_ptr<std::vector<std::string>>> parts;
+    for (const std::string& backend : m_backends) {
+        auto names = std::make_shared<std::vector<std::string>>();
+        CWorker::Job job;
+        job.name = "MIDI listing (" + backend + ")";
+        job.work = [driver = m_driver, backend, names] { *names = driver->ListBackend(backend); };
+        job.timeout = m_bound;
+        job.skipAtExit = true;
+        tasks.emplace_back(backend, m_worker.Post(backend, std::move(job)));
+        parts.push_back(names);
+    }
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        std::vector<std::string>& lane = m_lanes[tasks[i].first].names;
+        if (tasks[i].second->Wait(deadline)) {
+            lane = std::move(*parts[i]);
+            // What its notices told of is taken.
+            for (QSocketNotifier* notice : m_lanes[tasks[i].first].notices)
+                notice->setEnabled(true);
+        } else {
+            lane.clear();
+        }
+    }
+    Combine();
     return static_cast<unsigned>(m_names.size());
 }
 
@@ -141,18 +112,75 @@ std::string CBoundedMidiDriver::GetDeviceName(unsigned id)
     return id < m_names.size() ? m_names[id] : std::string();
 }
 
-std::shared_ptr<CBoundedMidiDriver::Call> CBoundedMidiDriver::MakeOpen(unsigned id,
-                                                                       MidiReceiver* receiver)
+void CBoundedMidiDriver::ListLater(Listed done)
 {
-    auto call = std::make_shared<Call>();
-    // The ports may have moved since the listing: the device is found again by its name.
-    call->work = [stored = StoredPortName(m_names, id), receiver](MidiDriver& driver, Call& self) {
-        const int found = FindStoredPortName(ListNames(driver), stored);
-        self.result = found < 0 ? kBadDeviceId
-                                : driver.Open(&self.handle, static_cast<unsigned>(found), receiver);
-        if (self.result != MIDI_NOERROR) self.handle = nullptr;
+    m_listed = std::move(done);
+    for (const std::string& backend : m_backends) List(backend);
+}
+
+void CBoundedMidiDriver::List(const std::string& backend)
+{
+    Lane& lane = m_lanes[backend];
+    if (lane.listing && !lane.listing->Done()) {
+        lane.again = true;
+        return;
+    }
+    auto names = std::make_shared<std::vector<std::string>>();
+    CWorker::Job job;
+    job.name = "MIDI listing (" + backend + ")";
+    job.work = [driver = m_driver, backend, names] { *names = driver->ListBackend(backend); };
+    job.done = [this, backend, names] {
+        Lane& lane = m_lanes[backend];
+        lane.listing.reset();
+        lane.names = std::move(*names);
+        for (QSocketNotifier* notice : lane.notices) notice->setEnabled(true);  // taken
+        Combine();
+        if (m_listed) m_listed(m_names);
+        if (lane.again) {
+            lane.again = false;
+            List(backend);
+        }
     };
-    return call;
+    job.context = &m_context;
+    job.timeout = m_bound;
+    job.skipAtExit = true;
+    lane.again = false;
+    lane.listing = m_worker.Post(backend, std::move(job));
+    if (!lane.listing->Refused()) return;
+    // Hung: no ports from it until it has returned, told now, on the event loop's turn.
+    lane.listing.reset();
+    lane.names.clear();
+    QMetaObject::invokeMethod(
+        &m_context,
+        [this] {
+            Combine();
+            if (m_listed) m_listed(m_names);
+        },
+        Qt::QueuedConnection);
+}
+
+CWorker::Job CBoundedMidiDriver::MakeOpen(const std::string& backend, unsigned id,
+                                          MidiReceiver* receiver,
+                                          std::shared_ptr<OpenResult> result)
+{
+    CWorker::Job job;
+    job.name = "MIDI open (" + backend + ")";
+    // The ports may have moved since the listing: the device is found again by its name.
+    job.work = [driver = m_driver, backend, stored = StoredPortName(m_names, id), receiver,
+                result] {
+        const std::vector<std::string> names = driver->ListBackend(backend);
+        const int found = FindStoredPortName(names, stored);
+        result->result =
+            found < 0
+                ? kBadDeviceId
+                : driver->OpenNamed(&result->handle, names[static_cast<unsigned>(found)], receiver);
+        if (result->result != MIDI_NOERROR) result->handle = nullptr;
+    };
+    job.late = [driver = m_driver, result] {
+        if (result->handle) CloseHere(*driver, result->handle);
+    };
+    job.skipAtExit = true;
+    return job;
 }
 
 int CBoundedMidiDriver::Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver)
@@ -161,54 +189,112 @@ int CBoundedMidiDriver::Open(MidiHandle* handle, unsigned id, MidiReceiver* rece
     *handle = nullptr;
     AbandonOpening();
     if (id >= m_names.size()) return kBadDeviceId;
-    const Clock::time_point deadline = Clock::now() + m_bound;
-    if (!Ready(deadline)) return kNoDriver;
-    m_poll.reset();
-    const std::shared_ptr<Call> call = Begin(MakeOpen(id, receiver));
-    if (!Finish(call, deadline)) return kNoDriver;
-    *handle = call->handle;
-    return call->result;
+    const std::string backend = m_driver->BackendOf(m_names[id]);
+    auto result = std::make_shared<OpenResult>();
+    CWorker::Job job = MakeOpen(backend, id, receiver, result);
+    job.timeout = m_bound;
+    if (!m_worker.Post(backend, std::move(job))->Wait(Clock::now() + m_bound)) return kNoDriver;
+    *handle = result->handle;
+    if (result->handle) m_open[result->handle] = backend;
+    return result->result;
 }
 
-int CBoundedMidiDriver::PollOpen(MidiHandle* handle, unsigned id, MidiReceiver* receiver)
+void CBoundedMidiDriver::OpenLater(unsigned id, MidiReceiver* receiver, Opened done)
 {
-    if (!handle || !receiver) return kNoDriver;
-    *handle = nullptr;
-    if (m_opening) {
-        if (!IsDone(*m_opening)) return kOpenPending;
-        const std::shared_ptr<Call> call = std::move(m_opening);
-        *handle = call->handle;
-        return call->result;
+    AbandonOpening();
+    if (!receiver || id >= m_names.size()) {
+        done(kBadDeviceId, nullptr);
+        return;
     }
-    if (id >= m_names.size()) return kBadDeviceId;
-    if (m_current && !IsDone(*m_current)) return kOpenPending;  // begun on a later call
-    m_opening = Begin(MakeOpen(id, receiver));
-    return kOpenPending;
+    const std::string backend = m_driver->BackendOf(m_names[id]);
+    auto result = std::make_shared<OpenResult>();
+    // No bound: the caller does not wait, and the next listing or open gives it up.
+    CWorker::Job job = MakeOpen(backend, id, receiver, result);
+    m_openTicket = std::make_shared<int>();
+    job.done = [this, backend, result, done, ticket = std::weak_ptr<int>(m_openTicket)] {
+        if (result->handle) m_open[result->handle] = backend;
+        if (ticket.expired()) {  // given up after it had run: closed again
+            if (result->handle) CloseLater(result->handle);
+            return;
+        }
+        AbandonOpening();
+        done(result->result, result->handle);
+    };
+    job.context = &m_context;
+    m_opening = m_worker.Post(backend, std::move(job));
+    if (m_opening->Refused()) {
+        AbandonOpening();
+        done(kNoDriver, nullptr);
+    }
+}
+
+CWorker::Job CBoundedMidiDriver::CloseJob(MidiHandle handle)
+{
+    auto found = m_open.find(handle);
+    const std::string backend = found != m_open.end() ? found->second : m_backends.front();
+    if (found != m_open.end()) m_open.erase(found);
+    CWorker::Job job;
+    job.name = "MIDI close (" + backend + ")";
+    job.work = [driver = m_driver, handle] { driver->Disconnect(handle); };
+    job.timeout = m_bound;
+    m_closeLane = backend;
+    return job;
+}
+
+int CBoundedMidiDriver::Close(MidiHandle handle)
+{
+    const int result = m_driver->Detach(handle);
+    if (result != MIDI_NOERROR) return result;
+    CWorker::Job job = CloseJob(handle);
+    // A close that does not come back in time leaves the device to its lane.
+    if (m_worker.Post(m_closeLane, std::move(job))->Wait(Clock::now() + m_bound)) {
+        m_driver->Release(handle);
+    }
+    return MIDI_NOERROR;
 }
 
 int CBoundedMidiDriver::CloseLater(MidiHandle handle)
 {
-    auto call = std::make_shared<Call>();
-    call->work = [handle](MidiDriver& driver, Call& self) { self.result = driver.Close(handle); };
-    Launch(call);
-    m_closing = call;
+    const int result = m_driver->Detach(handle);
+    if (result != MIDI_NOERROR) return result;
+    CWorker::Job job = CloseJob(handle);
+    job.done = [driver = m_driver, handle] { driver->Release(handle); };
+    job.context = &m_context;
+    m_worker.Post(m_closeLane, std::move(job));
     return MIDI_NOERROR;
 }
 
-bool CBoundedMidiDriver::PollDeviceNames(std::vector<std::string>& names)
+bool CBoundedMidiDriver::Announces()
 {
-    if (m_poll) {
-        if (!IsDone(*m_poll)) return false;
-        m_names = std::move(m_poll->names);
-        m_poll.reset();
-        names = m_names;
-        return true;
+    if (!m_driver->Announces()) return false;
+    for (const auto& entry : m_lanes) {
+        for (const QSocketNotifier* notice : entry.second.notices) {
+            if (!notice->isEnabled()) return false;
+        }
     }
-    if (m_current && !IsDone(*m_current)) return false;
-    auto call = std::make_shared<Call>();
-    call->work = [](MidiDriver& driver, Call& self) { self.names = ListNames(driver); };
-    m_poll = Begin(call);
-    return false;
+    return true;
+}
+
+void CBoundedMidiDriver::Watch(std::function<void()> changed)
+{
+    m_changed = std::move(changed);
+    if (!m_changed) {
+        m_listed = nullptr;
+        AbandonOpening();
+        return;
+    }
+    if (m_bWatching) return;
+    m_bWatching = true;
+    for (const Notice& notice : m_driver->Notices()) {
+        Lane& lane = m_lanes[notice.backend];
+        auto* notifier = new QSocketNotifier(notice.fd, QSocketNotifier::Read, &m_context);
+        lane.notices.push_back(notifier);
+        QObject::connect(notifier, &QSocketNotifier::activated, &m_context, [this, notifier] {
+            // Readable until that back end's next listing takes it.
+            notifier->setEnabled(false);
+            if (m_changed) m_changed();
+        });
+    }
 }
 
 int CBoundedMidiDriver::PrepareHeader(MidiHandle handle, MidiHeader* header)
@@ -229,5 +315,3 @@ int CBoundedMidiDriver::UnprepareHeader(MidiHandle handle, MidiHeader* header)
 {
     return m_driver->UnprepareHeader(handle, header);
 }
-
-int CBoundedMidiDriver::Close(MidiHandle handle) { return m_driver->Close(handle); }

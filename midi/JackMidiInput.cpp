@@ -4,6 +4,7 @@
 #include <jack/midiport.h>
 #include <pthread.h>
 
+#include "JackPorts.h"
 #include "MidiDelivery.h"
 
 CJackMidiInput::~CJackMidiInput()
@@ -16,6 +17,7 @@ CJackMidiInput::Result CJackMidiInput::Open(const char* clientName, const char* 
 {
     m_client = jack_client_open(clientName, JackNoStartServer, nullptr);
     if (!m_client) return Result::kNoServer;
+    jack_on_shutdown(m_client, &OnShutdown, this);
     Result result = Result::kFailed;
     m_port = jack_port_register(m_client, portName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     if (!jack_port_by_name(m_client, source.c_str())) {
@@ -51,4 +53,13 @@ int CJackMidiInput::Process(jack_nframes_t frames, void* self)
     }
     pthread_setcancelstate(cancelState, nullptr);
     return 0;
+}
+
+void CJackMidiInput::OnShutdown(void* self)
+{
+    // The listing then finds the port gone, and the device is let go of.
+    // The flag last: once it is seen the input may go, and this touches nothing more of it.
+    auto& input = *static_cast<CJackMidiInput*>(self);
+    CJackPortList::Notify(input.m_noticeFd);
+    input.m_lost.store(true);
 }

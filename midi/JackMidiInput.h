@@ -7,13 +7,18 @@
 
 #include <jack/jack.h>
 
+#include <atomic>
 #include <string>
 
 class CMidiDelivery;
 
 class CJackMidiInput {
 public:
-    explicit CJackMidiInput(CMidiDelivery& delivery) : m_delivery(delivery) {}
+    // `noticeFd` is written when the server shuts the client down (see CJackPortList).
+    CJackMidiInput(CMidiDelivery& delivery, int noticeFd)
+        : m_delivery(delivery), m_noticeFd(noticeFd)
+    {
+    }
     // Closes the client, which ends its process thread.
     ~CJackMidiInput();
     CJackMidiInput(const CJackMidiInput&) = delete;
@@ -24,14 +29,21 @@ public:
     // ("client:port"). kNoServer when no client could be made, kNoPort when the source is
     // not there.
     Result Open(const char* clientName, const char* portName, const std::string& source);
+    // Whether the server shut the client down.
+    bool Lost() const { return m_lost.load(); }
+    // Forgets a client whose server went, without libjack's close (see CJackPortList).
+    void Abandon() { m_client = nullptr; }
 
 private:
     // JACK's process thread: each cycle's events are one batch of the delivery.
     static int Process(jack_nframes_t frames, void* self);
+    static void OnShutdown(void* self);
 
     CMidiDelivery& m_delivery;
     jack_client_t* m_client = nullptr;
     jack_port_t* m_port = nullptr;
+    int m_noticeFd;
+    std::atomic<bool> m_lost{false};
 };
 
 #endif

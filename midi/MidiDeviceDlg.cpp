@@ -12,8 +12,8 @@
 #include "ComboSelection.h"
 #include "DialogUnits.h"
 #include "LeadingDigits.h"
-#include "MidiIn.h"
 #include "MidiPortNames.h"
+#include "MidiSession.h"
 
 namespace {
 
@@ -45,14 +45,8 @@ void PlaceComboBox(QComboBox* combo, QRect rect)
 
 }  // namespace
 
-CMidiDeviceDlg::CMidiDeviceDlg(int& device, int& channel, int& ctrl1, int& ctrl2, QWidget* parent,
-                               std::string* name)
-    : QDialog(parent),
-      m_nDevice(device),
-      m_nChannel(channel),
-      m_nCtrl1(ctrl1),
-      m_nCtrl2(ctrl2),
-      m_pName(name)
+CMidiDeviceDlg::CMidiDeviceDlg(CMidiSession& session, QWidget* parent)
+    : QDialog(parent), m_session(session)
 {
     setObjectName(QString::number(IDD));
     setWindowTitle(QStringLiteral("MIDI Device"));
@@ -122,49 +116,53 @@ void CMidiDeviceDlg::FillDeviceList()
 {
     m_pDevices->clear();
     m_names.clear();
-    const unsigned count = g_midiIn.GetNumDevs();
+    const CMidiIn& input = m_session.Input();
+    const unsigned count = input.GetNumDevs();
     for (unsigned id = 0; id < count; ++id) {
-        m_names.push_back(g_midiIn.GetDeviceName(id));
+        m_names.push_back(input.GetDeviceName(id));
         m_pDevices->addItem(QString::fromStdString(m_names.back()), static_cast<int>(id));
     }
-    if (m_pName && !m_pName->empty()) {
+    const std::string& name = m_session.Name();
+    if (!name.empty()) {
         // The remembered device wherever it sits now; while it is absent its name stays in
         // the field, and nothing is chosen unless the performer picks a device.
-        const int found = FindStoredPortName(m_names, *m_pName);
+        const int found = FindStoredPortName(m_names, name);
         m_pDevices->setCurrentIndex(found);
-        if (found < 0) m_pDevices->setEditText(QString::fromStdString(*m_pName));
+        if (found < 0) m_pDevices->setEditText(QString::fromStdString(name));
         return;
     }
     if (count == 0) return;
     // A device gone since the id was stored (or a negative id) falls back to the first, at
     // once: the input opens that one even if the dialog is cancelled.
-    if (static_cast<unsigned>(m_nDevice) >= count) m_nDevice = 0;
-    m_pDevices->setCurrentIndex(m_nDevice);
+    if (static_cast<unsigned>(m_session.Device()) >= count) m_session.SetDevice(0);
+    m_pDevices->setCurrentIndex(m_session.Device());
 }
 
 void CMidiDeviceDlg::ShowValues()
 {
-    m_pCtrl1Edit->setText(QString::number(m_nCtrl1));
-    m_pCtrl2Edit->setText(QString::number(m_nCtrl2));
+    m_pCtrl1Edit->setText(QString::number(m_session.Ctrl1()));
+    m_pCtrl2Edit->setText(QString::number(m_session.Ctrl2()));
     // A channel outside the list selects nothing, and the field shows empty.
-    m_pChannels->setCurrentIndex(m_nChannel >= 0 && m_nChannel < kChannelCount ? m_nChannel : -1);
+    const int channel = m_session.Channel();
+    m_pChannels->setCurrentIndex(channel >= 0 && channel < kChannelCount ? channel : -1);
 }
 
 void CMidiDeviceDlg::ReadValues()
 {
-    m_nChannel = std::max(SelectedComboEntry(m_pChannels), 0);
-    m_nCtrl1 = ReadCtrl(m_pCtrl1Edit->text());
-    m_nCtrl2 = ReadCtrl(m_pCtrl2Edit->text());
+    m_session.SetChannel(std::max(SelectedComboEntry(m_pChannels), 0));
+    m_session.SetCtrl1(ReadCtrl(m_pCtrl1Edit->text()));
+    m_session.SetCtrl2(ReadCtrl(m_pCtrl2Edit->text()));
 }
 
 void CMidiDeviceDlg::OnOK()
 {
     const int entry = SelectedComboEntry(m_pDevices);
     if (entry >= 0) {
-        m_nDevice = m_pDevices->itemData(entry).toInt();
-        if (m_pName) *m_pName = StoredPortName(m_names, static_cast<unsigned>(m_nDevice));
-    } else if (!m_pName || m_pName->empty()) {
-        m_nDevice = 0;
+        const int device = m_pDevices->itemData(entry).toInt();
+        m_session.SetDevice(device);
+        m_session.SetName(StoredPortName(m_names, static_cast<unsigned>(device)));
+    } else if (m_session.Name().empty()) {
+        m_session.SetDevice(0);
     }
     ReadValues();
     accept();

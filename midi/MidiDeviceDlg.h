@@ -1,5 +1,5 @@
 // The MIDI Device dialog: picks the MIDI input device by its id, the channel listened to and
-// the controller numbers that drive Ctrl 1 and Ctrl 2, and edits them in place.
+// the controller numbers that drive Ctrl 1 and Ctrl 2, through the MIDI session's setters.
 #ifndef KOVRA_MIDI_MIDIDEVICEDLG_H
 #define KOVRA_MIDI_MIDIDEVICEDLG_H
 
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+class CMidiSession;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -24,13 +25,12 @@ public:
     static constexpr int IDC_CTRL1 = 1002;
     static constexpr int IDC_CTRL2 = 1003;
 
-    // The main window's device id, channel (0-15) and controller numbers (0-127). They are
-    // read when the dialog opens and written by OK, so they must outlive the dialog's run;
-    // a device id past the last device is set to 0 as soon as the list is filled. With
-    // `name`, the remembered device's stored name ("" for none), which OK sets to the chosen
-    // device's; while a device of that name is absent the id is left alone.
-    CMidiDeviceDlg(int& device, int& channel, int& ctrl1, int& ctrl2, QWidget* parent,
-                   std::string* name = nullptr);
+    // The session's device id, channel (0-15) and controller numbers (0-127): read when the
+    // dialog opens and set by OK; a device id past the last device is set to 0 as soon as
+    // the list is filled. The remembered device's stored name ("" for none) is set by OK to
+    // the chosen device's; while a device of that name is absent the id is left alone. The
+    // devices are listed through the session's input.
+    CMidiDeviceDlg(CMidiSession& session, QWidget* parent);
 
     // Lists every device of the MIDI input in id order, each entry's item data its id, and
     // selects the entry of the remembered name, else of the device id. An absent remembered
@@ -48,11 +48,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    int& m_nDevice;
-    int& m_nChannel;
-    int& m_nCtrl1;
-    int& m_nCtrl2;
-    std::string* m_pName;
+    CMidiSession& m_session;
     std::vector<std::string> m_names;   // the listing the entries show
     QPushButton* m_pOk = nullptr;       // control 1
     QComboBox* m_pDevices = nullptr;    // control 1006

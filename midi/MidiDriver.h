@@ -6,6 +6,7 @@
 #define KOVRA_MIDI_MIDIDRIVER_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,23 +52,89 @@ public:
     virtual int UnprepareHeader(MidiHandle handle, MidiHeader* header) = 0;
     virtual int Close(MidiHandle handle) = 0;
 
-    // A listing that never makes the caller wait: true, with the display names in id order,
-    // when one is at hand; false while one is still on its way. A driver whose listing
-    // cannot hang lists at once.
-    virtual bool PollDeviceNames(std::vector<std::string>& names)
+    // The back ends whose calls may wait for good, each apart from the others: the bounded
+    // driver gives each a lane of its own. A driver with one back end has one.
+    virtual std::vector<std::string> Backends() { return {"midi"}; }
+    // The back end of a device, by its display name.
+    virtual std::string BackendOf(const std::string& name)
     {
-        names.clear();
+        (void)name;
+        return Backends().front();
+    }
+    // Lists one back end's ports afresh and gives their display names, in id order; the
+    // full listing is GetNumDevs'. May wait as long as that back end does.
+    virtual std::vector<std::string> ListBackend(const std::string& backend)
+    {
+        (void)backend;
+        std::vector<std::string> names;
         const unsigned n = GetNumDevs();
         for (unsigned id = 0; id < n; ++id) names.push_back(GetDeviceName(id));
-        return true;
+        return names;
     }
-    // An open that never makes the caller wait: kOpenPending while it is on its way, and
-    // its result on a later call. A driver whose open cannot hang opens at once.
-    static constexpr int kOpenPending = -1;
-    virtual int PollOpen(MidiHandle* handle, unsigned id, MidiReceiver* receiver)
+    // Opens the device of that display name in the latest listing of its back end.
+    virtual int OpenNamed(MidiHandle* handle, const std::string& name, MidiReceiver* receiver)
     {
-        return Open(handle, id, receiver);
+        const unsigned n = GetNumDevs();
+        for (unsigned id = 0; id < n; ++id) {
+            if (GetDeviceName(id) == name) return Open(handle, id, receiver);
+        }
+        return 2;  // a bad device id
     }
+    // A close in three parts, for a back end that may hang in it. Detach: user-interface
+    // thread, input stopped and buffers given back, nothing reaches the receiver afterwards.
+    // Disconnect: any one thread, the back end's part, which may wait. Release: user-interface
+    // thread, what is left of the device goes. A driver that cannot hang closes in Detach.
+    virtual int Detach(MidiHandle handle) { return Close(handle); }
+    virtual int Disconnect(MidiHandle handle)
+    {
+        (void)handle;
+        return MIDI_NOERROR;
+    }
+    virtual void Release(MidiHandle handle) { (void)handle; }
+    // Whether an open device's back end let it go (its server went): it reads nothing more,
+    // though a port of its name may be listed again.
+    virtual bool Lost(MidiHandle handle)
+    {
+        (void)handle;
+        return false;
+    }
+    // What a back end lets go of before the driver goes, on that back end's thread.
+    virtual void ReleaseBackend(const std::string& backend) { (void)backend; }
+
+    // Descriptors, one per back end that tells of ports coming and going (or of its server
+    // going), readable from then until that back end's next listing.
+    struct Notice {
+        std::string backend;
+        int fd;
+    };
+    virtual std::vector<Notice> Notices() { return {}; }
+    // Whether every back end tells of its changes by itself just now; without, a caller that
+    // waits for a device looks again now and then.
+    virtual bool Announces() { return false; }
+
+    // The calls that never make the caller wait. A driver whose calls cannot hang answers
+    // at once; the bounded driver answers on the user-interface thread through the event
+    // loop. ListLater may answer more than once (as each back end answers); the names are
+    // the whole listing in id order each time.
+    using Listed = std::function<void(const std::vector<std::string>& names)>;
+    virtual void ListLater(Listed done)
+    {
+        std::vector<std::string> names;
+        const unsigned n = GetNumDevs();
+        for (unsigned id = 0; id < n; ++id) names.push_back(GetDeviceName(id));
+        done(names);
+    }
+    using Opened = std::function<void(int result, MidiHandle handle)>;
+    virtual void OpenLater(unsigned id, MidiReceiver* receiver, Opened done)
+    {
+        MidiHandle handle = nullptr;
+        const int result = Open(&handle, id, receiver);
+        done(result, result == MIDI_NOERROR ? handle : nullptr);
+    }
+    // Calls `changed` on the user-interface thread when a notice comes (see Notices).
+    // Watch(nullptr): the caller goes, and nothing more is delivered to it (the watch,
+    // listings and an open on their way).
+    virtual void Watch(std::function<void()> changed) { (void)changed; }
     // For a device already reset: a close that need not make the caller wait for the back
     // end; the device may go a moment after the call.
     virtual int CloseLater(MidiHandle handle) { return Close(handle); }

@@ -16,8 +16,6 @@ void CMidiIn::Report(int message) const
     if (m_report) m_report(message);
 }
 
-CMidiIn g_midiIn;
-
 unsigned CMidiIn::GetNumDevs() const { return m_pDriver ? m_pDriver->GetNumDevs() : 0; }
 
 std::string CMidiIn::GetDeviceName(unsigned id) const
@@ -25,9 +23,9 @@ std::string CMidiIn::GetDeviceName(unsigned id) const
     return m_pDriver ? m_pDriver->GetDeviceName(id) : std::string();
 }
 
-bool CMidiIn::PollDeviceNames(std::vector<std::string>& names) const
+void CMidiIn::ListLater(MidiDriver::Listed done) const
 {
-    return m_pDriver && m_pDriver->PollDeviceNames(names);
+    if (m_pDriver) m_pDriver->ListLater(std::move(done));
 }
 
 bool CMidiIn::Open(MidiReceiver* window)
@@ -41,20 +39,24 @@ bool CMidiIn::Open(MidiReceiver* window)
     return true;
 }
 
-CMidiIn::OpenState CMidiIn::PollOpen(MidiReceiver* window)
+void CMidiIn::OpenLater(MidiReceiver* window, std::function<void(bool opened)> done)
 {
     const unsigned id = m_pDeviceId ? static_cast<unsigned>(*m_pDeviceId) : 0;
-    const int result = m_pDriver ? m_pDriver->PollOpen(&m_hDevice, id, window) : -2;
-    if (result == MidiDriver::kOpenPending) {
-        m_hDevice = nullptr;
-        return kOpening;
-    }
-    if (result != MIDI_NOERROR) {
-        m_hDevice = nullptr;
+    m_hDevice = nullptr;
+    if (!m_pDriver) {
         Report(IDS_MIDI_OPEN_ERROR);
-        return kOpenFailed;
+        done(false);
+        return;
     }
-    return kOpened;
+    m_pDriver->OpenLater(id, window, [this, done](int result, MidiHandle handle) {
+        if (result != MIDI_NOERROR) {
+            Report(IDS_MIDI_OPEN_ERROR);
+            done(false);
+            return;
+        }
+        m_hDevice = handle;
+        done(true);
+    });
 }
 
 int CMidiIn::Start()

@@ -17,12 +17,12 @@
 constexpr int MIDI_BUFFER_COUNT = 32;
 constexpr int MIDI_BUFFER_SIZE = 256;
 
-// User-interface thread only: opened, started, stopped and closed by the main window. What
-// the device delivers reaches the window through its MidiReceiver, on that thread too.
+// User-interface thread only: opened, started, stopped and closed by the MIDI session. What
+// the device delivers reaches the session through its MidiReceiver, on that thread too.
 class CMidiIn {
 public:
     CMidiIn() = default;
-    // Does not close the device: the main window stops and closes it when it goes.
+    // Does not close the device: the session stops and closes it when it goes.
     virtual ~CMidiIn();
     CMidiIn(const CMidiIn&) = delete;
     CMidiIn& operator=(const CMidiIn&) = delete;
@@ -35,10 +35,9 @@ public:
     void SetFilterSource(const unsigned* filter) { m_pFilter = filter; }
 
     bool Open(MidiReceiver* window);
-    // The open of the hotplug, which never waits (see MidiDriver::PollOpen): kOpening while
-    // on its way; a failure is reported as Open's is.
-    enum OpenState { kOpening, kOpened, kOpenFailed };
-    OpenState PollOpen(MidiReceiver* window);
+    // The open of the hotplug, which never waits (see MidiDriver::OpenLater): `done` learns
+    // whether it opened, on the user-interface thread; a failure is reported as Open's is.
+    void OpenLater(MidiReceiver* window, std::function<void(bool opened)> done);
     int Start();
     bool AddBuffers();
     void Stop();
@@ -50,6 +49,8 @@ public:
 
     bool IsStarted() const { return m_bStarted != 0; }
     bool IsOpen() const { return m_hDevice != nullptr; }
+    // The open device's back end let it go (see MidiDriver::Lost).
+    bool IsLost() const { return m_hDevice && m_pDriver && m_pDriver->Lost(m_hDevice); }
     int ClassifyMessage(uint32_t message) const;
     bool IsSysExEnabled() const;
     // The filter word the classification reads (null: every class passes).
@@ -57,8 +58,10 @@ public:
     // Device count from the driver (0 without one), and a device's display name.
     unsigned GetNumDevs() const;
     std::string GetDeviceName(unsigned id) const;
-    // The driver's listing that never waits (see MidiDriver); false without a driver.
-    bool PollDeviceNames(std::vector<std::string>& names) const;
+    // The driver's listing that never waits (see MidiDriver::ListLater); nothing without a
+    // driver.
+    void ListLater(MidiDriver::Listed done) const;
+    MidiDriver* Driver() const { return m_pDriver; }
 
     // The buffers, for tests and the driver's hand-back.
     const std::array<MidiHeader, MIDI_BUFFER_COUNT>& Headers() const { return m_headers; }
@@ -74,8 +77,5 @@ private:
     MidiDriver* m_pDriver = nullptr;
     std::function<void(int)> m_report;
 };
-
-// The program's one MIDI input, alive for the whole run.
-extern CMidiIn g_midiIn;
 
 #endif

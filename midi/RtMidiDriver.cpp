@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <RtMidi.h>
+#include <QCoreApplication>
+#include <QThread>
 #include <algorithm>
 #include <iostream>
 
@@ -84,10 +86,10 @@ public:
         return !m_bFailed && m_client->isPortOpen();
     }
     // Starts reading the JACK port `source` ("client:port") through a client of our own.
-    int ConnectJack(const std::string& source)
+    int ConnectJack(const std::string& source, int noticeFd)
     {
         if (!m_delivery.IsValid()) return kNoDriver;
-        m_jack = std::make_unique<CJackMidiInput>(m_delivery);
+        m_jack = std::make_unique<CJackMidiInput>(m_delivery, noticeFd);
         switch (m_jack->Open(kClientName, kPortName, source)) {
             case CJackMidiInput::Result::kOpened:
                 return MIDI_NOERROR;
@@ -100,8 +102,13 @@ public:
     // The readers go, which joins their threads.
     void Disconnect()
     {
-        m_jack.reset();
-        m_client.reset();
+        if (m_jack) m_jack.reset();
+        if (m_client) m_client.reset();
+    }
+    // Its server went: told by the client's shutdown, or seen as a new server's socket.
+    bool Lost(unsigned generation) const
+    {
+        return m_jack && (m_jack->Lost() || generation != m_generation);
     }
 
     // RtMidi's ALSA thread: one message, one batch.
@@ -123,7 +130,8 @@ public:
     std::unique_ptr<RtMidiIn> m_client;
     std::unique_ptr<CJackMidiInput> m_jack;
     RtMidi::Api m_api = RtMidi::UNSPECIFIED;
-    bool m_bFailed = false;  // RtMidi reported an error while opening
+    bool m_bFailed = false;     // RtMidi reported an error while opening
+    unsigned m_generation = 0;  // of the JACK server it was opened on
 };
 
 CRtMidiDriver::CRtMidiDriver()
@@ -133,41 +141,72 @@ CRtMidiDriver::CRtMidiDriver()
     jack_set_error_function(&SilentJack);
     jack_set_info_function(&SilentJack);
     snd_lib_error_set_handler(&SilentAlsa);
+    // Made here, so that their notices can be watched from the start; neither waits.
+    m_alsaWatch = std::make_unique<CAlsaAnnounce>();
+    if (Compiled(RtMidi::UNIX_JACK)) m_jackPorts = std::make_unique<CJackPortList>();
 }
 
 CRtMidiDriver::~CRtMidiDriver()
 {
     // A device left open would call back into a receiver that may be gone.
     while (!m_devices.empty()) Close(m_devices.back().get());
+    m_closing.clear();
 }
 
-std::vector<CRtMidiDriver::Port> CRtMidiDriver::ListPorts()
+std::vector<std::string> CRtMidiDriver::Backends() { return {"alsa", "jack"}; }
+
+std::string CRtMidiDriver::BackendOf(const std::string& name)
 {
-    // Clients of their own, never an open device's: the listing may run on another thread
-    // than the one that closes devices. JACK is asked only while its server answers on its
-    // socket, so no attempt to connect to a server that has gone is ever made. ALSA's ports
-    // are asked for again only after its announce port told of a change.
-    if (!m_alsaWatch) m_alsaWatch = std::make_unique<CAlsaAnnounce>();
-    if (!m_alsaWatch->IsOpen() || m_alsaWatch->Changed() || !m_bAlsaListed) {
-        m_alsaPorts.clear();
-        m_bAlsaListed = m_alsaWatch->IsOpen();
-        if (std::unique_ptr<RtMidiIn> alsa = MakeClient(RtMidi::LINUX_ALSA, nullptr)) {
-            const unsigned n = alsa->getPortCount();
-            for (unsigned i = 0; i < n; ++i) {
-                Port port;
-                port.api = RtMidi::LINUX_ALSA;
-                port.rawName = alsa->getPortName(i);
-                port.name = kAlsaPrefix + port.rawName;
-                m_alsaPorts.push_back(std::move(port));
+    return name.rfind(kJackPrefix, 0) == 0 ? "jack" : "alsa";
+}
+
+std::vector<CRtMidiDriver::Port> CRtMidiDriver::ListAlsa()
+{
+    // A client of its own, never an open device's. ALSA's ports are asked for again only
+    // after its announce port told of a change.
+    if (m_alsaWatch && m_alsaWatch->IsOpen() && !m_alsaWatch->Changed() && m_bAlsaListed) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_alsaPorts;
+    }
+    std::vector<Port> ports;
+    m_bAlsaListed = m_alsaWatch && m_alsaWatch->IsOpen();
+    if (std::unique_ptr<RtMidiIn> alsa = MakeClient(RtMidi::LINUX_ALSA, nullptr)) {
+        const unsigned n = alsa->getPortCount();
+        for (unsigned i = 0; i < n; ++i) {
+            Port port;
+            port.api = RtMidi::LINUX_ALSA;
+            port.rawName = alsa->getPortName(i);
+            port.name = kAlsaPrefix + port.rawName;
+            ports.push_back(std::move(port));
+        }
+    }
+    // The probe's own coming and going, announced meanwhile, is no change. A port that
+    // came in the moment after the probe listed is noticed with the next change.
+    if (m_alsaWatch) m_alsaWatch->Changed();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_alsaPorts = ports;
+    Combine();
+    return ports;
+}
+
+std::vector<CRtMidiDriver::Port> CRtMidiDriver::ListJack()
+{
+    // JACK is asked only while its server answers on its socket (see CJackPortList).
+    std::vector<Port> ports;
+    // libjack keeps one connection per process: every client of a server that went must be
+    // closed before a client of the next one is made, or their closes crash. Until then
+    // JACK lists nothing, so the lost device is let go of (and closed on this lane).
+    bool lost = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (const auto* list : {&m_devices, &m_closing}) {
+            for (const std::unique_ptr<Device>& device : *list) {
+                lost = lost || device->Lost(m_jackPorts ? m_jackPorts->Generation() : 0);
             }
         }
-        // The probe's own coming and going, announced meanwhile, is no change. A port that
-        // came in the moment after the probe listed is noticed with the next change.
-        m_alsaWatch->Changed();
     }
-    std::vector<Port> ports = m_alsaPorts;
-    if (Compiled(RtMidi::UNIX_JACK)) {
-        if (!m_jackPorts) m_jackPorts = std::make_unique<CJackPortList>();
+    if (lost && m_jackPorts) m_jackPorts->Disconnect();
+    if (m_jackPorts && !lost) {
         for (std::string& name : m_jackPorts->List()) {
             Port port;
             port.api = RtMidi::UNIX_JACK;
@@ -176,18 +215,35 @@ std::vector<CRtMidiDriver::Port> CRtMidiDriver::ListPorts()
             ports.push_back(std::move(port));
         }
     }
-    // The loopback ports last, so that device 0 is a controller wherever one is plugged in.
-    std::stable_partition(ports.begin(), ports.end(),
-                          [](const Port& port) { return !IsMidiThroughPort(port.name); });
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_jackPortList = ports;
+    Combine();
     return ports;
+}
+
+void CRtMidiDriver::Combine()
+{
+    m_ports = m_alsaPorts;
+    m_ports.insert(m_ports.end(), m_jackPortList.begin(), m_jackPortList.end());
+    // The loopback ports last, so that device 0 is a controller wherever one is plugged in.
+    std::stable_partition(m_ports.begin(), m_ports.end(),
+                          [](const Port& port) { return !IsMidiThroughPort(port.name); });
+}
+
+std::vector<std::string> CRtMidiDriver::ListBackend(const std::string& backend)
+{
+    std::vector<std::string> names;
+    for (const Port& port : backend == "jack" ? ListJack() : ListAlsa()) {
+        names.push_back(port.name);
+    }
+    return names;
 }
 
 unsigned CRtMidiDriver::GetNumDevs()
 {
-    std::vector<Port> ports = ListPorts();
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_ports = std::move(ports);
-    return static_cast<unsigned>(m_ports.size());
+    ListAlsa();
+    ListJack();
+    return GetDeviceCountListed();
 }
 
 unsigned CRtMidiDriver::GetDeviceCountListed()
@@ -215,13 +271,34 @@ int CRtMidiDriver::Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver)
         if (id >= m_ports.size()) return kBadDeviceId;
         port = m_ports[id];
     }
+    return OpenPort(port, handle, receiver);
+}
+
+int CRtMidiDriver::OpenNamed(MidiHandle* handle, const std::string& name, MidiReceiver* receiver)
+{
+    if (!handle || !receiver) return kInvalidParam;
+    *handle = nullptr;
+    Port port;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = std::find_if(m_ports.begin(), m_ports.end(),
+                               [&](const Port& p) { return p.name == name; });
+        if (it == m_ports.end()) return kBadDeviceId;
+        port = *it;
+    }
+    return OpenPort(port, handle, receiver);
+}
+
+int CRtMidiDriver::OpenPort(const Port& port, MidiHandle* handle, MidiReceiver* receiver)
+{
     auto device = std::make_unique<Device>(receiver);
     device->m_api = static_cast<RtMidi::Api>(port.api);
     if (device->m_api == RtMidi::UNIX_JACK) {
         // The listing found the port by its name; the input's own client connects to it by
         // that name, so no client of RtMidi's is needed on this side.
-        if (!JackServerRuns()) return kNoDriver;
-        const int result = device->ConnectJack(port.rawName);
+        if (!m_jackPorts || !JackServerRuns()) return kNoDriver;
+        device->m_generation = m_jackPorts->Generation();
+        const int result = device->ConnectJack(port.rawName, m_jackPorts->NoticeFd());
         if (result != MIDI_NOERROR) return result;
     } else {
         device->m_client = MakeClient(device->m_api, &device->m_bFailed);
@@ -288,39 +365,130 @@ int CRtMidiDriver::UnprepareHeader(MidiHandle handle, MidiHeader* header)
 
 int CRtMidiDriver::Close(MidiHandle handle)
 {
+    const int result = Detach(handle);
+    if (result != MIDI_NOERROR) return result;
+    Disconnect(handle);
+    Release(handle);
+    return MIDI_NOERROR;
+}
+
+namespace {
+
+template <typename List>
+std::unique_ptr<CRtMidiDriver::Device> Take(List& list, MidiHandle handle)
+{
+    auto it = std::find_if(list.begin(), list.end(),
+                           [handle](const auto& d) { return d.get() == handle; });
+    if (it == list.end()) return nullptr;
+    std::unique_ptr<CRtMidiDriver::Device> device = std::move(*it);
+    list.erase(it);
+    return device;
+}
+
+}  // namespace
+
+int CRtMidiDriver::Detach(MidiHandle handle)
+{
+    Device* device = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        std::unique_ptr<Device> taken = Take(m_devices, handle);
+        if (!taken) return kInvalidHandle;
+        device = taken.get();
+        m_closing.push_back(std::move(taken));
+    }
+    // Buffers still queued go back first, as a reset gives them.
+    device->SetStarted(false);
+    return MIDI_NOERROR;
+}
+
+int CRtMidiDriver::Disconnect(MidiHandle handle)
+{
+    Device* device = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (const std::unique_ptr<Device>& d : m_closing) {
+            if (d.get() == handle) device = d.get();
+        }
+    }
+    if (!device) return kInvalidHandle;
+    // The readers go, which joins their threads (a JACK client's close waits on its server).
+    if (device->Lost(m_jackPorts ? m_jackPorts->Generation() : 0)) device->m_jack->Abandon();
+    device->Disconnect();
+    return MIDI_NOERROR;
+}
+
+void CRtMidiDriver::Release(MidiHandle handle)
+{
     std::unique_ptr<Device> device;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        auto it =
-            std::find_if(m_devices.begin(), m_devices.end(),
-                         [handle](const std::unique_ptr<Device>& d) { return d.get() == handle; });
-        if (it == m_devices.end()) return kInvalidHandle;
-        device = std::move(*it);
-        m_devices.erase(it);
+        device = Take(m_closing, handle);
     }
-    // Buffers still queued go back first, as a reset gives them; then the readers go.
-    device->SetStarted(false);
-    device->Disconnect();
-    Retire(std::move(device));
-    return MIDI_NOERROR;
+    if (device) Retire(std::move(device));
+}
+
+bool CRtMidiDriver::Lost(MidiHandle handle)
+{
+    const Device* device = Find(handle);
+    return device && device->Lost(m_jackPorts ? m_jackPorts->Generation() : 0);
+}
+
+void CRtMidiDriver::ReleaseBackend(const std::string& backend)
+{
+    // ALSA's announce client cannot hang; it goes with the driver.
+    if (backend == "jack" && m_jackPorts) m_jackPorts->Disconnect();
+}
+
+std::vector<MidiDriver::Notice> CRtMidiDriver::Notices()
+{
+    std::vector<Notice> notices;
+    if (m_alsaWatch && m_alsaWatch->IsOpen()) notices.push_back({"alsa", m_alsaWatch->Fd()});
+    if (m_jackPorts && m_jackPorts->NoticeFd() >= 0) {
+        notices.push_back({"jack", m_jackPorts->NoticeFd()});
+    }
+    if (m_jackPorts && m_jackPorts->ServerFd() >= 0) {
+        notices.push_back({"jack", m_jackPorts->ServerFd()});
+    }
+    return notices;
+}
+
+bool CRtMidiDriver::Announces()
+{
+    // Where the sequencer exists its announce port is open; JACK tells only while the
+    // listing's client is alive (a server that went must be looked for).
+    const bool alsa = !m_alsaWatch || m_alsaWatch->IsOpen() || access(kSequencerDevice, F_OK) != 0;
+    return alsa && (!m_jackPorts || m_jackPorts->Alive() || m_jackPorts->ServerFd() >= 0);
 }
 
 void CRtMidiDriver::Retire(std::unique_ptr<Device> device)
 {
-    m_counts.delivered += device->m_delivery.Delivered();
-    m_counts.dropped += device->m_delivery.Dropped();
-    // A receiver's call inside a delivery can close the device: it goes once that returns.
-    m_retired.erase(
-        std::remove_if(m_retired.begin(), m_retired.end(),
-                       [](const std::unique_ptr<Device>& d) { return !d->m_delivery.Draining(); }),
-        m_retired.end());
-    if (device->m_delivery.Draining()) m_retired.push_back(std::move(device));
+    std::vector<std::unique_ptr<Device>> gone;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_counts.delivered += device->m_delivery.Delivered();
+        m_counts.dropped += device->m_delivery.Dropped();
+        // Draining is the user-interface thread's to read; elsewhere only a device that was
+        // never started is closed.
+        const QCoreApplication* app = QCoreApplication::instance();
+        if (app && QThread::currentThread() != app->thread()) return;
+        // A receiver's call inside a delivery can close the device: it goes once that returns.
+        for (auto it = m_retired.begin(); it != m_retired.end();) {
+            if ((*it)->m_delivery.Draining()) {
+                ++it;
+            } else {
+                gone.push_back(std::move(*it));
+                it = m_retired.erase(it);
+            }
+        }
+        if (device->m_delivery.Draining()) m_retired.push_back(std::move(device));
+    }
 }
 
 CRtMidiDriver::Counts CRtMidiDriver::DeliveryCounts()
 {
-    Counts counts = m_counts;
     std::lock_guard<std::mutex> lock(m_mutex);
+    Counts counts = m_counts;
     for (const std::unique_ptr<Device>& device : m_devices) {
         counts.delivered += device->m_delivery.Delivered();
         counts.dropped += device->m_delivery.Dropped();

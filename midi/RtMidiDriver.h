@@ -22,10 +22,11 @@ public:
     CRtMidiDriver& operator=(const CRtMidiDriver&) = delete;
 
     // Lists the ports afresh; names and opens refer to the latest list (the port is found
-    // again by its name when it opens). Listing and opening may run on a thread of their own
-    // (see CBoundedMidiDriver), one call at a time; the other calls run on the user-interface
-    // thread, and so do the receiver's: each device reads on a thread of its own and hands its
-    // input over through a CMidiDelivery (see MidiDelivery.h). Reset waits for that thread.
+    // again by its name when it opens). Each back end's listing, open and disconnect may run
+    // on a thread of its own (see CBoundedMidiDriver), one call per back end at a time; the
+    // other calls run on the user-interface thread, and so do the receiver's: each device
+    // reads on a thread of its own and hands its input over through a CMidiDelivery (see
+    // MidiDelivery.h). Reset waits for that thread.
     unsigned GetNumDevs() override;
     std::string GetDeviceName(unsigned id) override;
     int Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver) override;
@@ -35,6 +36,20 @@ public:
     int Reset(MidiHandle handle) override;
     int UnprepareHeader(MidiHandle handle, MidiHeader* header) override;
     int Close(MidiHandle handle) override;
+
+    // "alsa" and "jack": ALSA's ports on one lane, JACK's on another.
+    std::vector<std::string> Backends() override;
+    std::string BackendOf(const std::string& name) override;
+    std::vector<std::string> ListBackend(const std::string& backend) override;
+    int OpenNamed(MidiHandle* handle, const std::string& name, MidiReceiver* receiver) override;
+    int Detach(MidiHandle handle) override;
+    int Disconnect(MidiHandle handle) override;
+    void Release(MidiHandle handle) override;
+    void ReleaseBackend(const std::string& backend) override;
+    bool Lost(MidiHandle handle) override;
+    // ALSA's announce port, and JACK's port registrations and server shutdowns.
+    std::vector<Notice> Notices() override;
+    bool Announces() override;
 
     // Result codes, after the platform's own.
     static constexpr int kBadDeviceId = 2;
@@ -67,23 +82,29 @@ public:
 
 private:
     Device* Find(MidiHandle handle);
-    // Touches nothing of the open devices, so it may run beside their calls.
-    std::vector<Port> ListPorts();
+    std::vector<Port> ListAlsa();
+    std::vector<Port> ListJack();
     unsigned GetDeviceCountListed();
+    // The full list from both back ends' latest parts, under m_mutex.
+    void Combine();
+    int OpenPort(const Port& port, MidiHandle* handle, MidiReceiver* receiver);
 
-    // The listing's own, used by one listing at a time: ALSA's ports as last listed, the
-    // announce port that tells when to list them again, and JACK's listing client.
+    // The listing's own, each used by its back end's lane alone: the announce port that
+    // tells when to list ALSA again, and JACK's listing client.
     std::unique_ptr<CAlsaAnnounce> m_alsaWatch;
     std::unique_ptr<CJackPortList> m_jackPorts;
-    std::vector<Port> m_alsaPorts;
     bool m_bAlsaListed = false;
 
-    std::mutex m_mutex;  // the list and the set of open devices
+    std::mutex m_mutex;  // everything below
+    std::vector<Port> m_alsaPorts;
+    std::vector<Port> m_jackPortList;
     std::vector<Port> m_ports;
     std::vector<std::unique_ptr<Device>> m_devices;
-
-    // User-interface thread only: closed devices whose delivery is still on the stack, and
-    // the counts of every closed device.
+    // Detached devices whose back end's part is still to go.
+    std::vector<std::unique_ptr<Device>> m_closing;
+    // Closed devices whose delivery is still on the user-interface thread's stack, and the
+    // counts of every closed device, under the lock: a late open is closed on its back end's
+    // thread (it was never started, so no delivery of it is on any stack).
     void Retire(std::unique_ptr<Device> device);
     std::vector<std::unique_ptr<Device>> m_retired;
     Counts m_counts;

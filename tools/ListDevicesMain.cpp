@@ -10,12 +10,15 @@
 #include "BoundedMidiDriver.h"
 #include "DeviceList.h"
 #include "RtMidiDriver.h"
+#include "Worker.h"
 
 int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "--midi") == 0) {
         // A JACK server that does not answer lists nothing after the bound, as in Kovra.
-        CBoundedMidiDriver midi(std::make_shared<CRtMidiDriver>());
+        // No event loop here: the listing is waited for.
+        CWorker worker;
+        CBoundedMidiDriver midi(worker, std::make_shared<CRtMidiDriver>());
         const unsigned n = midi.GetNumDevs();
         for (unsigned id = 0; id < n; ++id) {
             std::printf("%u %s\n", id, midi.GetDeviceName(id).c_str());

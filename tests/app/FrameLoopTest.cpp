@@ -42,7 +42,7 @@ TEST_F(FrameLoop, SetupInitialisesTheEffectsOnceAndShowsTheStartTitle)
     EXPECT_EQ(RecordedEffectCalls(), std::vector<std::string>{"init"});
     EXPECT_EQ(dlg.Performance().EffectCount(), 16);
     EXPECT_EQ(dlg.windowTitle(), "Kovra 1.00 EFF:0 C1:0 C2:0 FS:0.0");
-    EXPECT_EQ(dlg.m_nMidiFilter, 13u);
+    EXPECT_EQ(dlg.Midi().Filter(), 13u);
 }
 
 TEST_F(FrameLoop, FirstFramesDrawEffectZeroWithoutAReset)

@@ -89,19 +89,13 @@ public:
 
 class MidiWindow : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        g_midiIn.SetDriver(&m_driver);
-        g_midiIn.SetReporter([this](int message) { m_reports.push_back(message); });
-        ASSERT_TRUE(m_dir.isValid());
-    }
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
     void TearDown() override
     {
         if (m_dlg) m_dlg->close();
         m_dlg.reset();
-        g_midiIn.SetReporter(nullptr);
-        g_midiIn.SetDriver(nullptr);
     }
+    CMidiIn& Input() { return m_dlg->Midi().Input(); }
 
     std::string SettingsFile() const
     {
@@ -116,6 +110,8 @@ protected:
                             << "\nCTRL1=" << ctrl1 << "\nCTRL2=" << ctrl2 << "\n"
                             << (name ? std::string("NAME=") + name + "\n" : std::string());
         m_dlg = std::make_unique<CMainDlg>();
+        m_dlg->Midi().SetDriver(&m_driver);
+        m_dlg->Midi().SetReporter([this](int message) { m_reports.push_back(message); });
         m_dlg->m_settingsPath = path;
         ASSERT_TRUE(m_dlg->Setup());
     }
@@ -173,12 +169,12 @@ TEST_F(MidiWindow, SetupOpensAndStartsOnlyAnIdWithinTheGuard)
     Open(1);
     EXPECT_EQ(m_driver.calls, (Calls{"open 1", "start"}));
     EXPECT_EQ(m_driver.adds, 32);
-    EXPECT_TRUE(g_midiIn.IsStarted());
+    EXPECT_TRUE(Input().IsStarted());
     EXPECT_TRUE(m_reports.empty());
     m_dlg->close();
     EXPECT_EQ(m_driver.calls, (Calls{"open 1", "start", "reset", "close"}));
     EXPECT_EQ(m_driver.unprepares, 32);
-    EXPECT_FALSE(g_midiIn.IsOpen());
+    EXPECT_FALSE(Input().IsOpen());
 }
 
 TEST_F(MidiWindow, AnIdEqualToTheCountFailsWithItsMessageAndAnIdBeyondIsSkipped)
@@ -186,7 +182,7 @@ TEST_F(MidiWindow, AnIdEqualToTheCountFailsWithItsMessageAndAnIdBeyondIsSkipped)
     Open(2);
     EXPECT_EQ(m_driver.calls, Calls{"open 2"});
     EXPECT_EQ(m_reports, std::vector<int>{IDS_MIDI_OPEN_ERROR});
-    EXPECT_FALSE(g_midiIn.IsStarted());
+    EXPECT_FALSE(Input().IsStarted());
     m_dlg->close();
     EXPECT_EQ(m_driver.calls, Calls{"open 2"}) << "nothing open to stop or close";
     m_dlg.reset();
@@ -223,7 +219,7 @@ TEST_F(MidiWindow, MessagesFromTheDriversThreadPlayTheWindow)
     delivery.Start();
     Send(delivery, {0x03C2});
     m_driver.onReset = [&] { delivery.Stop(); };
-    g_midiIn.Stop();
+    Input().Stop();
     EXPECT_EQ(delivery.Delivered(), 1u);
     EXPECT_EQ(m_dlg->Performance().Effect(), 11);
     m_driver.onReset = nullptr;
@@ -243,12 +239,12 @@ TEST_F(MidiWindow, AFloodOfControllersInOneCycleLosesNothing)
 TEST_F(MidiWindow, ReturnedBuffersAreQueuedAgainOnlyWhenSystemExclusiveIsAccepted)
 {
     Open(0);
-    MidiHeader* header = const_cast<MidiHeader*>(&g_midiIn.Headers()[0]);
+    MidiHeader* header = const_cast<MidiHeader*>(&Input().Headers()[0]);
     MidiReceiver* receiver = m_dlg.get();
     receiver->PostLongData(header);
     EXPECT_EQ(m_driver.adds, 32) << "with the filter word 13 the buffer stays with us";
 
-    m_dlg->m_nMidiFilter |= 0x200;
+    m_dlg->Midi().SetFilter(m_dlg->Midi().Filter() | 0x200);
     receiver->PostLongData(header);
     EXPECT_EQ(m_driver.unprepares, 1);
     EXPECT_EQ(m_driver.adds, 33);
@@ -256,7 +252,7 @@ TEST_F(MidiWindow, ReturnedBuffersAreQueuedAgainOnlyWhenSystemExclusiveIsAccepte
     // Buffers given back by a stop's reset come within it and are left alone: the stop
     // unprepares each of the 32 once, and none is queued again.
     m_driver.onReset = [&] { receiver->PostLongData(header); };
-    g_midiIn.Stop();
+    Input().Stop();
     EXPECT_EQ(m_driver.unprepares, 1 + 32);
     EXPECT_EQ(m_driver.adds, 33);
     EXPECT_TRUE(m_reports.empty());
@@ -274,15 +270,15 @@ TEST_F(MidiWindow, TheMidiCommandClosesAroundTheDialogAndReopensTheChoice)
     });
     EXPECT_EQ(m_callsWhileOpen, (Calls{"reset", "close"}));
     EXPECT_EQ(m_driver.calls, (Calls{"reset", "close", "open 1", "start"}));
-    EXPECT_EQ(m_dlg->m_nMidiDevice, 1);
-    EXPECT_EQ(m_dlg->m_nMidiChannel, 15);
+    EXPECT_EQ(m_dlg->Midi().Device(), 1);
+    EXPECT_EQ(m_dlg->Midi().Channel(), 15);
     EXPECT_EQ(m_dlg->windowTitle(), "Kovra 1.00 EFF:0 C1:0 C2:0 FS:0.0") << "no refresh";
 
     // Cancel reopens the same device; input pauses only while the dialog is open.
     m_driver.calls.clear();
     RunMidiCommand([](CMidiDeviceDlg& dialog) { dialog.reject(); });
     EXPECT_EQ(m_driver.calls, (Calls{"reset", "close", "open 1", "start"}));
-    EXPECT_EQ(m_dlg->m_nMidiChannel, 15);
+    EXPECT_EQ(m_dlg->Midi().Channel(), 15);
 }
 
 TEST_F(MidiWindow, TheMidiCommandMendsAnIdPastTheDevicesAndOpensTheFirst)
@@ -291,7 +287,7 @@ TEST_F(MidiWindow, TheMidiCommandMendsAnIdPastTheDevicesAndOpensTheFirst)
     RunMidiCommand([](CMidiDeviceDlg& dialog) { dialog.reject(); });
     EXPECT_EQ(m_callsWhileOpen, Calls{}) << "nothing was open";
     EXPECT_EQ(m_driver.calls, (Calls{"open 0", "start"}));
-    EXPECT_EQ(m_dlg->m_nMidiDevice, 0);
+    EXPECT_EQ(m_dlg->Midi().Device(), 0);
 
     // With every device gone the one still open is stopped and closed all the same, the
     // dialog comes up, and nothing is opened.
@@ -299,7 +295,7 @@ TEST_F(MidiWindow, TheMidiCommandMendsAnIdPastTheDevicesAndOpensTheFirst)
     m_driver.calls.clear();
     RunMidiCommand([](CMidiDeviceDlg& dialog) { dialog.OnOK(); });
     EXPECT_EQ(m_driver.calls, (Calls{"reset", "close"}));
-    EXPECT_FALSE(g_midiIn.IsOpen());
+    EXPECT_FALSE(Input().IsOpen());
 }
 
 // The settings file's MIDI section after the window closed.
@@ -326,7 +322,7 @@ TEST_F(MidiWindow, TheDeviceIsRememberedByItsName)
     m_driver.calls.clear();
     Open(1, 0, 1, 2, "JACK: gone:out");
     EXPECT_TRUE(m_driver.calls.empty());
-    EXPECT_EQ(m_dlg->m_nMidiDevice, 0);
+    EXPECT_EQ(m_dlg->Midi().Device(), 0);
     // The dialog keeps the absent name; Cancel opens nothing.
     RunMidiCommand([](CMidiDeviceDlg& dialog) {
         EXPECT_EQ(dialog.findChild<QComboBox*>("1006")->currentText(), "JACK: gone:out");

@@ -169,12 +169,12 @@ public:
 TEST(TickAllocation, AMidiMessagesWayToTheFrameMemoryAllocatesNothing)
 {
     QuietDriver driver;
-    g_midiIn.SetDriver(&driver);
     {
         CMainDlg dlg;
+        dlg.Midi().SetDriver(&driver);
         dlg.m_settingsPath = "/nonexistent-folder/kovra-test.ini";
         ASSERT_TRUE(dlg.Setup());
-        ASSERT_TRUE(g_midiIn.IsStarted());
+        ASSERT_TRUE(dlg.Midi().Input().IsStarted());
         const std::vector<std::string> names = VideoDeviceNames();
         const auto bars = std::find(names.begin(), names.end(), kTestPatternBars);
         ASSERT_TRUE(bars != names.end());
@@ -212,8 +212,8 @@ TEST(TickAllocation, AMidiMessagesWayToTheFrameMemoryAllocatesNothing)
         EXPECT_EQ(s_allocations.load(), 0);
         EXPECT_EQ(delivery.Delivered(), kRounds * (2u * 40 + 1)) << "every message was handled";
         dlg.close();
+        dlg.Midi().SetDriver(nullptr);
     }
-    g_midiIn.SetDriver(nullptr);
 }
 
 }  // namespace

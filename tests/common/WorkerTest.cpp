@@ -162,4 +162,27 @@ TEST(Worker, ExitLeavesAHungJobBehindNamedAndItsLaneThenDropsStartsButRunsReleas
     EXPECT_FALSE(*started);
 }
 
+TEST(Worker, ExitDoesNotWaitAgainForAJobPastItsDeadline)
+{
+    App();
+    Gate gate;
+    std::vector<std::string> left;
+    CWorker::SetLeftBehindHook([&](const std::vector<std::string>& names) { left = names; });
+    CWorker::Clock::time_point ending;
+    {
+        CWorker worker(60s);
+        CWorker::Job hang;
+        hang.name = "jack_client_close";
+        hang.work = [opened = gate.opened] { opened.wait(); };
+        hang.timeout = 10ms;
+        worker.Post("jack", std::move(hang));
+        while (!worker.Hung("jack")) std::this_thread::yield();
+        ending = CWorker::Clock::now();
+    }
+    EXPECT_LT(CWorker::Clock::now() - ending, 30s) << "not the exit's 60 s";
+    CWorker::SetLeftBehindHook(nullptr);
+    EXPECT_EQ(left, (std::vector<std::string>{"jack (jack_client_close)"}));
+    gate.open.set_value();
+}
+
 }  // namespace

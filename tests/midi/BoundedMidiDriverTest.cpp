@@ -7,6 +7,8 @@
 #include <mutex>
 #include <thread>
 
+#include <QCoreApplication>
+
 #include "BoundedMidiDriver.h"
 #include "MidiPortNames.h"
 
@@ -94,14 +96,26 @@ public:
     void PostLongData(MidiHeader*) override {}
 };
 
-// Polls until the condition holds (a generous deadline: the machine may be busy).
+// The event loop that the worker's deliveries come through.
+QCoreApplication& App()
+{
+    static int argc = 1;
+    static char name[] = "midi_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    return app;
+}
+
+// Runs the events until the condition holds (a generous deadline: the machine may be busy).
 template <typename Condition>
 bool Eventually(Condition condition)
 {
+    App();
     const auto end = std::chrono::steady_clock::now() + 30s;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(5ms);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(1ms);
     }
     return true;
 }
@@ -109,17 +123,25 @@ bool Eventually(Condition condition)
 TEST(BoundedMidiDriver, AHangingListingCountsAsNoPortsUntilItReturns)
 {
     auto inner = std::make_shared<HangingDriver>();
-    CBoundedMidiDriver driver(inner, 100ms);
+    CWorker worker;
+    CBoundedMidiDriver driver(worker, inner, 100ms);
     ASSERT_EQ(driver.GetNumDevs(), 2u);
     EXPECT_EQ(driver.GetDeviceName(1), "JACK: port1");
 
     inner->Hold();
     EXPECT_EQ(driver.GetNumDevs(), 0u);
     EXPECT_EQ(driver.GetDeviceName(0), "");
-    // The late listing is the only one: later calls do not start another beside it.
+    // The late listing is the only one: later calls do not start another beside it, and a
+    // background listing answers with no ports.
     EXPECT_EQ(driver.GetNumDevs(), 0u);
-    std::vector<std::string> names;
-    EXPECT_FALSE(driver.PollDeviceNames(names));
+    std::vector<std::string> names = {"stale"};
+    bool listed = false;
+    driver.ListLater([&](const std::vector<std::string>& got) {
+        names = got;
+        listed = true;
+    });
+    EXPECT_TRUE(Eventually([&] { return listed; }));
+    EXPECT_TRUE(names.empty());
     EXPECT_EQ(inner->Listings(), 2);
 
     // Once it has returned, the next listing runs again.
@@ -131,7 +153,8 @@ TEST(BoundedMidiDriver, AHangingListingCountsAsNoPortsUntilItReturns)
 TEST(BoundedMidiDriver, AnOpenThatReturnsTooLateIsClosedAgain)
 {
     auto inner = std::make_shared<HangingDriver>();
-    CBoundedMidiDriver driver(inner, 100ms);
+    CWorker worker;
+    CBoundedMidiDriver driver(worker, inner, 100ms);
     NoReceiver receiver;
     ASSERT_EQ(driver.GetNumDevs(), 2u);
     inner->Hold();
@@ -148,29 +171,199 @@ TEST(BoundedMidiDriver, AnOpenThatReturnsTooLateIsClosedAgain)
 
     // An open begun in the background and given up by the next listing goes the same way.
     inner->Hold();
-    EXPECT_EQ(driver.PollOpen(&handle, 1, &receiver), MidiDriver::kOpenPending);
-    EXPECT_EQ(driver.PollOpen(&handle, 1, &receiver), MidiDriver::kOpenPending);
+    bool answered = false;
+    driver.OpenLater(1, &receiver, [&](int, MidiHandle) { answered = true; });
+    ASSERT_TRUE(Eventually([&] { return inner->Inside() == 1; })) << "the open has begun";
     EXPECT_EQ(driver.GetNumDevs(), 0u);
     inner->Release();
     EXPECT_TRUE(Eventually([&] { return inner->Closes() == 2; }));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(answered) << "an open given up is never handed over";
 }
 
 TEST(BoundedMidiDriver, TheBackgroundListingNeverWaitsAndAHungOneIsLeftBehindAtTheEnd)
 {
     auto inner = std::make_shared<HangingDriver>();
-    auto driver = std::make_unique<CBoundedMidiDriver>(inner, 100ms);
+    CWorker worker;
+    auto driver = std::make_unique<CBoundedMidiDriver>(worker, inner, 100ms);
     std::vector<std::string> names;
-    EXPECT_FALSE(driver->PollDeviceNames(names));
-    ASSERT_TRUE(Eventually([&] { return driver->PollDeviceNames(names); }));
+    bool listed = false;
+    driver->ListLater([&](const std::vector<std::string>& got) {
+        names = got;
+        listed = true;
+    });
+    EXPECT_FALSE(listed) << "it never waits";
+    ASSERT_TRUE(Eventually([&] { return listed; }));
     EXPECT_EQ(names, (std::vector<std::string>{"JACK: port0", "JACK: port1"}));
 
     // A listing that hangs does not hold up the end of the driver above it.
     inner->Hold();
-    EXPECT_FALSE(driver->PollDeviceNames(names));
+    listed = false;
+    driver->ListLater([&](const std::vector<std::string>&) { listed = true; });
     ASSERT_TRUE(Eventually([&] { return inner->Inside() == 1; }));
+    const auto before = std::chrono::steady_clock::now();
     driver.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
     inner->Release();
     EXPECT_TRUE(Eventually([&] { return inner.use_count() == 1; })) << "its thread let go";
+    EXPECT_FALSE(listed) << "nothing is handed to a driver that went";
+}
+
+// ALSA's and JACK's ports, each back end on a lane of its own; JACK's listing hangs while
+// held. Records each call and whether it ran on the test's (user-interface) thread.
+class TwoBackendDriver : public MidiDriver {
+public:
+    void Hold(bool held)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bHeld = held;
+        m_released.notify_all();
+    }
+    int JackListings()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nJackListings;
+    }
+    // The calls of that name, and how many of them ran off the user-interface thread.
+    std::pair<int, int> Calls(const std::string& name)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        std::pair<int, int> count;
+        for (const auto& call : m_calls) {
+            if (call.first != name) continue;
+            ++count.first;
+            count.second += call.second ? 0 : 1;
+        }
+        return count;
+    }
+
+    std::vector<std::string> Backends() override { return {"alsa", "jack"}; }
+    std::string BackendOf(const std::string& name) override
+    {
+        return name.rfind("JACK: ", 0) == 0 ? "jack" : "alsa";
+    }
+    std::vector<std::string> ListBackend(const std::string& backend) override
+    {
+        Note("list");
+        if (backend != "jack") return {"ALSA: Pad:Pad MIDI 1 24:0"};
+        std::unique_lock<std::mutex> lock(m_mutex);
+        ++m_nJackListings;
+        m_released.wait(lock, [this] { return !m_bHeld; });
+        return {"JACK: keys:out"};
+    }
+    int OpenNamed(MidiHandle* handle, const std::string&, MidiReceiver* receiver) override
+    {
+        Note("open");
+        m_receiver = receiver;
+        *handle = this;
+        return MIDI_NOERROR;
+    }
+    int Detach(MidiHandle) override
+    {
+        Note("detach");
+        m_receiver->PostLongData(&m_header);  // what a stop gives back
+        return MIDI_NOERROR;
+    }
+    int Disconnect(MidiHandle) override
+    {
+        Note("disconnect");
+        return MIDI_NOERROR;
+    }
+    void Release(MidiHandle) override { Note("release"); }
+    unsigned GetNumDevs() override { return 0; }
+    std::string GetDeviceName(unsigned) override { return {}; }
+    int Open(MidiHandle*, unsigned, MidiReceiver*) override { return 2; }
+    int PrepareHeader(MidiHandle, MidiHeader*) override { return MIDI_NOERROR; }
+    int AddBuffer(MidiHandle, MidiHeader*) override { return MIDI_NOERROR; }
+    int Start(MidiHandle) override { return MIDI_NOERROR; }
+    int Reset(MidiHandle) override { return MIDI_NOERROR; }
+    int UnprepareHeader(MidiHandle, MidiHeader*) override { return MIDI_NOERROR; }
+    int Close(MidiHandle) override { return 2; }
+
+private:
+    void Note(const std::string& call)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_calls.emplace_back(call, std::this_thread::get_id() == m_main);
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_bHeld = false;
+    int m_nJackListings = 0;
+    std::vector<std::pair<std::string, bool>> m_calls;
+    std::thread::id m_main = std::this_thread::get_id();
+    MidiReceiver* m_receiver = nullptr;
+    MidiHeader m_header;
+};
+
+// Counts the deliveries that came on another thread than the test's.
+class ThreadReceiver : public MidiReceiver {
+public:
+    void PostShortMessage(uint32_t) override { Note(); }
+    void PostLongData(MidiHeader*) override { Note(); }
+    int offThread = 0;
+    int calls = 0;
+
+private:
+    void Note()
+    {
+        ++calls;
+        if (std::this_thread::get_id() != m_main) ++offThread;
+    }
+    std::thread::id m_main = std::this_thread::get_id();
+};
+
+TEST(BoundedMidiDriver, BackEndsRunOnTheirLanesAndDevicesAndReceiversOnTheCallersThread)
+{
+    App();
+    auto inner = std::make_shared<TwoBackendDriver>();
+    CWorker worker;
+    CBoundedMidiDriver driver(worker, inner);
+    ThreadReceiver receiver;
+    ASSERT_EQ(driver.GetNumDevs(), 2u);
+    MidiHandle handle = nullptr;
+    ASSERT_EQ(driver.Open(&handle, 1, &receiver), MIDI_NOERROR);
+    // A quick unplug and replug: the close in the background, the open again at once.
+    EXPECT_EQ(driver.CloseLater(handle), MIDI_NOERROR);
+    ASSERT_EQ(driver.Open(&handle, 1, &receiver), MIDI_NOERROR);
+    EXPECT_EQ(driver.Close(handle), MIDI_NOERROR);
+    ASSERT_TRUE(Eventually([&] { return inner->Calls("release").first == 2; }));
+
+    EXPECT_EQ(inner->Calls("list").second, inner->Calls("list").first);
+    EXPECT_EQ(inner->Calls("open"), std::make_pair(2, 2));
+    EXPECT_EQ(inner->Calls("disconnect"), std::make_pair(2, 2));
+    EXPECT_EQ(inner->Calls("detach"), std::make_pair(2, 0));
+    EXPECT_EQ(inner->Calls("release"), std::make_pair(2, 0)) << "what is left goes here";
+    EXPECT_EQ(receiver.calls, 2);
+    EXPECT_EQ(receiver.offThread, 0);
+}
+
+TEST(BoundedMidiDriver, AHungJackTakesOnlyJackOutAndIsAskedAgainOnceItReturns)
+{
+    App();
+    auto inner = std::make_shared<TwoBackendDriver>();
+    inner->Hold(true);
+    CWorker worker;
+    CBoundedMidiDriver driver(worker, inner, 100ms);
+    ASSERT_EQ(driver.GetNumDevs(), 1u);
+    EXPECT_EQ(driver.GetDeviceName(0), "ALSA: Pad:Pad MIDI 1 24:0");
+    ThreadReceiver receiver;
+    MidiHandle handle = nullptr;
+    ASSERT_EQ(driver.Open(&handle, 0, &receiver), MIDI_NOERROR) << "ALSA still opens";
+    EXPECT_EQ(driver.Close(handle), MIDI_NOERROR);
+
+    // The background listing too: ALSA's ports, JACK refused at once while it hangs.
+    std::vector<std::string> names;
+    driver.ListLater([&](const std::vector<std::string>& got) { names = got; });
+    EXPECT_TRUE(Eventually([&] { return names.size() == 1; }));
+    EXPECT_EQ(inner->JackListings(), 1);
+
+    // Once the hung call has returned, JACK is asked again, on the same lane.
+    inner->Hold(false);
+    EXPECT_TRUE(Eventually([&] { return driver.GetNumDevs() == 2u; }));
+    EXPECT_EQ(driver.GetDeviceName(1), "JACK: keys:out");
+    EXPECT_EQ(worker.ThreadsStarted(), 2u) << "one thread per back end, never more";
 }
 
 TEST(MidiPortNames, StoredWithoutAlsaNumbersAndCountedAmongEqualNames)

@@ -16,7 +16,7 @@
 
 #include "DialogUnits.h"
 #include "MidiDeviceDlg.h"
-#include "MidiIn.h"
+#include "MidiSession.h"
 
 namespace {
 
@@ -39,24 +39,36 @@ public:
     std::vector<std::string> names;
 };
 
+// The dialog plays nothing.
+class NoPerformance : public MidiPerformance {
+public:
+    void SetEffect(int, ChangeSource) override {}
+    void SetCtrl1(int, ChangeSource) override {}
+    void SetCtrl2(int, ChangeSource) override {}
+    void SetRecord(bool, ChangeSource) override {}
+    bool Record() const override { return false; }
+    void FrameKey(int, int, bool) override {}
+};
+
 class MidiDeviceDlgTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         m_driver.names = {"USB Keys", "Pads", "Fader Box"};
-        g_midiIn.SetDriver(&m_driver);
+        m_session.SetDriver(&m_driver);
         m_main = std::make_unique<QWidget>();
     }
-    void TearDown() override { g_midiIn.SetDriver(nullptr); }
+    void TearDown() override { m_session.SetDriver(nullptr); }
 
     // Builds the dialog on the stored values as the MIDI command does.
     void Make(int device, int channel = 0, int ctrl1 = 0, int ctrl2 = 0)
     {
-        m_device = device;
-        m_channel = channel;
-        m_ctrl1 = ctrl1;
-        m_ctrl2 = ctrl2;
-        m_dlg = new CMidiDeviceDlg(m_device, m_channel, m_ctrl1, m_ctrl2, m_main.get());
+        m_session.SetDevice(device);
+        m_session.SetChannel(channel);
+        m_session.SetCtrl1(ctrl1);
+        m_session.SetCtrl2(ctrl2);
+        m_session.SetName("");  // chosen by its id
+        m_dlg = new CMidiDeviceDlg(m_session, m_main.get());
         const auto child = [this](int id) { return QString::number(id); };
         m_ok = m_dlg->findChild<QPushButton*>(child(CMidiDeviceDlg::IDOK));
         m_devices = m_dlg->findChild<QComboBox*>(child(CMidiDeviceDlg::IDC_DEVICE));
@@ -78,7 +90,8 @@ protected:
 
     NamingDriver m_driver;
     std::unique_ptr<QWidget> m_main;
-    int m_device = 0, m_channel = 0, m_ctrl1 = 0, m_ctrl2 = 0;
+    NoPerformance m_performance;
+    CMidiSession m_session{m_performance};
     CMidiDeviceDlg* m_dlg = nullptr;  // owned by m_main
     QPushButton* m_ok = nullptr;
     QComboBox* m_devices = nullptr;
@@ -169,17 +182,17 @@ TEST_F(MidiDeviceDlgTest, WithoutDevicesTheListIsEmptyAndOkStoresDeviceZero)
     EXPECT_EQ(m_devices->count(), 0);
     EXPECT_EQ(m_devices->currentText(), "");
     Ok();
-    EXPECT_EQ(m_device, 0);
+    EXPECT_EQ(m_session.Device(), 0);
 
     // A stored id stays while the dialog is open and after a cancel; OK has no entry to take.
     Open(3);
     EXPECT_EQ(m_devices->count(), 0);
-    EXPECT_EQ(m_device, 3);
+    EXPECT_EQ(m_session.Device(), 3);
     m_dlg->reject();
-    EXPECT_EQ(m_device, 3);
+    EXPECT_EQ(m_session.Device(), 3);
     Open(3);
     Ok();
-    EXPECT_EQ(m_device, 0);
+    EXPECT_EQ(m_session.Device(), 0);
 }
 
 TEST_F(MidiDeviceDlgTest, ListsTheDevicesInIdOrderAndOkTakesTheSelectedId)
@@ -197,7 +210,7 @@ TEST_F(MidiDeviceDlgTest, ListsTheDevicesInIdOrderAndOkTakesTheSelectedId)
     EXPECT_EQ(m_devices->count(), 3);
     m_devices->setCurrentIndex(2);
     Ok();
-    EXPECT_EQ(m_device, 2);
+    EXPECT_EQ(m_session.Device(), 2);
     EXPECT_EQ(m_dlg->result(), QDialog::Accepted);
     EXPECT_FALSE(m_dlg->isVisible());
 
@@ -205,16 +218,16 @@ TEST_F(MidiDeviceDlgTest, ListsTheDevicesInIdOrderAndOkTakesTheSelectedId)
     Open(2);
     m_devices->lineEdit()->setText("pads");
     Ok();
-    EXPECT_EQ(m_device, 0);
+    EXPECT_EQ(m_session.Device(), 0);
     Open(2);
     m_devices->lineEdit()->setText("Pads");
     Ok();
-    EXPECT_EQ(m_device, 1);
+    EXPECT_EQ(m_session.Device(), 1);
     Open(2);
     m_devices->lineEdit()->setText("Drums");
     QTest::keyClick(m_devices->lineEdit(), Qt::Key_Return);
     EXPECT_EQ(m_dlg->result(), QDialog::Accepted);
-    EXPECT_EQ(m_device, 0);
+    EXPECT_EQ(m_session.Device(), 0);
     EXPECT_EQ(m_devices->count(), 3);
 }
 
@@ -223,17 +236,17 @@ TEST_F(MidiDeviceDlgTest, AnIdPastTheLastDeviceBecomesTheFirstAtOnce)
     // -1 counts as the largest id there is.
     for (const int stored : {3, -1}) {
         Open(stored);
-        EXPECT_EQ(m_device, 0) << stored;
+        EXPECT_EQ(m_session.Device(), 0) << stored;
         EXPECT_EQ(m_devices->currentText(), "USB Keys") << stored;
         QTest::keyClick(m_dlg, Qt::Key_Escape);
         EXPECT_EQ(m_dlg->result(), QDialog::Rejected);
-        EXPECT_EQ(m_device, 0) << stored;
+        EXPECT_EQ(m_session.Device(), 0) << stored;
         Open(stored);
         Ok();
-        EXPECT_EQ(m_device, 0) << stored;
+        EXPECT_EQ(m_session.Device(), 0) << stored;
     }
     Open(2);
-    EXPECT_EQ(m_device, 2);
+    EXPECT_EQ(m_session.Device(), 2);
     EXPECT_EQ(m_devices->currentIndex(), 2);
 }
 
@@ -261,13 +274,13 @@ TEST_F(MidiDeviceDlgTest, OkReadsControllerNumbersLikeAtoiWithinTheirRange)
         m_edit1->setText(c.text);
         m_edit2->setText("99");
         Ok();
-        EXPECT_EQ(m_ctrl1, c.value) << '"' << c.text << '"';
-        EXPECT_EQ(m_ctrl2, 99);
+        EXPECT_EQ(m_session.Ctrl1(), c.value) << '"' << c.text << '"';
+        EXPECT_EQ(m_session.Ctrl2(), 99);
         Open(0, 0, 50, 50);
         m_edit2->setText(c.text);
         Ok();
-        EXPECT_EQ(m_ctrl1, 50);
-        EXPECT_EQ(m_ctrl2, c.value) << '"' << c.text << '"';
+        EXPECT_EQ(m_session.Ctrl1(), 50);
+        EXPECT_EQ(m_session.Ctrl2(), c.value) << '"' << c.text << '"';
     }
 }
 
@@ -276,33 +289,33 @@ TEST_F(MidiDeviceDlgTest, OkStoresTheChannelEntrysPositionOrZero)
     Open(0, 7);
     m_channels->setCurrentIndex(0);
     Ok();
-    EXPECT_EQ(m_channel, 0);
+    EXPECT_EQ(m_session.Channel(), 0);
     Open(0, 0);
     m_channels->setCurrentIndex(15);
     ASSERT_EQ(m_channels->currentText(), "16");
     Ok();
-    EXPECT_EQ(m_channel, 15);
+    EXPECT_EQ(m_session.Channel(), 15);
     Open(0, 0);
     m_channels->lineEdit()->setText("9");
     Ok();
-    EXPECT_EQ(m_channel, 8);
+    EXPECT_EQ(m_session.Channel(), 8);
     // Return in the field is OK, and what it holds never becomes an entry.
     Open(0, 4);
     m_channels->lineEdit()->setText("17");
     QTest::keyClick(m_channels->lineEdit(), Qt::Key_Return);
     EXPECT_EQ(m_dlg->result(), QDialog::Accepted);
-    EXPECT_EQ(m_channel, 0);
+    EXPECT_EQ(m_session.Channel(), 0);
     EXPECT_EQ(m_channels->count(), 16);
 
     // No entry selected: a stored channel outside the list, or an emptied field.
     Open(0, 20);
     EXPECT_EQ(m_channels->currentText(), "");
     Ok();
-    EXPECT_EQ(m_channel, 0);
+    EXPECT_EQ(m_session.Channel(), 0);
     Open(0, 9);
     m_channels->lineEdit()->clear();
     Ok();
-    EXPECT_EQ(m_channel, 0);
+    EXPECT_EQ(m_session.Channel(), 0);
 }
 
 TEST_F(MidiDeviceDlgTest, EscapeAndTheCloseBoxKeepEveryValue)
@@ -320,10 +333,10 @@ TEST_F(MidiDeviceDlgTest, EscapeAndTheCloseBoxKeepEveryValue)
         }
         EXPECT_FALSE(m_dlg->isVisible());
         EXPECT_EQ(m_dlg->result(), QDialog::Rejected);
-        EXPECT_EQ(m_device, 1);
-        EXPECT_EQ(m_channel, 3);
-        EXPECT_EQ(m_ctrl1, 10);
-        EXPECT_EQ(m_ctrl2, 20);
+        EXPECT_EQ(m_session.Device(), 1);
+        EXPECT_EQ(m_session.Channel(), 3);
+        EXPECT_EQ(m_session.Ctrl1(), 10);
+        EXPECT_EQ(m_session.Ctrl2(), 20);
     }
 }
 
@@ -341,9 +354,9 @@ TEST_F(MidiDeviceDlgTest, RunsModallyWithEnterAsOk)
     });
     EXPECT_EQ(m_dlg->exec(), QDialog::Accepted);
     EXPECT_EQ(focus, m_ok);
-    EXPECT_EQ(m_channel, 4);
-    EXPECT_EQ(m_ctrl1, 1);
-    EXPECT_EQ(m_ctrl2, 42);
+    EXPECT_EQ(m_session.Channel(), 4);
+    EXPECT_EQ(m_session.Ctrl1(), 1);
+    EXPECT_EQ(m_session.Ctrl2(), 42);
 }
 
 }  // namespace

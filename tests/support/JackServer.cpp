@@ -38,7 +38,7 @@ constexpr uint32_t kLongestEvent = 4096;
 
 }  // namespace
 
-JackServer::JackServer(int period)
+JackServer::JackServer(int period) : m_period(period)
 {
     jack_set_error_function(&Quiet);
     jack_set_info_function(&Quiet);
@@ -91,6 +91,22 @@ bool JackServer::Spawn(int period, std::chrono::steady_clock::time_point end)
 }
 
 JackServer::~JackServer() { Stop(); }
+
+bool JackServer::Restart(int signal, std::chrono::milliseconds gap)
+{
+    if (m_pid <= 0) return false;
+    kill(m_pid, signal);
+    Exited(m_pid, 30000);
+    m_pid = -1;
+    m_bReady = false;
+    std::this_thread::sleep_for(gap);
+    return Spawn(m_period, Clock::now() + std::chrono::seconds(60));
+}
+
+void JackServer::Pause(bool paused)
+{
+    if (m_pid > 0) kill(m_pid, paused ? SIGSTOP : SIGCONT);
+}
 
 void JackServer::Stop()
 {

@@ -28,12 +28,18 @@ public:
     const std::string& Name() const { return m_name; }
     // Ends the server now, by its own process id only, and waits for it to go.
     void Stop();
+    // Kills the server with `signal`, waits for it to go, and after `gap` starts it again
+    // under the same name; false when it did not come back.
+    bool Restart(int signal, std::chrono::milliseconds gap);
+    // Stops the server's process (SIGSTOP), or lets it go on (SIGCONT).
+    void Pause(bool paused);
 
 private:
     // Starts one server and waits for it until `end`; false when it exited or never came up.
     bool Spawn(int period, std::chrono::steady_clock::time_point end);
 
     std::string m_name;
+    int m_period = 256;
     pid_t m_pid = -1;
     bool m_bReady = false;
 };

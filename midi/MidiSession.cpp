@@ -1,0 +1,257 @@
+// The MIDI session; see MidiSession.h.
+#include "MidiSession.h"
+
+#include "MidiInterpreter.h"
+#include "MidiPortNames.h"
+
+namespace {
+
+// The MIDI message classes the input accepts: notes, Control Change, Program Change.
+constexpr unsigned kMidiFilter = 13;
+// How soon a device awaited is looked for again where the driver cannot tell of it.
+constexpr int kLookAgainMs = 1000;
+
+}  // namespace
+
+CMidiSession::CMidiSession(MidiPerformance& performance) : m_performance(performance)
+{
+    m_nMidiFilter = kMidiFilter;
+    m_midiIn.SetFilterSource(&m_nMidiFilter);
+    m_midiIn.SetDeviceIdSource(&m_nMidiDevice);
+    m_look.setSingleShot(true);
+    m_look.callOnTimeout([this] { Look(); });
+}
+
+CMidiSession::~CMidiSession() { SetDriver(nullptr); }
+
+void CMidiSession::SetDriver(MidiDriver* driver)
+{
+    if (MidiDriver* old = m_midiIn.Driver()) old->Watch(nullptr);
+    m_midiIn.SetDriver(driver);
+}
+
+void CMidiSession::SetReporter(std::function<void(int message)> report)
+{
+    m_midiIn.SetReporter(std::move(report));
+}
+
+void CMidiSession::LoadName(const std::string* name, bool hasDevice)
+{
+    // A DEVICE without NAME comes from a file of before the names: its id counts in the
+    // listing of then, which put ALSA's loopback ports first.
+    m_strMidiName = name ? *name : std::string();
+    m_bMidiOldOrder = !name && hasDevice;
+    m_nMidiRemembered = m_nMidiDevice;
+    m_bMidiAbsent = false;
+}
+
+void CMidiSession::Begin()
+{
+    OpenInput();
+    m_bWatching = true;
+    if (MidiDriver* driver = m_midiIn.Driver()) driver->Watch([this] { Look(); });
+    ArmLook();
+}
+
+void CMidiSession::Finish()
+{
+    m_bWatching = false;
+    m_look.stop();
+    if (MidiDriver* driver = m_midiIn.Driver()) driver->Watch(nullptr);
+    CloseInput();
+}
+
+void CMidiSession::BeginDialog()
+{
+    // Stopped and closed around the dialog, so that a new choice takes effect at once.
+    m_bWatching = false;
+    m_look.stop();
+    CloseInput();
+}
+
+void CMidiSession::EndDialog()
+{
+    OpenInput();
+    m_bWatching = true;
+    ArmLook();
+}
+
+bool CMidiSession::InRange(unsigned n) const
+{
+    // An id equal to the count reaches the open, which fails and says so.
+    return n != 0 && static_cast<unsigned>(m_nMidiDevice) <= n;
+}
+
+bool CMidiSession::Resolve(const std::vector<std::string>& names)
+{
+    if (m_bMidiOldOrder && !names.empty()) {
+        // Once: the id of before becomes the same device's id now, and its name is kept.
+        m_bMidiOldOrder = false;
+        if (m_nMidiDevice >= 0) {
+            m_nMidiDevice = static_cast<int>(IdFromOldOrder(names, m_nMidiDevice));
+        }
+        m_strMidiName = StoredPortName(names, static_cast<unsigned>(m_nMidiDevice));
+        m_nMidiRemembered = m_nMidiDevice;
+    }
+    if (m_strMidiName.empty()) return true;  // no name stored: the position counts
+    const int found = FindStoredPortName(names, m_strMidiName);
+    m_bMidiAbsent = found < 0;
+    if (m_bMidiAbsent) {
+        m_nMidiDevice = 0;  // as after any failed open; the remembered position is kept
+        return false;
+    }
+    m_nMidiDevice = m_nMidiRemembered = found;
+    return true;
+}
+
+void CMidiSession::OpenInput(const std::vector<std::string>* listing)
+{
+    CloseInput();
+    std::vector<std::string> names;
+    if (listing) {
+        names = *listing;
+    } else {
+        const unsigned n = m_midiIn.GetNumDevs();
+        for (unsigned id = 0; id < n; ++id) names.push_back(m_midiIn.GetDeviceName(id));
+    }
+    if (!Resolve(names)) return;
+    if (!InRange(static_cast<unsigned>(names.size())) || !m_midiIn.Open(this)) return;
+    m_midiIn.Start();
+    if (m_strMidiName.empty()) {
+        // Opened by its position: remembered by its name from now on.
+        m_strMidiName = StoredPortName(names, static_cast<unsigned>(m_nMidiDevice));
+        m_nMidiRemembered = m_nMidiDevice;
+    }
+}
+
+void CMidiSession::CloseInput()
+{
+    // Whatever is open, whatever the device count says now: a device left open would go on
+    // writing into the buffers that the next start replaces.
+    m_bMidiOpening = false;  // an open on its way is given up by the driver's next call
+    if (!m_midiIn.IsOpen()) return;
+    m_midiIn.Stop();
+    m_midiIn.Close();
+}
+
+void CMidiSession::Look()
+{
+    // Nothing open and nothing awaited: nothing is listed at all.
+    if (!m_bWatching || m_strMidiName.empty()) return;
+    if (!m_midiIn.IsOpen() && !m_bMidiAbsent) return;
+    m_midiIn.ListLater([this](const std::vector<std::string>& names) { OnListed(names); });
+    ArmLook();  // also when no answer comes (a back end still on an earlier listing)
+}
+
+void CMidiSession::OnListed(const std::vector<std::string>& names)
+{
+    if (!m_bWatching || m_strMidiName.empty()) return;
+    const bool present = FindStoredPortName(names, m_strMidiName) >= 0;
+    // A device whose server went is let go of even when a new server lists its name again,
+    // and then opened again at once.
+    const bool lost = m_midiIn.IsOpen() && m_midiIn.IsLost();
+    if (m_midiIn.IsOpen() && (!present || lost)) Unplugged();
+    if (lost) {
+        // Its back end lists its ports again only once it is let go of, which the close
+        // just queued does before the next look: no notice need come for that.
+        m_look.start(0);
+        return;
+    }
+    if (!m_midiIn.IsOpen() && !m_bMidiOpening && m_bMidiAbsent && present && Resolve(names)) {
+        StartLater();
+    }
+    ArmLook();
+}
+
+void CMidiSession::ArmLook()
+{
+    const MidiDriver* driver = m_midiIn.Driver();
+    const bool awaited = m_bWatching && m_bMidiAbsent && !m_strMidiName.empty();
+    if (awaited && driver && !m_midiIn.Driver()->Announces()) {
+        if (!m_look.isActive()) m_look.start(kLookAgainMs);
+    } else {
+        m_look.stop();
+    }
+}
+
+void CMidiSession::StartLater()
+{
+    // The open runs in the background, so the frame loop goes on meanwhile.
+    m_bMidiOpening = true;
+    m_midiIn.OpenLater(this, [this](bool opened) {
+        if (!m_bMidiOpening) {  // given up meanwhile (the dialog, the end)
+            if (opened) m_midiIn.CloseLater();
+            return;
+        }
+        m_bMidiOpening = false;
+        if (opened) m_midiIn.Start();
+        ArmLook();
+    });
+}
+
+void CMidiSession::Unplugged()
+{
+    // Nothing more comes from it to let go of what it held: its notes are released here,
+    // and the record flag if one of its black keys set it (Shift's stays).
+    for (int camera = 0; camera < 2; ++camera) {
+        for (int key = 0; key < 8; ++key) {
+            if (!m_bMidiHeld[camera][key]) continue;
+            m_bMidiHeld[camera][key] = false;
+            m_performance.FrameKey(camera, key, false);
+        }
+    }
+    if (m_bMidiRecord) m_performance.SetRecord(false, ChangeSource::Midi);
+    m_bMidiRecord = false;
+    // Its client goes in the background: closing a JACK client takes the server's time.
+    m_midiIn.Stop();
+    m_midiIn.CloseLater();
+    m_bMidiAbsent = true;
+    m_nMidiDevice = 0;
+}
+
+void CMidiSession::OnData(uint32_t message)
+{
+    const MidiValues values{m_nMidiChannel, m_nMidiCtrl1, m_nMidiCtrl2};
+    const bool record = m_performance.Record();
+    InterpretMidiMessage(message, m_midiIn.IsStarted(), m_midiIn.FilterSource(), values, m_player);
+    // A black key set or cleared it.
+    if (m_performance.Record() != record) m_bMidiRecord = m_performance.Record();
+}
+
+void CMidiSession::OnLongData(MidiHeader* header)
+{
+    // After a stop these are the buffers its reset gave back, already released. With system
+    // exclusive not accepted, a filled buffer stays with us until the next stop.
+    if (!m_midiIn.IsStarted() || !m_midiIn.IsSysExEnabled()) return;
+    m_midiIn.RequeueBuffer(header);
+}
+
+void CMidiSession::Player::SetEffect(int effect, ChangeSource source)
+{
+    m_session.m_performance.SetEffect(effect, source);
+}
+
+void CMidiSession::Player::SetCtrl1(int value, ChangeSource source)
+{
+    m_session.m_performance.SetCtrl1(value, source);
+}
+
+void CMidiSession::Player::SetCtrl2(int value, ChangeSource source)
+{
+    m_session.m_performance.SetCtrl2(value, source);
+}
+
+void CMidiSession::Player::SetRecord(bool on, ChangeSource source)
+{
+    m_session.m_performance.SetRecord(on, source);
+}
+
+bool CMidiSession::Player::Record() const { return m_session.m_performance.Record(); }
+
+void CMidiSession::Player::FrameKey(int camera, int key, bool pressed)
+{
+    if (camera >= 0 && camera < 2 && key >= 0 && key < 8) {
+        m_session.m_bMidiHeld[camera][key] = pressed;
+    }
+    m_session.m_performance.FrameKey(camera, key, pressed);
+}

@@ -1,0 +1,146 @@
+// The MIDI session: the one input device, the settings it is chosen by (device, channel,
+// controller numbers, filter), the device remembered by name, the watch that lets go of a
+// controller unplugged and opens it again when it comes back, and the settings file's
+// "MIDI" section. What the device plays goes to the performance.
+#ifndef KOVRA_MIDI_MIDISESSION_H
+#define KOVRA_MIDI_MIDISESSION_H
+
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "MidiDriver.h"
+#include "MidiIn.h"
+#include "MidiPerformance.h"
+
+// User-interface thread only: every call, every driver call it makes, and every delivery
+// it receives (the driver hands them over on that thread).
+class CMidiSession : public MidiReceiver {
+public:
+    explicit CMidiSession(MidiPerformance& performance);
+    // Ends every delivery of the driver to it; the input is closed by Finish.
+    ~CMidiSession();
+    CMidiSession(const CMidiSession&) = delete;
+    CMidiSession& operator=(const CMidiSession&) = delete;
+
+    // The driver behind every call, and how a failure is shown.
+    void SetDriver(MidiDriver* driver);
+    void SetReporter(std::function<void(int message)> report);
+    CMidiIn& Input() { return m_midiIn; }
+    const CMidiIn& Input() const { return m_midiIn; }
+
+    // Set-up: the remembered device opened and started, and the watch begun.
+    void Begin();
+    // The end: the watch stopped, the input stopped and closed (bounded by the driver).
+    void Finish();
+    // The MIDI Device dialog's run: closed before it, the choice opened after it.
+    void BeginDialog();
+    void EndDialog();
+    // Whatever is open is stopped and closed first; then the remembered device of the
+    // listing is opened and started (an id not past the count; see the README). Without a
+    // listing, one is made.
+    void OpenInput(const std::vector<std::string>* listing = nullptr);
+    void CloseInput();
+
+    // The settings the dialog edits.
+    int Device() const { return m_nMidiDevice; }
+    void SetDevice(int device) { m_nMidiDevice = device; }
+    int Channel() const { return m_nMidiChannel; }
+    void SetChannel(int channel) { m_nMidiChannel = channel; }
+    int Ctrl1() const { return m_nMidiCtrl1; }
+    void SetCtrl1(int number) { m_nMidiCtrl1 = number; }
+    int Ctrl2() const { return m_nMidiCtrl2; }
+    void SetCtrl2(int number) { m_nMidiCtrl2 = number; }
+    // The remembered device's stored name, "" when none is stored yet.
+    const std::string& Name() const { return m_strMidiName; }
+    void SetName(const std::string& name) { m_strMidiName = name; }
+    unsigned Filter() const { return m_nMidiFilter; }
+    void SetFilter(unsigned filter) { m_nMidiFilter = filter; }
+
+    // The "MIDI" section: DEVICE, CH, CTRL1, CTRL2 and NAME.
+    template <typename Profile>
+    void ExchangeSettings(Profile& profile, bool load);
+
+    // Deliveries: a short message interpreted, a buffer queued again.
+    void PostShortMessage(uint32_t message) override { OnData(message); }
+    void PostLongData(MidiHeader* header) override { OnLongData(header); }
+    void OnData(uint32_t message);
+    void OnLongData(MidiHeader* header);
+    // The record flag was taken by the keys (Shift): an unplug leaves it alone.
+    void RecordTaken() { m_bMidiRecord = false; }
+
+private:
+    // Forwards to the performance, noting the frame-memory keys that notes hold.
+    class Player : public MidiPerformance {
+    public:
+        explicit Player(CMidiSession& session) : m_session(session) {}
+        void SetEffect(int effect, ChangeSource source) override;
+        void SetCtrl1(int value, ChangeSource source) override;
+        void SetCtrl2(int value, ChangeSource source) override;
+        void SetRecord(bool on, ChangeSource source) override;
+        bool Record() const override;
+        void FrameKey(int camera, int key, bool pressed) override;
+
+    private:
+        CMidiSession& m_session;
+    };
+
+    bool InRange(unsigned n) const;
+    // Points the device id at the remembered device in `names`; false when a name is
+    // stored and no device of it is present.
+    bool Resolve(const std::vector<std::string>& names);
+    // A notice or the look-again timer: a listing, when anything is open or awaited.
+    void Look();
+    void OnListed(const std::vector<std::string>& names);
+    // The look again in a second, while a device is awaited and the driver does not tell.
+    void ArmLook();
+    void Unplugged();
+    void StartLater();
+    void LoadName(const std::string* name, bool hasDevice);
+
+    MidiPerformance& m_performance;
+    Player m_player{*this};
+    CMidiIn m_midiIn;
+    int m_nMidiDevice = 0;
+    int m_nMidiChannel = 0;
+    int m_nMidiCtrl1 = 0;
+    int m_nMidiCtrl2 = 0;
+    unsigned m_nMidiFilter = 0;
+    std::string m_strMidiName;
+    int m_nMidiRemembered = 0;     // its position, written back unchanged while it is absent
+    bool m_bMidiAbsent = false;    // a device of the stored name was not present at the last look
+    bool m_bMidiOldOrder = false;  // DEVICE came without NAME: an id of the listing of before
+    bool m_bWatching = false;      // between Begin and Finish, outside the dialog
+    bool m_bMidiOpening = false;   // the watch's open is on its way
+    bool m_bMidiHeld[2][8] = {};   // frame-memory keys that MIDI notes hold down
+    bool m_bMidiRecord = false;    // the record flag is on because a black key set it
+    QTimer m_look;
+};
+
+template <typename Profile>
+void CMidiSession::ExchangeSettings(Profile& profile, bool load)
+{
+    struct Setting {
+        const char* key;
+        int* value;
+    };
+    const Setting settings[] = {{"DEVICE", &m_nMidiDevice},
+                                {"CH", &m_nMidiChannel},
+                                {"CTRL1", &m_nMidiCtrl1},
+                                {"CTRL2", &m_nMidiCtrl2}};
+    if (load) {
+        for (const Setting& s : settings) *s.value = profile.GetInt("MIDI", s.key, 0);
+        std::string name, device;
+        const bool hasName = profile.GetString("MIDI", "NAME", name);
+        LoadName(hasName ? &name : nullptr, profile.GetString("MIDI", "DEVICE", device));
+        return;
+    }
+    for (const Setting& s : settings) profile.Set("MIDI", s.key, std::to_string(*s.value));
+    // While the remembered device is absent, its position goes back as it was read.
+    if (m_bMidiAbsent) profile.Set("MIDI", "DEVICE", std::to_string(m_nMidiRemembered));
+    if (!m_strMidiName.empty()) profile.Set("MIDI", "NAME", m_strMidiName);
+}
+
+#endif
