@@ -60,7 +60,8 @@ public:
     };
     using TaskPtr = std::shared_ptr<Task>;
 
-    // The exit waits at most `exitBudget` in all for the lanes' jobs.
+    // The exit waits at most `exitBudget` in all for the lanes' jobs. Deliveries come through
+    // the event loop of the thread that makes the worker, after the application object.
     explicit CWorker(std::chrono::milliseconds exitBudget = std::chrono::seconds(2));
     // Joins every lane that finishes within the budget; those still inside a job are left,
     // holding shares of what they use, and named in one line on standard error. A lane whose

@@ -122,6 +122,7 @@ bool Eventually(Condition condition)
 
 TEST(BoundedMidiDriver, AHangingListingCountsAsNoPortsUntilItReturns)
 {
+    App();
     auto inner = std::make_shared<HangingDriver>();
     CWorker worker;
     CBoundedMidiDriver driver(worker, inner, 100ms);
@@ -152,6 +153,7 @@ TEST(BoundedMidiDriver, AHangingListingCountsAsNoPortsUntilItReturns)
 
 TEST(BoundedMidiDriver, AnOpenThatReturnsTooLateIsClosedAgain)
 {
+    App();
     auto inner = std::make_shared<HangingDriver>();
     CWorker worker;
     CBoundedMidiDriver driver(worker, inner, 100ms);
@@ -183,6 +185,7 @@ TEST(BoundedMidiDriver, AnOpenThatReturnsTooLateIsClosedAgain)
 
 TEST(BoundedMidiDriver, TheBackgroundListingNeverWaitsAndAHungOneIsLeftBehindAtTheEnd)
 {
+    App();
     auto inner = std::make_shared<HangingDriver>();
     CWorker worker;
     auto driver = std::make_unique<CBoundedMidiDriver>(worker, inner, 100ms);
