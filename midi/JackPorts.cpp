@@ -94,14 +94,8 @@ void CJackPortList::Disconnect()
     m_gone.store(false);
 }
 
-std::vector<std::string> CJackPortList::List()
+void CJackPortList::TakeServerChanges()
 {
-    std::vector<std::string> names;
-    uint64_t notices = 0;
-    if (m_noticeFd >= 0) [[maybe_unused]]
-        ssize_t got = read(m_noticeFd, &notices, sizeof(notices));
-    // A client of a server that has gone is let go of before any new one is tried: one
-    // left behind lists nothing from then on, even once a new server runs.
     // The server's socket made or removed since the last look: its clients are of a server
     // that went, told or not.
     const std::string socket = ServerSocketPath().substr(std::strlen(kSocketFolder) + 1);
@@ -117,6 +111,17 @@ std::vector<std::string> CJackPortList::List()
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
         }
     }
+}
+
+std::vector<std::string> CJackPortList::List()
+{
+    std::vector<std::string> names;
+    uint64_t notices = 0;
+    if (m_noticeFd >= 0) [[maybe_unused]]
+        ssize_t got = read(m_noticeFd, &notices, sizeof(notices));
+    // A client of a server that has gone is let go of before any new one is tried: one
+    // left behind lists nothing from then on, even once a new server runs.
+    TakeServerChanges();
     const bool runs = JackServerRuns();
     if (m_gone.load() || !runs) Disconnect();
     if (!runs) return names;

@@ -41,6 +41,9 @@ public:
     // under an older count belongs to a server that went.
     unsigned Generation() const { return m_generation.load(); }
 
+    // Takes the server's socket made or removed since the last look into Generation(), so
+    // that the inputs of a server that went are known before a new client is made.
+    void TakeServerChanges();
     // Lets go of the client (before the program ends, on the listing's thread).
     void Disconnect();
     // Writes the notice; for libjack's threads.

@@ -197,6 +197,9 @@ std::vector<CRtMidiDriver::Port> CRtMidiDriver::ListJack()
     // closed before a client of the next one is made, or their closes crash. Until then
     // JACK lists nothing, so the lost device is let go of (and closed on this lane).
     bool lost = false;
+    // A restart since the last look counts before the inputs are asked whether they are lost:
+    // otherwise a new watch client would join the old server's connection.
+    if (m_jackPorts) m_jackPorts->TakeServerChanges();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         for (const auto* list : {&m_devices, &m_closing}) {
