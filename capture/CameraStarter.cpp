@@ -286,5 +286,10 @@ void CCameraStarter::Dispose(const std::string& name, int position,
     CWorker::Job job;
     job.name = "camera release";
     job.work = [capture] { capture->reset(); };
-    m_core->worker->Post(CameraLane(name, position), std::move(job));
+    // A device lane that hangs in an open refuses it: the release then goes on a lane of its
+    // own, so that a pipeline slow to stop never holds the window.
+    const std::string lane = CameraLane(name, position);
+    if (m_core->worker->Post(lane, job)->Refused()) {
+        m_core->worker->Post(lane + " release", std::move(job));
+    }
 }
