@@ -1,6 +1,8 @@
 // The MIDI session; see MidiSession.h.
 #include "MidiSession.h"
 
+#include <utility>
+
 #include "MidiInterpreter.h"
 #include "MidiPortNames.h"
 
@@ -129,6 +131,7 @@ void CMidiSession::CloseInput()
     // Whatever is open, whatever the device count says now: a device left open would go on
     // writing into the buffers that the next start replaces.
     m_bMidiOpening = false;  // an open on its way is given up by the driver's next call
+    m_bLookOwed = false;
     if (!m_midiIn.IsOpen()) return;
     m_midiIn.Stop();
     m_midiIn.Close();
@@ -138,13 +141,21 @@ void CMidiSession::Look()
 {
     // Nothing open and nothing awaited: nothing is listed at all.
     if (!m_bWatching || m_strMidiName.empty()) return;
+    if (m_bMidiOpening) {
+        // The notice is spent (its back end listens again only after a listing): the look
+        // is made once the open has answered, which may have opened on a server that went.
+        m_bLookOwed = true;
+        return;
+    }
     if (!m_midiIn.IsOpen() && !m_bMidiAbsent) return;
+    m_bListing = true;
     m_midiIn.ListLater([this](const std::vector<std::string>& names) { OnListed(names); });
     ArmLook();  // also when no answer comes (a back end still on an earlier listing)
 }
 
 void CMidiSession::OnListed(const std::vector<std::string>& names)
 {
+    m_bListing = false;
     if (!m_bWatching || m_strMidiName.empty()) return;
     const bool present = FindStoredPortName(names, m_strMidiName) >= 0;
     // A device whose server went is let go of even when a new server lists its name again,
@@ -167,7 +178,10 @@ void CMidiSession::ArmLook()
 {
     const MidiDriver* driver = m_midiIn.Driver();
     const bool awaited = m_bWatching && m_bMidiAbsent && !m_strMidiName.empty();
-    if (awaited && driver && !m_midiIn.Driver()->Announces()) {
+    // A listing that overran its bound never answers, and the notice that asked for it is
+    // spent: a look that got no answer is asked again, whatever is open or awaited.
+    const bool unanswered = m_bWatching && m_bListing;
+    if (driver && ((awaited && !m_midiIn.Driver()->Announces()) || unanswered)) {
         if (!m_look.isActive()) m_look.start(kLookAgainMs);
     } else {
         m_look.stop();
@@ -185,6 +199,7 @@ void CMidiSession::StartLater()
         }
         m_bMidiOpening = false;
         if (opened) m_midiIn.Start();
+        if (std::exchange(m_bLookOwed, false)) Look();
         ArmLook();
     });
 }

@@ -114,6 +114,8 @@ private:
     bool m_bMidiOldOrder = false;  // DEVICE came without NAME: an id of the listing of before
     bool m_bWatching = false;      // between Begin and Finish, outside the dialog
     bool m_bMidiOpening = false;   // the watch's open is on its way
+    bool m_bListing = false;       // a look was asked for and its names have not come
+    bool m_bLookOwed = false;      // a notice came while the open was on its way
     bool m_bMidiHeld[2][8] = {};   // frame-memory keys that MIDI notes hold down
     bool m_bMidiRecord = false;    // the record flag is on because a black key set it
     QTimer m_look;

@@ -458,10 +458,14 @@ std::vector<MidiDriver::Notice> CRtMidiDriver::Notices()
 
 bool CRtMidiDriver::Announces()
 {
-    // Where the sequencer exists its announce port is open; JACK tells only while the
-    // listing's client is alive (a server that went must be looked for).
+    // Where the sequencer exists its announce port is open. JACK tells only while the
+    // listing's client is alive; without one, the server's socket tells only of a server that
+    // comes. A running server without our client (one let go of while an input of the server
+    // before it was still being released) must be looked at.
     const bool alsa = !m_alsaWatch || m_alsaWatch->IsOpen() || access(kSequencerDevice, F_OK) != 0;
-    return alsa && (!m_jackPorts || m_jackPorts->Alive() || m_jackPorts->ServerFd() >= 0);
+    const bool jack = !m_jackPorts || m_jackPorts->Alive() ||
+                      (m_jackPorts->ServerFd() >= 0 && !JackServerRuns());
+    return alsa && jack;
 }
 
 void CRtMidiDriver::Retire(std::unique_ptr<Device> device)

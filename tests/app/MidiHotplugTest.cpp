@@ -173,7 +173,9 @@ TEST_F(MidiHotplug, AfterAQuickRestartOfTheServerThePortComesBackAndExitIsClean)
             if (m_dlg->Midi().Input().IsOpen()) sender->Send(change.c_str());
             return m_dlg->Performance().Effect() == effect;
         })) << "round "
-            << round;
+            << round << " open " << m_dlg->Midi().Input().IsOpen() << " lost "
+            << (m_dlg->Midi().Input().IsOpen() && m_dlg->Midi().Input().IsLost()) << " device "
+            << m_dlg->Midi().Device() << " started " << m_dlg->Midi().Input().IsStarted();
         if (round == 2) break;
         // Killed and started again at once, and the sender with it.
         ASSERT_TRUE(m_server.Restart(round == 0 ? SIGKILL : SIGTERM, 100ms));
