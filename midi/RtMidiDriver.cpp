@@ -463,8 +463,8 @@ bool CRtMidiDriver::Announces()
     // comes. A running server without our client (one let go of while an input of the server
     // before it was still being released) must be looked at.
     const bool alsa = !m_alsaWatch || m_alsaWatch->IsOpen() || access(kSequencerDevice, F_OK) != 0;
-    const bool jack = !m_jackPorts || m_jackPorts->Alive() ||
-                      (m_jackPorts->ServerFd() >= 0 && !JackServerRuns());
+    const bool jack =
+        !m_jackPorts || m_jackPorts->Alive() || (m_jackPorts->ServerFd() >= 0 && !JackServerRuns());
     return alsa && jack;
 }
 
