@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "IniFile.h"
 #include "MidiInterpreter.h"
 #include "MidiPortNames.h"
 
@@ -269,4 +270,27 @@ void CMidiSession::Player::FrameKey(int camera, int key, bool pressed)
         m_session.m_bMidiHeld[camera][key] = pressed;
     }
     m_session.m_performance.FrameKey(camera, key, pressed);
+}
+
+void CMidiSession::ExchangeSettings(IniProfile& profile, bool load)
+{
+    struct Setting {
+        const char* key;
+        int* value;
+    };
+    const Setting settings[] = {{"DEVICE", &m_nMidiDevice},
+                                {"CH", &m_nMidiChannel},
+                                {"CTRL1", &m_nMidiCtrl1},
+                                {"CTRL2", &m_nMidiCtrl2}};
+    if (load) {
+        for (const Setting& s : settings) *s.value = profile.GetInt("MIDI", s.key, 0);
+        std::string name, device;
+        const bool hasName = profile.GetString("MIDI", "NAME", name);
+        LoadName(hasName ? &name : nullptr, profile.GetString("MIDI", "DEVICE", device));
+        return;
+    }
+    for (const Setting& s : settings) profile.Set("MIDI", s.key, std::to_string(*s.value));
+    // While the remembered device is absent, its position goes back as it was read.
+    if (m_bMidiAbsent) profile.Set("MIDI", "DEVICE", std::to_string(m_nMidiRemembered));
+    if (!m_strMidiName.empty()) profile.Set("MIDI", "NAME", m_strMidiName);
 }

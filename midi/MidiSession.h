@@ -15,6 +15,8 @@
 #include "MidiIn.h"
 #include "MidiPerformance.h"
 
+class IniProfile;
+
 // User-interface thread only: every call, every driver call it makes, and every delivery
 // it receives (the driver hands them over on that thread).
 class CMidiSession : public MidiReceiver {
@@ -60,8 +62,7 @@ public:
     void SetFilter(unsigned filter) { m_nMidiFilter = filter; }
 
     // The "MIDI" section: DEVICE, CH, CTRL1, CTRL2 and NAME.
-    template <typename Profile>
-    void ExchangeSettings(Profile& profile, bool load);
+    void ExchangeSettings(IniProfile& profile, bool load);
 
     // Deliveries: a short message interpreted, a buffer queued again.
     void PostShortMessage(uint32_t message) override { OnData(message); }
@@ -120,29 +121,5 @@ private:
     bool m_bMidiRecord = false;    // the record flag is on because a black key set it
     QTimer m_look;
 };
-
-template <typename Profile>
-void CMidiSession::ExchangeSettings(Profile& profile, bool load)
-{
-    struct Setting {
-        const char* key;
-        int* value;
-    };
-    const Setting settings[] = {{"DEVICE", &m_nMidiDevice},
-                                {"CH", &m_nMidiChannel},
-                                {"CTRL1", &m_nMidiCtrl1},
-                                {"CTRL2", &m_nMidiCtrl2}};
-    if (load) {
-        for (const Setting& s : settings) *s.value = profile.GetInt("MIDI", s.key, 0);
-        std::string name, device;
-        const bool hasName = profile.GetString("MIDI", "NAME", name);
-        LoadName(hasName ? &name : nullptr, profile.GetString("MIDI", "DEVICE", device));
-        return;
-    }
-    for (const Setting& s : settings) profile.Set("MIDI", s.key, std::to_string(*s.value));
-    // While the remembered device is absent, its position goes back as it was read.
-    if (m_bMidiAbsent) profile.Set("MIDI", "DEVICE", std::to_string(m_nMidiRemembered));
-    if (!m_strMidiName.empty()) profile.Set("MIDI", "NAME", m_strMidiName);
-}
 
 #endif

@@ -102,8 +102,8 @@ public:
     // The readers go, which joins their threads.
     void Disconnect()
     {
-        if (m_jack) m_jack.reset();
-        if (m_client) m_client.reset();
+        m_jack.reset();
+        m_client.reset();
     }
     // Its server went: told by the client's shutdown, or seen as a new server's socket.
     bool Lost(unsigned generation) const
