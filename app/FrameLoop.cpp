@@ -75,8 +75,8 @@ void CFrameLoop::ExchangeSettings(IniProfile& profile, bool load)
 {
     if (load) {
         std::string text;
-        m_nRenderCap = profile.GetString("OUTPUT", "RENDER", text) ? ParseRenderCap(text)
-                                                                    : kDefaultRenderCap;
+        m_nRenderCap =
+            profile.GetString("OUTPUT", "RENDER", text) ? ParseRenderCap(text) : kDefaultRenderCap;
         m_bPreviewInFile = profile.GetString("OUTPUT", "PREVIEW", text);
         m_bPreview = !m_bPreviewInFile || text != "0";
         return;
