@@ -28,8 +28,10 @@ CGlView::Events NoEvents()
 
 QImage Grab(const QWindow& window)
 {
-    return QGuiApplication::primaryScreen()->grabWindow(window.winId()).toImage().convertToFormat(
-        QImage::Format_RGB32);
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(window.winId())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
 }
 
 // The largest difference of one colour channel between two pictures of one size.
