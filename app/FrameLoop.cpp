@@ -60,6 +60,7 @@ bool CFrameLoop::Create(QWindow* main)
 void CFrameLoop::Destroy()
 {
     SetOutput(nullptr);
+    FreeOut();
     m_main.Free();
 }
 
@@ -102,11 +103,31 @@ void CFrameLoop::ExchangeSettings(IniProfile& profile, bool load)
     if (m_bPreviewInFile || !m_bPreview) profile.Set("OUTPUT", "PREVIEW", m_bPreview ? "1" : "0");
 }
 
-void CFrameLoop::Tick()
+void CFrameLoop::SetOutSize(PixelSize size)
+{
+    if (size == m_outSize) return;
+    m_outSize = size;
+    m_bMainBlack = false;
+    if (size.width <= 0 || size.height <= 0) FreeOut();
+}
+
+void CFrameLoop::FreeOut()
+{
+    m_outSize = {};
+    if (!m_main.Use()) return;
+    m_outTarget.Free();
+    m_readback.Free();
+}
+
+void CFrameLoop::Tick(long long tickNs)
 {
     if (!m_main.context) return;
     m_times = {};
     m_markNs = m_bTimed ? NowNs() : 0;
+    if (m_outSize.width > 0 && m_outSize.height > 0) {
+        TickOut(tickNs < 0 ? NowNs() : tickNs);
+        return;
+    }
     // The output window counts from its first exposure: before, it has no size to draw at.
     if (m_output.context && m_output.window->isExposed()) {
         if (m_bPreview && m_mainOnScreen()) {
@@ -173,6 +194,39 @@ void CFrameLoop::TickBoth()
     m_output.target.Show();
     Mark(m_times.upscale);
     Present(m_main, true);
+}
+
+void CFrameLoop::TickOut(long long tickNs)
+{
+    if (!m_main.Use() || !m_outTarget.Ensure(m_outSize)) return;
+    // Drawn every tick, shown or not: the ways out take every frame.
+    m_outTarget.Bind();
+    m_draw();
+    Mark(m_times.draw);
+    m_readback.Read(m_outSize, tickNs, m_outTake);
+    Mark(m_times.readback);
+    const bool outputUp = m_output.context && m_output.window->isExposed();
+    if (outputUp) {
+        // The other context reads the texture this one drew.
+        glFlush();
+        ShowOut(m_output);
+    }
+    if (m_mainOnScreen() && (!outputUp || m_bPreview)) {
+        m_bMainBlack = false;
+        ShowOut(m_main);
+    } else if (outputUp) {
+        BlackenMain();
+    }
+}
+
+void CFrameLoop::ShowOut(View& view)
+{
+    const PixelSize size = view.Size();
+    if (!view.Use() || size.width <= 0 || size.height <= 0) return;
+    CRenderTarget::BindWindow(size);
+    m_outTarget.Show();
+    Mark(m_times.upscale);
+    Present(view, true);
 }
 
 void CFrameLoop::BlackenMain()

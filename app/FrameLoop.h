@@ -3,7 +3,9 @@
 // output window beside the performer's preview, takes the offscreen picture and one textured
 // draw per view. Owns the program's OpenGL contexts: one per window, sharing their textures,
 // since a context moved between two windows makes the renderer set each one up afresh at
-// every tick. Used on the user-interface thread.
+// every tick. While a way out of the picture is on, every tick draws at the ways out's fixed
+// size into an offscreen picture, reads it back once, and every view shows it scaled. Used on
+// the user-interface thread.
 #ifndef KOVRA_APP_FRAMELOOP_H
 #define KOVRA_APP_FRAMELOOP_H
 
@@ -12,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+#include "PictureReadback.h"
 #include "RenderSize.h"
 #include "RenderTarget.h"
 
@@ -47,8 +50,15 @@ public:
     // changes it, so the user's own text stays as written.
     void ExchangeSettings(IniProfile& profile, bool load);
 
-    // One tick: the draw, then each view shown.
-    void Tick();
+    // The ways out: while `size` is not empty, each tick's picture is drawn at it and handed to
+    // `take` once read back; empty, nothing is read back and the views are drawn as before.
+    void SetOutSize(PixelSize size);
+    void SetOutTake(CPictureReadback::Take take) { m_outTake = std::move(take); }
+    PixelSize OutPictureSize() const { return m_outSize; }
+
+    // One tick: the draw, then each view shown. `tickNs` is the tick's time on the tick's own
+    // clock, which the ways out stamp their frames with (now, when not given).
+    void Tick(long long tickNs = -1);
 
     // How the tick with two views shows the picture (for the benchmark): through the
     // offscreen picture, or drawn into the output and copied for the preview.
@@ -57,7 +67,7 @@ public:
     // The last tick's parts in milliseconds, with the renderer finished after each part
     // (for the benchmark; off, the parts are neither timed nor waited for).
     struct Times {
-        double draw = 0, upscale = 0, swap = 0;
+        double draw = 0, upscale = 0, swap = 0, readback = 0;
     };
     void SetTimed(bool timed) { m_bTimed = timed; }
     const Times& LastTimes() const { return m_times; }
@@ -77,6 +87,10 @@ private:
     // scaled up.
     void DrawInto(View& view);
     void TickBoth();
+    // The tick while a way out is on: drawn at its size, read back, shown scaled in each view.
+    void TickOut(long long tickNs);
+    void ShowOut(View& view);
+    void FreeOut();
     void BlackenMain();
     void Present(const View& view, bool shown);
     void Mark(double& part);
@@ -93,6 +107,11 @@ private:
     bool m_bTimed = false;
     Times m_times;
     long long m_markNs = 0;
+    // The ways out's picture, in the main context (its texture is shared with the output's).
+    PixelSize m_outSize;
+    CRenderTarget m_outTarget;
+    CPictureReadback m_readback;
+    CPictureReadback::Take m_outTake;
 };
 
 #endif

@@ -53,6 +53,9 @@ CMainDlg::CMainDlg(QWidget* parent) : QMainWindow(parent), m_hIcon(kIconPath)
     container->setFocusPolicy(Qt::StrongFocus);
     container->setMinimumSize(1, 1);
     setCentralWidget(container);
+    m_frameLoop.SetOutTake([this](const uint8_t* rows, int stride, long long tickNs) {
+        m_out.Push(rows, stride, tickNs);
+    });
     BuildMenuBar();
     resize(kStartWidth, kStartHeight + menuBar()->sizeHint().height());
 
@@ -99,6 +102,14 @@ void CMainDlg::BuildMenuBar()
                 menu = menuBar()->addMenu(entry.menu);
                 title = entry.menu;
             }
+            if (entry.id == ID_VIEW_SEND) {
+                // Greyed out while no PipeWire daemon answers; an item that is on can always
+                // be turned off.
+                connect(menu, &QMenu::aboutToShow, this, [this] {
+                    m_pSendItem->setEnabled(m_pSendItem->isChecked() ||
+                                            CPictureOut::SendAvailable());
+                });
+            }
             if (entry.id == 0) {
                 menu->addSeparator();
                 continue;
@@ -113,6 +124,10 @@ void CMainDlg::BuildMenuBar()
                 action->setChecked(true);
                 m_pPreviewItem = action;
             }
+            if (entry.id == ID_VIEW_SEND) {
+                action->setCheckable(true);
+                m_pSendItem = action;
+            }
         }
         const int id = entry.id;
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
@@ -123,6 +138,7 @@ bool CMainDlg::Setup()
 {
     ExchangeSettings(true);
     m_pPreviewItem->setChecked(m_frameLoop.Preview());
+    m_pSendItem->setChecked(m_out.SendWanted());
 
     if (!m_frameLoop.Create(m_pDC)) return false;
 
@@ -154,7 +170,12 @@ void CMainDlg::OnTimer()
 {
     const uint32_t t0 = m_dwTickDue;
     if (m_bRunning) WatchCameras();
-    if (m_bRunning) m_frameLoop.Tick();
+    if (m_bRunning) {
+        const OutSize out = m_out.Size();
+        m_frameLoop.SetOutSize(m_out.Active() ? PixelSize{out.width, out.height} : PixelSize{});
+        // The ways out stamp each frame with the time the tick was planned for.
+        m_frameLoop.Tick(static_cast<long long>(t0) * 1000000);
+    }
     const TickPlan plan = PlanNextTick(t0, timeGetTime(), m_nInterval);
     m_dwTickDue = plan.nextDue;
     m_timer.start(plan.delayMs);
@@ -237,6 +258,7 @@ void CMainDlg::OnDestroy()
     m_timer.stop();
     StopCameras();
     m_midi.Finish();
+    m_out.StopAll();
     m_pPlaceholderA = {};
     m_pPlaceholderB = {};
     m_fullScreen.CloseOutput();
@@ -263,6 +285,7 @@ void CMainDlg::ExchangeSettings(bool load)
         ExchangeCameraSettings(profile, true);
         m_frameLoop.ExchangeSettings(profile, true);
         m_fullScreen.Screen().ExchangeSettings(profile, true);
+        m_out.ExchangeSettings(profile, true);
         return;
     }
     m_midi.ExchangeSettings(profile, false);
@@ -270,6 +293,7 @@ void CMainDlg::ExchangeSettings(bool load)
     ExchangeCameraSettings(profile, false);
     m_frameLoop.ExchangeSettings(profile, false);
     m_fullScreen.Screen().ExchangeSettings(profile, false);
+    m_out.ExchangeSettings(profile, false);
     // A failed write (read-only or foreign file, missing folder) is ignored without a word.
     MakeSettingsFolder(m_settingsPath);  // the user's folder on the first write
     profile.Commit();
@@ -369,6 +393,9 @@ void CMainDlg::OnCommand(int id)
             break;
         case ID_VIEW_PREVIEW:
             m_frameLoop.SetPreview(m_pPreviewItem->isChecked());
+            break;
+        case ID_VIEW_SEND:
+            m_out.SetSend(m_pSendItem->isChecked());
             break;
         case ID_VIEW_CONTROL:
             OpenEffectControl();

@@ -23,6 +23,7 @@
 #include "MidiInterpreter.h"
 #include "MidiSession.h"
 #include "Performance.h"
+#include "PictureOut.h"
 #include "Worker.h"
 
 class CEffCtrlDlg;
@@ -96,6 +97,8 @@ public:
     CFrameLoop& FrameLoop() { return m_frameLoop; }
     // Full screen, the output window and its screen.
     CFullScreen& FullScreen() { return m_fullScreen; }
+    // The ways out of the picture (Send to Other Programs).
+    CPictureOut& PictureOut() { return m_out; }
 
     CFrameMemory m_memA;
     CFrameMemory m_memB;
@@ -172,6 +175,7 @@ private:
     QIcon m_hIcon;
     CGlView* m_pDC = nullptr;  // the OpenGL surface, owned by its container
     QAction* m_pPreviewItem = nullptr;
+    QAction* m_pSendItem = nullptr;
     CFrameLoop m_frameLoop{[this] { DrawFrame(); }, [this] { return OnScreen(); }};
     std::vector<uint8_t> m_pPlaceholderA;
     std::vector<uint8_t> m_pPlaceholderB;
@@ -182,6 +186,7 @@ private:
     CMidiSession m_midi{m_performance};
     std::unique_ptr<CCameraStarter> m_pStarter;  // from Setup until the window closes
     CFullScreen m_fullScreen{*this, m_bFullScreen, m_frameLoop, PictureEvents()};
+    CPictureOut m_out{m_worker, m_nInterval};
 };
 
 #endif

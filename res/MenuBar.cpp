@@ -6,6 +6,7 @@ const MenuEntry g_menuBar[] = {
     {"View", "Output Screen", ID_VIEW_OUTPUTSCREEN},
     {"View", "Preview", ID_VIEW_PREVIEW},
     {"View", "Control", ID_VIEW_CONTROL},
+    {"View", "Send to Other Programs", ID_VIEW_SEND},
     {"View", "About", ID_VIEW_ABOUT},
     {"View", "", 0},
     {"View", "Exit", ID_VIEW_EXIT},

@@ -19,6 +19,7 @@ constexpr int ID_VIEW_ABOUT = 32782;
 // A submenu, filled by the program with the screens it finds.
 constexpr int ID_VIEW_OUTPUTSCREEN = 32783;
 constexpr int ID_VIEW_PREVIEW = 32784;
+constexpr int ID_VIEW_SEND = 32785;
 
 // String ids.
 constexpr int IDS_ABOUTBOX = 101;

@@ -28,6 +28,18 @@ STATUS = re.compile(r"^Kovra 1\.00 EFF:(\d+) C1:(\d+) C2:(\d+) FS:(\d+\.\d)$")
 START_TITLE = "Kovra 1.00 EFF:0 C1:0 C2:0 FS:0.0"
 SCREEN_SIZE = (1280, 800)
 
+# The View menu's items in order, as the keys reach them (the separator before Exit is skipped).
+VIEW_ITEMS = ("Full Screen", "Output Screen", "Preview", "Control", "Send to Other Programs",
+              "About", "Exit")
+# Greyed out without a PipeWire daemon, which the keys then skip.
+SEND_ITEM = "Send to Other Programs"
+
+
+def view_item_position(name, greyed=(SEND_ITEM,)):
+    """Where the keys find the item named in the View menu (1 = first), past the items greyed
+    out, which they skip."""
+    return [item for item in VIEW_ITEMS if item not in greyed or item == name].index(name) + 1
+
 # A device position far past the cameras and built-in test patterns there are.
 NO_SUCH_CAMERA = 99
 
@@ -194,6 +206,9 @@ class Kovra:
             with open(self.ini_path, "wb") as f:
                 f.write(ini.encode() if isinstance(ini, str) else ini)
         self.env = dict(os.environ)
+        # No PipeWire daemon answers unless the test brings one: Send is greyed out, wherever
+        # the tests run.
+        self.env["PIPEWIRE_REMOTE"] = os.path.join(self.dir, "no-pipewire")
         self.env.update(env or {})
         self.proc = None
         self.win = None
@@ -341,8 +356,10 @@ class Kovra:
         self.test.assertTrue(popups, "clicking View opened no menu")
         return popups[0]
 
-    def choose_view_item(self, position):
-        """Opens View and takes the item at the position (1 = first) with Down and Return."""
+    def choose_view_item(self, name, greyed=(SEND_ITEM,)):
+        """Opens View and takes the item named with Down and Return, past the items greyed out
+        (Send, where no PipeWire daemon answers), which the keys skip."""
+        position = view_item_position(name, greyed)
         self.open_view_menu()
         xdo("key", "--delay", "40", *(["Down"] * position), "Return")
 

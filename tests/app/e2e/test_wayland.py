@@ -15,7 +15,7 @@ import subprocess
 import tempfile
 import unittest
 
-from kovra_driver import ALL_ZERO, STATUS, poll, read_ini
+from kovra_driver import ALL_ZERO, STATUS, poll, read_ini, view_item_position
 
 KOVRA_BINARY = os.environ.get("KOVRA_BINARY", "")
 KOVRA_EFFECTS = os.environ.get("KOVRA_EFFECTS", "")
@@ -368,9 +368,10 @@ class SwayTest(WaylandTestCase):
         r = self.window()["rect"]
         self.pointer.click(r["x"] + r["width"] // 2, r["y"] + r["height"] // 2)
 
-    def choose_from_view_menu(self, w, item):
-        """Opens the View menu with a click and takes its item-th entry with the keyboard once
+    def choose_from_view_menu(self, w, name):
+        """Opens the View menu with a click and takes the item named with the keyboard once
         the menu shows (light, where the top of the picture is dark)."""
+        item = view_item_position(name)
         x, y = w["rect"]["x"], w["rect"]["y"]
         self.pointer.click(x + 20, y + 10)
         shown = poll(lambda: pixel(self.sway.screenshot(), x + 25, y + 33), lambda c: sum(c) > 600)
@@ -399,13 +400,13 @@ class SwayTest(WaylandTestCase):
         self.wait_full_screen(True)
         self.click_picture()
         w = self.wait_full_screen(False)
-        self.choose_from_view_menu(w, 1)  # Full Screen
+        self.choose_from_view_menu(w, "Full Screen")
         self.wait_full_screen(True)
         self.click_picture()
         self.wait_full_screen(False)
 
     def test_about_box_opens_and_closes_with_kovra_running_on(self):
-        self.choose_from_view_menu(self.window(), 3)  # About
+        self.choose_from_view_menu(self.window(), "About")
         pid = self.k.proc.pid
         about = poll(lambda: [w for w in self.sway.windows(pid) if w["name"] == "About Kovra"],
                      bool)
