@@ -129,6 +129,13 @@ COutPipeline::Counts COutPipeline::RemoveBranch(const std::string& name)
     return counts;
 }
 
+unsigned long long COutPipeline::SentSoFar(const std::string& name) const
+{
+    for (const auto& branch : m_branches)
+        if (branch->name == name) return branch->sent.load();
+    return 0;
+}
+
 void COutPipeline::Remove(Branch& branch)
 {
     // Unlinked first: the tee skips a pad that is not linked, so the frames flow on to the

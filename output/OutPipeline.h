@@ -34,6 +34,8 @@ public:
     bool AddBranch(const std::string& name, const std::string& chain, std::string& error);
     Counts RemoveBranch(const std::string& name);
     void Stop();
+    // The frames a branch has sent so far, where no branch joins or leaves meanwhile.
+    unsigned long long SentSoFar(const std::string& name) const;
 
     // On the tick: one frame, rows bottom first as OpenGL reads them, `stride` bytes apart,
     // at `tickNs` of the tick's clock. Never waits: with no free buffer the frame is dropped.

@@ -1,7 +1,8 @@
 // The frame loop's views on real windows with the real effects: a picture drawn through the
 // offscreen framebuffer and shown in the output window equals the one drawn straight into a
 // window (so the framebuffer tests depth as a window does, and the textured draw keeps out of
-// the effect's state), and the preview beside it shows the same picture.
+// the effect's state), and the preview beside it shows the same picture; while a way out is on,
+// the picture read back once a tick is that picture too, and with every way out off none is.
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
@@ -9,6 +10,8 @@
 #include <QScreen>
 #include <QTest>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "CameraTexture.h"
 #include "FrameLoop.h"
@@ -108,6 +111,34 @@ TEST(FrameViews, OffscreenPictureEqualsTheDirectOneInBothViews)
         EXPECT_LE(previewDiff, 2) << "preview, way " << static_cast<int>(how);
     }
     loop.SetOutput(nullptr);
+
+    // A way out at the window's size: what it is handed equals the direct picture, a tick
+    // late (the ring), stamped with the tick's time, and the window shows it.
+    QImage taken;
+    std::vector<long long> times;
+    loop.SetOutTake([&](const uint8_t* rows, int stride, long long tickNs) {
+        times.push_back(tickNs);
+        taken = QImage(kW, kH, QImage::Format_RGBA8888);
+        for (int y = 0; y < kH; ++y)
+            std::memcpy(taken.scanLine(kH - 1 - y), rows + static_cast<size_t>(stride) * y, kW * 4);
+    });
+    loop.SetOutSize({kW, kH});
+    for (long long tick = 1; tick <= 3; ++tick) loop.Tick(tick * 33000000);
+    EXPECT_EQ(times, (std::vector<long long>{33000000, 66000000}));
+    EXPECT_LE(Difference(taken.convertToFormat(QImage::Format_RGB32), direct), 2);
+    int shownDiff = 256;
+    (void)QTest::qWaitFor([&] {
+        loop.Tick();
+        shownDiff = Difference(Grab(main), direct);
+        return shownDiff <= 2;
+    });
+    EXPECT_LE(shownDiff, 2) << "the window beside the way out";
+
+    loop.SetOutSize({});
+    times.clear();
+    loop.Tick();
+    loop.Tick();
+    EXPECT_TRUE(times.empty()) << "read back with every way out off";
     loop.Destroy();
 }
 

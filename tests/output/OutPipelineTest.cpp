@@ -1,0 +1,54 @@
+// The ways out's pipeline: a consumer that holds its frames drops the newer ones, counted,
+// while another way out goes on taking every frame and a push never waits.
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "OutPipeline.h"
+
+namespace {
+
+constexpr int kW = 64;
+constexpr int kH = 48;
+constexpr int kFrames = 20;
+
+// Whether `done` holds within 10 s.
+template <typename Done>
+bool WaitFor(Done done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+TEST(OutPipeline, AStuckWayOutDropsItsFramesCountedAndHoldsUpNoOther)
+{
+    gst_init(nullptr, nullptr);
+    COutPipeline pipeline({kW, kH}, 33);
+    std::string error;
+    ASSERT_TRUE(pipeline.Start(error)) << error;
+    // Frames 10 s apart, each shown on time: the second holds this consumer up for 10 s.
+    ASSERT_TRUE(pipeline.AddBranch("stuck", "fakesink sync=true async=false", error)) << error;
+    ASSERT_TRUE(pipeline.AddBranch("taker", "fakesink sync=false async=false", error)) << error;
+    const std::vector<uint8_t> frame(kW * kH * 4, 0x80);
+    for (int i = 0; i < kFrames; ++i) {
+        pipeline.Push(frame.data(), kW * 4, i * 10000000000LL);
+        ASSERT_TRUE(WaitFor([&] { return pipeline.SentSoFar("taker") == i + 1u; }))
+            << "frame " << i << " never reached the other way out";
+    }
+    const COutPipeline::Counts stuck = pipeline.RemoveBranch("stuck");
+    EXPECT_LE(stuck.sent, 3u);
+    EXPECT_EQ(stuck.sent + stuck.dropped, static_cast<unsigned long long>(kFrames));
+    const COutPipeline::Counts taker = pipeline.RemoveBranch("taker");
+    EXPECT_EQ(taker.sent, static_cast<unsigned long long>(kFrames));
+    EXPECT_EQ(taker.dropped, 0u);
+    pipeline.Stop();
+}
+
+}  // namespace
