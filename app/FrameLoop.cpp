@@ -124,10 +124,9 @@ void CFrameLoop::Tick(long long tickNs)
     if (!m_main.context) return;
     m_times = {};
     m_markNs = m_bTimed ? NowNs() : 0;
-    if (m_outSize.width > 0 && m_outSize.height > 0) {
-        TickOut(tickNs < 0 ? NowNs() : tickNs);
+    // Without a framebuffer of the ways out's size, the views are drawn as without them.
+    if (m_outSize.width > 0 && m_outSize.height > 0 && TickOut(tickNs < 0 ? NowNs() : tickNs))
         return;
-    }
     // The output window counts from its first exposure: before, it has no size to draw at.
     if (m_output.context && m_output.window->isExposed()) {
         if (m_bPreview && m_mainOnScreen()) {
@@ -196,9 +195,9 @@ void CFrameLoop::TickBoth()
     Present(m_main, true);
 }
 
-void CFrameLoop::TickOut(long long tickNs)
+bool CFrameLoop::TickOut(long long tickNs)
 {
-    if (!m_main.Use() || !m_outTarget.Ensure(m_outSize)) return;
+    if (!m_main.Use() || !m_outTarget.Ensure(m_outSize)) return false;
     // Drawn every tick, shown or not: the ways out take every frame.
     m_outTarget.Bind();
     m_draw();
@@ -217,6 +216,7 @@ void CFrameLoop::TickOut(long long tickNs)
     } else if (outputUp) {
         BlackenMain();
     }
+    return true;
 }
 
 void CFrameLoop::ShowOut(View& view)

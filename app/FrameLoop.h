@@ -87,8 +87,9 @@ private:
     // scaled up.
     void DrawInto(View& view);
     void TickBoth();
-    // The tick while a way out is on: drawn at its size, read back, shown scaled in each view.
-    void TickOut(long long tickNs);
+    // The tick while a way out is on: drawn at its size, read back, shown scaled in each view;
+    // false when no framebuffer of that size can be had.
+    bool TickOut(long long tickNs);
     void ShowOut(View& view);
     void FreeOut();
     void BlackenMain();

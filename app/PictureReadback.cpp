@@ -10,6 +10,11 @@ void CPictureReadback::Read(PixelSize size, long long tickNs, const Take& take)
 {
     QOpenGLContext* context = QOpenGLContext::currentContext();
     if (!context || size.width <= 0 || size.height <= 0) return;
+    // Pixel buffer objects and their mapping: OpenGL 3.0, or these two extensions before it.
+    if (context->format().version() < qMakePair(3, 0) &&
+        !(context->hasExtension("GL_ARB_pixel_buffer_object") &&
+          context->hasExtension("GL_ARB_map_buffer_range")))
+        return;
     QOpenGLExtraFunctions* gl = context->extraFunctions();
     const int stride = size.width * 4;
     const auto bytes = static_cast<long>(stride) * size.height;

@@ -175,7 +175,8 @@ void CPictureOut::Watch()
         Say("Kovra: cannot send to other programs: PipeWire did not answer within 5 s");
         return;
     }
-    if (m_sendOn && m_pipeline->FailedBranch() == kSendBranch) {
+    // pipewiresink tells nothing of a daemon that went away: its socket does.
+    if (m_sendOn && (m_pipeline->FailedBranch() == kSendBranch || !SendAvailable())) {
         Say("Kovra: PipeWire stopped taking the picture: sending waits for the daemon again");
         Leave();
         return;
