@@ -85,7 +85,7 @@ class SendTest(KovraTestCase):
         at = (int(fy * OUT_HEIGHT) * OUT_WIDTH + int(fx * OUT_WIDTH)) * 3
         return tuple(data[at:at + 3])
 
-    def test_send_offers_the_picture_and_its_node_goes_with_send_off(self):
+    def test_send_offers_the_picture_its_node_goes_with_send_off_and_comes_back_with_it_on(self):
         self.pipewire.start()
         k = self.kovra(ini=SEND_INI, env=self.pipewire.env)
         # Effect 2 at Ctrl 1 = 64: camera A's blue on the left, camera B's red on the right.
@@ -110,6 +110,11 @@ class SendTest(KovraTestCase):
                          "Kovra's node stayed with Send off")
         sent = poll(k.output, lambda out: "sent to other programs:" in out, 30)
         self.assertRegex(sent, r"Kovra: sent to other programs: \d{2,} frames sent, \d+ dropped")
+        # On again: the node comes back and serves a client.
+        k.choose_view_item("Send to Other Programs", greyed=())
+        self.assertTrue(poll(self.pipewire.has_kovra, bool, 30), "Kovra's node did not come back")
+        self.read_frames(10)
+        k.choose_view_item("Send to Other Programs", greyed=())
         k.keys("Escape")
         self.assertEqual(k.wait_exit(), 0)
         self.assertIn("SEND=0", k.ini_text())
