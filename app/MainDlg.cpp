@@ -160,6 +160,7 @@ bool CMainDlg::Setup()
 
     m_dwFpsStart = timeGetTime();
     m_dwTickDue = m_dwFpsStart + static_cast<uint32_t>(m_nInterval);
+    m_dwTickSeen = m_dwTickDue;
     m_timer.start(m_nInterval);
     m_bRunning = true;
     UpdateTitle();
@@ -173,8 +174,11 @@ void CMainDlg::OnTimer()
     if (m_bRunning) {
         const OutSize out = m_out.Size();
         m_frameLoop.SetOutSize(m_out.Active() ? PixelSize{out.width, out.height} : PixelSize{});
-        // The ways out stamp each frame with the time the tick was planned for.
-        m_frameLoop.Tick(static_cast<long long>(t0) * 1000000);
+        // The ways out stamp each frame with the time the tick was planned for, widened past
+        // the 32-bit clock's wrap after 49.7 days.
+        m_llTickMs += static_cast<uint32_t>(t0 - m_dwTickSeen);
+        m_dwTickSeen = t0;
+        m_frameLoop.Tick(m_llTickMs * 1000000);
     }
     const TickPlan plan = PlanNextTick(t0, timeGetTime(), m_nInterval);
     m_dwTickDue = plan.nextDue;

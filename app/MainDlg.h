@@ -180,7 +180,9 @@ private:
     std::vector<uint8_t> m_pPlaceholderA;
     std::vector<uint8_t> m_pPlaceholderB;
     QTimer m_timer;
-    uint32_t m_dwTickDue = 0;  // when the coming tick was planned to start
+    uint32_t m_dwTickDue = 0;   // when the coming tick was planned to start
+    uint32_t m_dwTickSeen = 0;  // the last tick's planned start, and that time widened
+    long long m_llTickMs = 0;
     CKeyRepeat m_keys;
     bool m_bDestroyed = false;
     CMidiSession m_midi{m_performance};
