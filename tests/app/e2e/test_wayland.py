@@ -257,8 +257,10 @@ class Kovra:
         self.log_path = os.path.join(self.dir, "output.log")
         self.log = open(self.log_path, "wb")
         test.addCleanup(self.log.close)
+        # No PipeWire daemon answers: Send is greyed out, as the menu's positions expect.
         env = compositor.client_env(QT_QPA_PLATFORM="wayland", HOME=self.dir,
-                                    LD_LIBRARY_PATH=self.dir)
+                                    LD_LIBRARY_PATH=self.dir,
+                                    PIPEWIRE_REMOTE=os.path.join(self.dir, "no-pipewire"))
         for name in ("ASAN_OPTIONS", "UBSAN_OPTIONS"):
             if name in os.environ:
                 env[name] = os.environ[name]
