@@ -4,7 +4,8 @@
 // 3840x2160 without it; the wall at 3840x2160 (the upscale and the swap alone) and the rate each
 // effect would reach if the wall were all; and effect 10 in an output window of 1920x1080 beside
 // the performer's preview, shown through the offscreen picture or copied for the preview, with
-// what presenting two views costs alone, from one context or from one per window.
+// what each way's own pass costs alone and what presenting two views costs alone, from one
+// context or from one per window.
 // Needs a screen larger than 3840x2160 with the main window's frame and menus
 // (KOVRA_SCREEN=4000x2400x24 scripts/on-virtual-display).
 #include <benchmark/benchmark.h>
@@ -278,6 +279,55 @@ void BM_Wall(benchmark::State& state)
     }
 }
 
+// What each two-views way adds to the output's draw, alone at 1920x1080 in one window (the frame
+// loop held): the offscreen picture shown over the window, or the window's picture copied for the
+// preview. ms, medians.
+void BM_TwoViewsOutputPassAlone(benchmark::State& state)
+{
+    std::string error;
+    CMainDlg* dlg = OpenStage(error);
+    if (!dlg) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    const PixelSize size{1920, 1080};
+    if (!SizePicture(*dlg, size.width, size.height)) {
+        state.SkipWithError("the main window did not take 1920x1080");
+        return;
+    }
+    TicksPerSecond(*dlg, kWarmUpMs);
+    dlg->m_bRunning = false;  // the timer's ticks draw nothing meanwhile
+    std::vector<double> show, copy;
+    if (dlg->FrameLoop().MakeCurrent()) {
+        CRenderTarget picture;
+        if (picture.Ensure(size)) {
+            QElapsedTimer clock;
+            for (int repeat = 0; repeat < kWallRepeats; ++repeat) {
+                CRenderTarget::BindWindow(size);
+                glFinish();
+                clock.start();
+                picture.Show();
+                glFinish();
+                show.push_back(clock.nsecsElapsed() / 1e6);
+                clock.start();
+                picture.CopyFromBound();
+                glFinish();
+                copy.push_back(clock.nsecsElapsed() / 1e6);
+            }
+        }
+        picture.Free();  // while the context is current
+    }
+    dlg->m_bRunning = true;
+    if (show.empty()) {
+        state.SkipWithError("no offscreen picture");
+        return;
+    }
+    for (auto _ : state) {
+        state.counters["show_ms"] = Median(show);
+        state.counters["copy_ms"] = Median(copy);
+    }
+}
+
 // An output window of 1920x1080 beside the main window's preview of 640x480; null (and the
 // benchmark skipped) when either does not show at its size.
 std::unique_ptr<COutputWindow> ShowOutput(benchmark::State& state, CMainDlg*& dlg)
@@ -416,6 +466,10 @@ void RegisterAll()
         ->UseRealTime();
     benchmark::RegisterBenchmark("BM_TwoViews/1920x1080/CopyForPreview", BM_TwoViews,
                                  CFrameLoop::TwoViews::CopyForPreview)
+        ->Iterations(1)
+        ->Unit(benchmark::kSecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("BM_TwoViewsOutputPassAlone/1920x1080", BM_TwoViewsOutputPassAlone)
         ->Iterations(1)
         ->Unit(benchmark::kSecond)
         ->UseRealTime();
