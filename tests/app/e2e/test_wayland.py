@@ -15,7 +15,7 @@ import subprocess
 import tempfile
 import unittest
 
-from kovra_driver import ALL_ZERO, STATUS, poll, read_ini
+from kovra_driver import ALL_ZERO, STATUS, poll, read_ini, view_menu_keys
 
 KOVRA_BINARY = os.environ.get("KOVRA_BINARY", "")
 KOVRA_EFFECTS = os.environ.get("KOVRA_EFFECTS", "")
@@ -368,14 +368,14 @@ class SwayTest(WaylandTestCase):
         r = self.window()["rect"]
         self.pointer.click(r["x"] + r["width"] // 2, r["y"] + r["height"] // 2)
 
-    def choose_from_view_menu(self, w, item):
-        """Opens the View menu with a click and takes its item-th entry with the keyboard once
-        the menu shows (light, where the top of the picture is dark)."""
+    def choose_from_view_menu(self, w, item, entry=None):
+        """Opens the View menu with a click and takes the named item (a submenu's entry-th
+        entry) with the keyboard once the menu shows (light, where the picture's top is dark)."""
         x, y = w["rect"]["x"], w["rect"]["y"]
         self.pointer.click(x + 20, y + 10)
         shown = poll(lambda: pixel(self.sway.screenshot(), x + 25, y + 33), lambda c: sum(c) > 600)
         self.assertGreater(sum(shown), 600, "the View menu did not open")
-        self.sway.type(*["-k", "Down"] * item, "-k", "Return")
+        self.sway.type(*[arg for key in view_menu_keys(item, entry) for arg in ("-k", key)])
 
     def test_keys_step_the_title_and_a_held_key_repeats(self):
         self.sway.type("-k", "x", "-k", "x", "-k", "v", "-k", "n", "-k", "n", "-k", "b")
@@ -399,13 +399,13 @@ class SwayTest(WaylandTestCase):
         self.wait_full_screen(True)
         self.click_picture()
         w = self.wait_full_screen(False)
-        self.choose_from_view_menu(w, 1)  # Full Screen
+        self.choose_from_view_menu(w, "Full Screen")
         self.wait_full_screen(True)
         self.click_picture()
         self.wait_full_screen(False)
 
     def test_about_box_opens_and_closes_with_kovra_running_on(self):
-        self.choose_from_view_menu(self.window(), 3)  # About
+        self.choose_from_view_menu(self.window(), "About")
         pid = self.k.proc.pid
         about = poll(lambda: [w for w in self.sway.windows(pid) if w["name"] == "About Kovra"],
                      bool)
