@@ -1,6 +1,7 @@
 // The main window's OpenGL surface; see GlView.h.
 #include "GlView.h"
 
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
@@ -50,4 +51,16 @@ void CGlView::focusOutEvent(QFocusEvent* event)
 {
     m_events.focusLost();
     QWindow::focusOutEvent(event);
+}
+
+void CGlView::closeEvent(QCloseEvent* event)
+{
+    if (!m_events.closed) {
+        QWindow::closeEvent(event);
+        return;
+    }
+    // The owner decides (and may delete the window, so not from inside its own event).
+    event->ignore();
+    QMetaObject::invokeMethod(
+        this, [this] { m_events.closed(); }, Qt::QueuedConnection);
 }

@@ -16,6 +16,7 @@ public:
         std::function<void()> leftButtonDown;
         std::function<void(int cx, int cy)> size;  // in device pixels
         std::function<void()> focusLost;
+        std::function<void()> closed;  // the window manager closed it; may be empty
     };
 
     explicit CGlView(Events events);
@@ -30,6 +31,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     const Events m_events;

@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMenuBar>
-#include <QOpenGLContext>
 #include <QWindow>
 #include <QWindowStateChangeEvent>
 #include <algorithm>
@@ -47,10 +46,9 @@ CMainDlg::CMainDlg(QWidget* parent) : QMainWindow(parent), m_hIcon(kIconPath)
     connect(&m_performance, &CPerformance::Changed, this, [this](CPerformance::Value value) {
         if (value != CPerformance::Value::Record) UpdateTitle();
     });
-    m_pDC = new CGlView({[this](const QKeyEvent& event) { HandleKeyPress(event); },
-                         [this](const QKeyEvent& event) { HandleKeyRelease(event); },
-                         [this] { OnLButtonDown(); }, [this](int cx, int cy) { OnSize(cx, cy); },
-                         [this] { HandleFocusLost(); }});
+    CGlView::Events events = PictureEvents();
+    events.size = [this](int cx, int cy) { OnSize(cx, cy); };
+    m_pDC = new CGlView(std::move(events));
     QWidget* container = QWidget::createWindowContainer(m_pDC, this);
     container->setFocusPolicy(Qt::StrongFocus);
     container->setMinimumSize(1, 1);
@@ -61,6 +59,16 @@ CMainDlg::CMainDlg(QWidget* parent) : QMainWindow(parent), m_hIcon(kIconPath)
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &CMainDlg::OnTimer);
+}
+
+CGlView::Events CMainDlg::PictureEvents()
+{
+    return {[this](const QKeyEvent& event) { HandleKeyPress(event); },
+            [this](const QKeyEvent& event) { HandleKeyRelease(event); },
+            [this] { OnLButtonDown(); },
+            [](int, int) {},
+            [this] { HandleFocusLost(); },
+            {}};
 }
 
 CMainDlg::CameraSlot CMainDlg::Slot(int camera)
@@ -75,7 +83,6 @@ CMainDlg::~CMainDlg()
     // opened, such as one whose OpenGL set-up failed. The settings are not written then.
     m_bRunning = false;
     m_timer.stop();
-    if (m_hRC) m_hRC->doneCurrent();
 }
 
 void CMainDlg::BuildMenuBar()
@@ -96,7 +103,16 @@ void CMainDlg::BuildMenuBar()
                 menu->addSeparator();
                 continue;
             }
+            if (entry.id == ID_VIEW_OUTPUTSCREEN) {
+                m_fullScreen.Screen().AttachMenu(menu->addMenu(entry.item));
+                continue;
+            }
             action = menu->addAction(entry.item);
+            if (entry.id == ID_VIEW_PREVIEW) {
+                action->setCheckable(true);
+                action->setChecked(true);
+                m_pPreviewItem = action;
+            }
         }
         const int id = entry.id;
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
@@ -106,19 +122,9 @@ void CMainDlg::BuildMenuBar()
 bool CMainDlg::Setup()
 {
     ExchangeSettings(true);
+    m_pPreviewItem->setChecked(m_frameLoop.Preview());
 
-    if (m_hRC) {
-        m_hRC->doneCurrent();
-        m_hRC.reset();
-    }
-    m_pDC->create();
-    m_hRC = std::make_unique<QOpenGLContext>();
-    m_hRC->setFormat(CGlView::Format());
-    if (!m_hRC->create() || !m_hRC->makeCurrent(m_pDC)) {
-        m_hRC.reset();
-        return false;
-    }
-    OnSize(m_pDC->width() * m_pDC->devicePixelRatio(), m_pDC->height() * m_pDC->devicePixelRatio());
+    if (!m_frameLoop.Create(m_pDC)) return false;
 
     CreateCameraTexture(kTextureA, kTextureSize, kTextureSize);
     CreateCameraTexture(kTextureB, kTextureSize, kTextureSize);
@@ -148,10 +154,7 @@ void CMainDlg::OnTimer()
 {
     const uint32_t t0 = m_dwTickDue;
     if (m_bRunning) WatchCameras();
-    if (m_bRunning && m_hRC && m_hRC->makeCurrent(m_pDC)) {
-        DrawFrame();
-        if (OnScreen()) m_hRC->swapBuffers(m_pDC);
-    }
+    if (m_bRunning) m_frameLoop.Tick();
     const TickPlan plan = PlanNextTick(t0, timeGetTime(), m_nInterval);
     m_dwTickDue = plan.nextDue;
     m_timer.start(plan.delayMs);
@@ -215,9 +218,8 @@ void CMainDlg::PickPicture(const CameraSlot& slot)
 
 void CMainDlg::OnSize(int cx, int cy)
 {
-    // A minimised window keeps the last viewport; the picture stretches with the window.
-    if (cx == 0 || cy == 0 || !m_hRC || !m_hRC->makeCurrent(m_pDC)) return;
-    glViewport(0, 0, cx, cy);
+    // The picture stretches with the window: each tick sets the viewport to its size.
+    if (cx > 0 && cy > 0) m_frameLoop.MainResized();
 }
 
 void CMainDlg::closeEvent(QCloseEvent* event)
@@ -237,10 +239,8 @@ void CMainDlg::OnDestroy()
     m_midi.Finish();
     m_pPlaceholderA = {};
     m_pPlaceholderB = {};
-    if (m_hRC) {
-        m_hRC->doneCurrent();
-        m_hRC.reset();
-    }
+    m_fullScreen.CloseOutput();
+    m_frameLoop.Destroy();
 }
 
 void CMainDlg::ExchangeSettings(bool load)
@@ -261,11 +261,15 @@ void CMainDlg::ExchangeSettings(bool load)
         m_midi.ExchangeSettings(profile, true);
         for (const Setting& s : settings) *s.value = profile.GetInt(s.section, s.key, 0);
         ExchangeCameraSettings(profile, true);
+        m_frameLoop.ExchangeSettings(profile, true);
+        m_fullScreen.Screen().ExchangeSettings(profile, true);
         return;
     }
     m_midi.ExchangeSettings(profile, false);
     for (const Setting& s : settings) profile.Set(s.section, s.key, std::to_string(*s.value));
     ExchangeCameraSettings(profile, false);
+    m_frameLoop.ExchangeSettings(profile, false);
+    m_fullScreen.Screen().ExchangeSettings(profile, false);
     // A failed write (read-only or foreign file, missing folder) is ignored without a word.
     MakeSettingsFolder(m_settingsPath);  // the user's folder on the first write
     profile.Commit();
@@ -362,6 +366,9 @@ void CMainDlg::OnCommand(int id)
     switch (id) {
         case ID_VIEW_FULLSCREEN:
             ToggleFullScreen();
+            break;
+        case ID_VIEW_PREVIEW:
+            m_frameLoop.SetPreview(m_pPreviewItem->isChecked());
             break;
         case ID_VIEW_CONTROL:
             OpenEffectControl();

@@ -15,6 +15,7 @@
 
 #include "CameraStarter.h"
 #include "CameraWatch.h"
+#include "FrameLoop.h"
 #include "FrameMemory.h"
 #include "FullScreen.h"
 #include "KeyRepeat.h"
@@ -25,11 +26,9 @@
 #include "Worker.h"
 
 class CEffCtrlDlg;
-class IniProfile;
 class CGlView;
 class IniProfile;
-class QOpenGLContext;
-class QMenu;
+class QAction;
 
 // The receiver of the MIDI input (the driver delivers on the user-interface thread).
 class CMainDlg : public QMainWindow, public MidiReceiver {
@@ -93,6 +92,10 @@ public:
     const CCameraStarter* CameraStarter() const { return m_pStarter.get(); }
     // The MIDI input, its settings and its watch.
     CMidiSession& Midi() { return m_midi; }
+    // Where each tick's picture is drawn and shown.
+    CFrameLoop& FrameLoop() { return m_frameLoop; }
+    // Full screen, the output window and its screen.
+    CFullScreen& FullScreen() { return m_fullScreen; }
 
     CFrameMemory m_memA;
     CFrameMemory m_memB;
@@ -121,6 +124,8 @@ protected:
 
 private:
     void BuildMenuBar();
+    // Where the events of a picture (the main window's, the output window's) go.
+    CGlView::Events PictureEvents();
     // Whether the main window is on screen, so that a frame is worth presenting.
     bool OnScreen() const;
     // One camera's own fields on this window, so that both cameras run one code path.
@@ -165,8 +170,9 @@ private:
 
     CPerformance m_performance;
     QIcon m_hIcon;
-    CGlView* m_pDC = nullptr;               // the OpenGL surface, owned by its container
-    std::unique_ptr<QOpenGLContext> m_hRC;  // the program's one OpenGL context
+    CGlView* m_pDC = nullptr;  // the OpenGL surface, owned by its container
+    QAction* m_pPreviewItem = nullptr;
+    CFrameLoop m_frameLoop{[this] { DrawFrame(); }, [this] { return OnScreen(); }};
     std::vector<uint8_t> m_pPlaceholderA;
     std::vector<uint8_t> m_pPlaceholderB;
     QTimer m_timer;
@@ -175,7 +181,7 @@ private:
     bool m_bDestroyed = false;
     CMidiSession m_midi{m_performance};
     std::unique_ptr<CCameraStarter> m_pStarter;  // from Setup until the window closes
-    CFullScreen m_fullScreen{*this, m_bFullScreen};
+    CFullScreen m_fullScreen{*this, m_bFullScreen, m_frameLoop, PictureEvents()};
 };
 
 #endif

@@ -3,6 +3,8 @@
 
 const MenuEntry g_menuBar[] = {
     {"View", "Full Screen", ID_VIEW_FULLSCREEN},
+    {"View", "Output Screen", ID_VIEW_OUTPUTSCREEN},
+    {"View", "Preview", ID_VIEW_PREVIEW},
     {"View", "Control", ID_VIEW_CONTROL},
     {"View", "About", ID_VIEW_ABOUT},
     {"View", "", 0},

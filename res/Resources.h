@@ -16,6 +16,9 @@ constexpr int ID_CAMERAB_PIN = 32778;
 constexpr int ID_CAMERAB_FILTER = 32779;
 constexpr int ID_MIDI = 32780;
 constexpr int ID_VIEW_ABOUT = 32782;
+// A submenu, filled by the program with the screens it finds.
+constexpr int ID_VIEW_OUTPUTSCREEN = 32783;
+constexpr int ID_VIEW_PREVIEW = 32784;
 
 // String ids.
 constexpr int IDS_ABOUTBOX = 101;

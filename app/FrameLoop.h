@@ -1,0 +1,87 @@
+// Each tick's picture: drawn once, and shown in every view that needs it. One view at the
+// render size is drawn straight into its window; an output larger than the render cap, or an
+// output window beside the performer's preview, takes the offscreen picture and one textured
+// draw per view. Owns the program's one OpenGL context; used on the user-interface thread.
+#ifndef KOVRA_APP_FRAMELOOP_H
+#define KOVRA_APP_FRAMELOOP_H
+
+#include <QOpenGLContext>
+#include <functional>
+#include <memory>
+
+#include "RenderSize.h"
+#include "RenderTarget.h"
+
+class IniProfile;
+class QWindow;
+
+class CFrameLoop {
+public:
+    // `draw` draws the effect into the bound framebuffer with the viewport set;
+    // `mainOnScreen` says whether presenting the main window's picture is worth a swap.
+    CFrameLoop(std::function<void()> draw, std::function<bool()> mainOnScreen);
+    ~CFrameLoop();
+
+    // Makes the context with the main window's picture current; false without OpenGL.
+    bool Create(QWindow* main);
+    void Destroy();
+    // The context current with the main view, for set-up work; false without one.
+    bool MakeCurrent();
+    bool Created() const { return m_context != nullptr; }
+
+    // The output window while it shows the show, else null.
+    void SetOutput(QWindow* output);
+    QWindow* Output() const { return m_output; }
+    // The performer's preview in the main window while the output window is up; off, the main
+    // window is black and costs nothing.
+    void SetPreview(bool on);
+    bool Preview() const { return m_bPreview; }
+    // The main window's picture area changed size: a black preview is drawn again.
+    void MainResized();
+    void SetRenderCap(int cap) { m_nRenderCap = cap; }
+    int RenderCap() const { return m_nRenderCap; }
+    // RENDER and PREVIEW of the [OUTPUT] section. RENDER is read only: the program never
+    // changes it, so the user's own text stays as written.
+    void ExchangeSettings(IniProfile& profile, bool load);
+
+    // One tick: the draw, then each view shown.
+    void Tick();
+
+    // How the tick with two views shows the picture (for the benchmark): through the
+    // offscreen picture, or drawn into the output and copied for the preview.
+    enum class TwoViews { Offscreen, CopyForPreview };
+    void SetTwoViews(TwoViews how) { m_twoViews = how; }
+    // The last tick's parts in milliseconds, with the renderer finished after each part
+    // (for the benchmark; off, the parts are neither timed nor waited for).
+    struct Times {
+        double draw = 0, upscale = 0, swap = 0;
+    };
+    void SetTimed(bool timed) { m_bTimed = timed; }
+    const Times& LastTimes() const { return m_times; }
+
+private:
+    // The picture for one view of `size` on `surface`, drawn at the render size: straight
+    // in, or offscreen and scaled up.
+    void DrawInto(QWindow* surface, PixelSize size);
+    void TickBoth(PixelSize outputSize);
+    void BlackenMain();
+    void Present(QWindow* surface, bool shown);
+    void Mark(double& part);
+
+    const std::function<void()> m_draw;
+    const std::function<bool()> m_mainOnScreen;
+    QWindow* m_main = nullptr;
+    std::unique_ptr<QOpenGLContext> m_context;
+    CRenderTarget m_target;  // freed before the context goes
+    QWindow* m_output = nullptr;
+    bool m_bPreview = true;
+    bool m_bPreviewInFile = false;
+    bool m_bMainBlack = false;  // the main window was cleared once for a preview that is off
+    int m_nRenderCap = kDefaultRenderCap;
+    TwoViews m_twoViews = TwoViews::CopyForPreview;
+    bool m_bTimed = false;
+    Times m_times;
+    long long m_markNs = 0;
+};
+
+#endif
