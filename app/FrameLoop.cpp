@@ -11,12 +11,6 @@
 
 namespace {
 
-PixelSize DevicePixels(const QWindow* window)
-{
-    const qreal ratio = window->devicePixelRatio();
-    return {static_cast<int>(window->width() * ratio), static_cast<int>(window->height() * ratio)};
-}
-
 long long NowNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -33,15 +27,31 @@ CFrameLoop::CFrameLoop(std::function<void()> draw, std::function<bool()> mainOnS
 
 CFrameLoop::~CFrameLoop() { Destroy(); }
 
+PixelSize CFrameLoop::View::Size() const
+{
+    const qreal ratio = window->devicePixelRatio();
+    return {static_cast<int>(window->width() * ratio), static_cast<int>(window->height() * ratio)};
+}
+
+bool CFrameLoop::View::Use() const { return context && context->makeCurrent(window); }
+
+void CFrameLoop::View::Free()
+{
+    if (!context) return;
+    if (Use()) target.Free();
+    context->doneCurrent();
+    context.reset();
+}
+
 bool CFrameLoop::Create(QWindow* main)
 {
     Destroy();
-    m_main = main;
-    m_main->create();
-    m_context = std::make_unique<QOpenGLContext>();
-    m_context->setFormat(CGlView::Format());
-    if (!m_context->create() || !m_context->makeCurrent(m_main)) {
-        m_context.reset();
+    m_main.window = main;
+    main->create();
+    m_main.context = std::make_unique<QOpenGLContext>();
+    m_main.context->setFormat(CGlView::Format());
+    if (!m_main.context->create() || !m_main.Use()) {
+        m_main.context.reset();
         return false;
     }
     return true;
@@ -49,18 +59,25 @@ bool CFrameLoop::Create(QWindow* main)
 
 void CFrameLoop::Destroy()
 {
-    if (!m_context) return;
-    if (m_context->makeCurrent(m_main)) m_target.Free();
-    m_context->doneCurrent();
-    m_context.reset();
+    SetOutput(nullptr);
+    m_main.Free();
 }
 
-bool CFrameLoop::MakeCurrent() { return m_context && m_context->makeCurrent(m_main); }
+bool CFrameLoop::MakeCurrent() { return m_main.Use(); }
 
 void CFrameLoop::SetOutput(QWindow* output)
 {
-    m_output = output;
     m_bMainBlack = false;
+    if (output == m_output.window) return;
+    m_output.Free();
+    m_output.window = output;
+    if (!output || !m_main.context) return;
+    output->create();
+    m_output.context = std::make_unique<QOpenGLContext>();
+    m_output.context->setFormat(CGlView::Format());
+    m_output.context->setShareContext(m_main.context.get());
+    // Without a context of its own the output shows nothing; the main window plays on.
+    if (!m_output.context->create()) m_output.context.reset();
 }
 
 void CFrameLoop::MainResized() { m_bMainBlack = false; }
@@ -75,8 +92,8 @@ void CFrameLoop::ExchangeSettings(IniProfile& profile, bool load)
 {
     if (load) {
         std::string text;
-        m_nRenderCap = profile.GetString("OUTPUT", "RENDER", text) ? ParseRenderCap(text)
-                                                                    : kDefaultRenderCap;
+        m_nRenderCap =
+            profile.GetString("OUTPUT", "RENDER", text) ? ParseRenderCap(text) : kDefaultRenderCap;
         m_bPreviewInFile = profile.GetString("OUTPUT", "PREVIEW", text);
         m_bPreview = !m_bPreviewInFile || text != "0";
         return;
@@ -87,51 +104,52 @@ void CFrameLoop::ExchangeSettings(IniProfile& profile, bool load)
 
 void CFrameLoop::Tick()
 {
-    if (!m_context) return;
+    if (!m_main.context) return;
     m_times = {};
     m_markNs = m_bTimed ? NowNs() : 0;
     // The output window counts from its first exposure: before, it has no size to draw at.
-    if (m_output && m_output->isExposed()) {
-        const PixelSize outputSize = DevicePixels(m_output);
+    if (m_output.context && m_output.window->isExposed()) {
         if (m_bPreview && m_mainOnScreen()) {
-            TickBoth(outputSize);
+            TickBoth();
             return;
         }
         BlackenMain();
-        DrawInto(m_output, outputSize);
+        DrawInto(m_output);
         Present(m_output, true);
         return;
     }
-    DrawInto(m_main, DevicePixels(m_main));
+    DrawInto(m_main);
     Present(m_main, m_mainOnScreen());
 }
 
-void CFrameLoop::DrawInto(QWindow* surface, PixelSize size)
+void CFrameLoop::DrawInto(View& view)
 {
-    if (!m_context->makeCurrent(surface) || size.width <= 0 || size.height <= 0) return;
+    const PixelSize size = view.Size();
+    if (!view.Use() || size.width <= 0 || size.height <= 0) return;
     const PixelSize render = RenderSizeFor(size, m_nRenderCap);
-    if (render == size || !m_target.Ensure(render)) {
+    if (render == size || !view.target.Ensure(render)) {
         // Straight into the window, as without a cap: no extra copy.
         glViewport(0, 0, size.width, size.height);
         m_draw();
         Mark(m_times.draw);
         return;
     }
-    m_target.Bind();
+    view.target.Bind();
     m_draw();
     Mark(m_times.draw);
     CRenderTarget::BindWindow(size);
-    m_target.Show();
+    view.target.Show();
     Mark(m_times.upscale);
 }
 
-void CFrameLoop::TickBoth(PixelSize outputSize)
+void CFrameLoop::TickBoth()
 {
     m_bMainBlack = false;
+    const PixelSize outputSize = m_output.Size();
     const PixelSize render = RenderSizeFor(outputSize, m_nRenderCap);
-    if (!m_context->makeCurrent(m_output) || outputSize.width <= 0 || outputSize.height <= 0 ||
-        !m_target.Ensure(render)) {
-        DrawInto(m_main, DevicePixels(m_main));
+    if (!m_output.Use() || outputSize.width <= 0 || outputSize.height <= 0 ||
+        !m_output.target.Ensure(render)) {
+        DrawInto(m_main);
         Present(m_main, true);
         return;
     }
@@ -139,20 +157,20 @@ void CFrameLoop::TickBoth(PixelSize outputSize)
         glViewport(0, 0, outputSize.width, outputSize.height);
         m_draw();
         Mark(m_times.draw);
-        m_target.CopyFromBound();
+        m_output.target.CopyFromBound();
     } else {
-        m_target.Bind();
+        m_output.target.Bind();
         m_draw();
         Mark(m_times.draw);
         CRenderTarget::BindWindow(outputSize);
-        m_target.Show();
+        m_output.target.Show();
     }
     Mark(m_times.upscale);
     Present(m_output, true);
-    if (!m_context->makeCurrent(m_main)) return;
-    const PixelSize mainSize = DevicePixels(m_main);
-    glViewport(0, 0, mainSize.width, mainSize.height);
-    m_target.Show();
+    // The output's picture is a texture the main window's context shares.
+    if (!m_main.Use()) return;
+    CRenderTarget::BindWindow(m_main.Size());
+    m_output.target.Show();
     Mark(m_times.upscale);
     Present(m_main, true);
 }
@@ -160,19 +178,18 @@ void CFrameLoop::TickBoth(PixelSize outputSize)
 void CFrameLoop::BlackenMain()
 {
     // Once per change: a preview that is off costs no tick.
-    if (m_bMainBlack || !m_mainOnScreen() || !m_context->makeCurrent(m_main)) return;
-    const PixelSize size = DevicePixels(m_main);
-    glViewport(0, 0, size.width, size.height);
+    if (m_bMainBlack || !m_mainOnScreen() || !m_main.Use()) return;
+    CRenderTarget::BindWindow(m_main.Size());
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
-    m_context->swapBuffers(m_main);
+    m_main.context->swapBuffers(m_main.window);
     m_bMainBlack = true;
 }
 
-void CFrameLoop::Present(QWindow* surface, bool shown)
+void CFrameLoop::Present(const View& view, bool shown)
 {
     if (!shown) return;
-    m_context->swapBuffers(surface);
+    view.context->swapBuffers(view.window);
     Mark(m_times.swap);
 }
 

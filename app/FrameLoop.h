@@ -1,11 +1,14 @@
 // Each tick's picture: drawn once, and shown in every view that needs it. One view at the
 // render size is drawn straight into its window; an output larger than the render cap, or an
 // output window beside the performer's preview, takes the offscreen picture and one textured
-// draw per view. Owns the program's one OpenGL context; used on the user-interface thread.
+// draw per view. Owns the program's OpenGL contexts: one per window, sharing their textures,
+// since a context moved between two windows makes the renderer set each one up afresh at
+// every tick. Used on the user-interface thread.
 #ifndef KOVRA_APP_FRAMELOOP_H
 #define KOVRA_APP_FRAMELOOP_H
 
 #include <QOpenGLContext>
+#include <QWindow>
 #include <functional>
 #include <memory>
 
@@ -13,7 +16,6 @@
 #include "RenderTarget.h"
 
 class IniProfile;
-class QWindow;
 
 class CFrameLoop {
 public:
@@ -27,11 +29,12 @@ public:
     void Destroy();
     // The context current with the main view, for set-up work; false without one.
     bool MakeCurrent();
-    bool Created() const { return m_context != nullptr; }
+    bool Created() const { return m_main.context != nullptr; }
 
-    // The output window while it shows the show, else null.
+    // The output window while it shows the show, else null: its context is made with it
+    // and goes with it.
     void SetOutput(QWindow* output);
-    QWindow* Output() const { return m_output; }
+    QWindow* Output() const { return m_output.window; }
     // The performer's preview in the main window while the output window is up; off, the main
     // window is black and costs nothing.
     void SetPreview(bool on);
@@ -60,20 +63,28 @@ public:
     const Times& LastTimes() const { return m_times; }
 
 private:
-    // The picture for one view of `size` on `surface`, drawn at the render size: straight
-    // in, or offscreen and scaled up.
-    void DrawInto(QWindow* surface, PixelSize size);
-    void TickBoth(PixelSize outputSize);
+    // A window, the context that draws into it, and that context's offscreen picture.
+    struct View {
+        QWindow* window = nullptr;
+        std::unique_ptr<QOpenGLContext> context;
+        CRenderTarget target;  // freed with its context current, before the context goes
+        PixelSize Size() const;
+        bool Use() const;
+        void Free();
+    };
+
+    // The picture for one view, drawn at the render size: straight in, or offscreen and
+    // scaled up.
+    void DrawInto(View& view);
+    void TickBoth();
     void BlackenMain();
-    void Present(QWindow* surface, bool shown);
+    void Present(const View& view, bool shown);
     void Mark(double& part);
 
     const std::function<void()> m_draw;
     const std::function<bool()> m_mainOnScreen;
-    QWindow* m_main = nullptr;
-    std::unique_ptr<QOpenGLContext> m_context;
-    CRenderTarget m_target;  // freed before the context goes
-    QWindow* m_output = nullptr;
+    View m_main;
+    View m_output;
     bool m_bPreview = true;
     bool m_bPreviewInFile = false;
     bool m_bMainBlack = false;  // the main window was cleared once for a preview that is off

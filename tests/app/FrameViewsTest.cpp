@@ -1,0 +1,114 @@
+// The frame loop's views on real windows with the real effects: a picture drawn through the
+// offscreen framebuffer and shown in the output window equals the one drawn straight into a
+// window (so the framebuffer tests depth as a window does, and the textured draw keeps out of
+// the effect's state), and the preview beside it shows the same picture.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
+#include <QTest>
+#include <cstdlib>
+
+#include "CameraTexture.h"
+#include "FrameLoop.h"
+#include "GlView.h"
+#include "KovraEff.h"
+#include "OutputWindow.h"
+
+namespace {
+
+constexpr int kW = 320;
+constexpr int kH = 240;
+
+CGlView::Events NoEvents()
+{
+    return {[](const QKeyEvent&) {}, [](const QKeyEvent&) {}, [] {}, [](int, int) {}, [] {}, {}};
+}
+
+QImage Grab(const QWindow& window)
+{
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(window.winId())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// The largest difference of one colour channel between two pictures of one size.
+int Difference(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size()) return 256;
+    int most = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            most = std::max({most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                             std::abs(qBlue(p) - qBlue(q))});
+        }
+    }
+    return most;
+}
+
+bool Shown(QWindow& window)
+{
+    window.resize(kW, kH);
+    window.show();
+    return QTest::qWaitForWindowExposed(&window);
+}
+
+TEST(FrameViews, OffscreenPictureEqualsTheDirectOneInBothViews)
+{
+    CGlView main(NoEvents());
+    ASSERT_TRUE(Shown(main));
+    EffectParams params = {};
+    params.ctrl1 = params.ctrl2 = 64;
+    params.texA = kTextureA;
+    params.texB = kTextureB;
+    params.maxSA = params.maxSB = 1.0f;
+    params.maxTA = params.maxTB = 0.75f;
+    // The spheres: depth-tested meshes over both cameras, each tick their first frame.
+    CFrameLoop loop(
+        [&] {
+            KOVRAEFF_Reset(10);
+            KOVRAEFF_Draw(10, &params);
+        },
+        [] { return true; });
+    ASSERT_TRUE(loop.Create(&main));
+    ASSERT_EQ(KOVRAEFF_Init(), 16);
+    CreateCameraTexture(kTextureA, kTextureSize, kTextureSize);
+    CreateCameraTexture(kTextureB, kTextureSize, kTextureSize);
+    UploadCameraPicture(kTextureA, MakePlaceholder(200, 200, 255).data(), 1, 0, kPictureWidth,
+                        kPictureHeight);
+    UploadCameraPicture(kTextureB, MakePlaceholder(255, 120, 0).data(), 1, 0, kPictureWidth,
+                        kPictureHeight);
+
+    QImage direct;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        loop.Tick();
+        direct = Grab(main);
+        return direct.size() == QSize(kW, kH) && direct.pixel(0, 0) != direct.pixel(kW / 2, kH / 2);
+    })) << "the direct picture never showed";
+
+    COutputWindow output(NoEvents());
+    ASSERT_TRUE(Shown(output));
+    loop.SetOutput(&output);
+    for (const auto how : {CFrameLoop::TwoViews::Offscreen, CFrameLoop::TwoViews::CopyForPreview}) {
+        loop.SetTwoViews(how);
+        int outputDiff = 256;
+        int previewDiff = 256;
+        // Judged by the differences below once the wait ends either way.
+        (void)QTest::qWaitFor([&] {
+            loop.Tick();
+            outputDiff = Difference(Grab(output), direct);
+            previewDiff = Difference(Grab(main), direct);
+            return outputDiff <= 2 && previewDiff <= 2;
+        });
+        EXPECT_LE(outputDiff, 2) << "output, way " << static_cast<int>(how);
+        EXPECT_LE(previewDiff, 2) << "preview, way " << static_cast<int>(how);
+    }
+    loop.SetOutput(nullptr);
+    loop.Destroy();
+}
+
+}  // namespace
