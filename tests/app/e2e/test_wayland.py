@@ -388,8 +388,9 @@ class SwaySession(WaylandTestCase):
         x, y = w["rect"]["x"], w["rect"]["y"]
 
         def click_view():
-            # A click while Qt takes up a screen just added may open no menu (seen on a busy
-            # machine right after swaymsg create_output): then it is clicked again.
+            # A screen added while another shows a full-screen window makes sway send the
+            # focused window a keyboard leave and enter; Qt, taking them up late, closes a
+            # menu opened in between. Then the click is made again.
             self.pointer.click(x + 20, y + 10)
             return poll(lambda: pixel(self.sway.screenshot("HEADLESS-1"), x + 25, y + 33),
                         lambda c: sum(c) > 600, timeout=5)
