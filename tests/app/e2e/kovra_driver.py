@@ -31,6 +31,19 @@ SCREEN_SIZE = (1280, 800)
 # A device position far past the cameras and built-in test patterns there are.
 NO_SUCH_CAMERA = 99
 
+# The View menu's items in order. The keyboard skips the separator before Exit.
+VIEW_ITEMS = ("Full Screen", "Output Screen", "Preview", "Control", "About", "Exit")
+
+
+def view_menu_keys(item, entry=None):
+    """The keys that take a View item from the just opened menu (nothing highlighted): Down
+    to the item, then, for a submenu, Right (which highlights its first entry) and Down to the
+    entry-th one (0 = first), and Return."""
+    keys = ["Down"] * (VIEW_ITEMS.index(item) + 1)
+    if entry is not None:
+        keys += ["Right"] + ["Down"] * entry
+    return keys + ["Return"]
+
 
 # ---------------------------------------------------------------------------------------
 # X helpers
@@ -341,10 +354,10 @@ class Kovra:
         self.test.assertTrue(popups, "clicking View opened no menu")
         return popups[0]
 
-    def choose_view_item(self, position):
-        """Opens View and takes the item at the position (1 = first) with Down and Return."""
+    def choose_view_item(self, item, entry=None):
+        """Opens View and takes the named item (a submenu's entry-th entry) with the keyboard."""
         self.open_view_menu()
-        xdo("key", "--delay", "40", *(["Down"] * position), "Return")
+        xdo("key", "--delay", "40", *view_menu_keys(item, entry))
 
     def wait_picture(self, predicate, timeout=30.0):
         """A screenshot once predicate(screen) holds, or the last one when time is up."""

@@ -13,7 +13,7 @@ from kovra_driver import (
 
 class AboutTest(KovraTestCase):
     def open_about(self, k):
-        k.choose_view_item(3)
+        k.choose_view_item("About")
         return k.find_window("^About Kovra$", timeout=30)
 
     def test_about_box_is_titled_about_kovra(self):

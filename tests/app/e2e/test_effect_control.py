@@ -22,7 +22,7 @@ class EffectControlTest(KovraTestCase):
     SLIDER_RIGHT = 0.95  # the thumb at 127
 
     def open_dialog(self, k):
-        k.choose_view_item(2)
+        k.choose_view_item("Control")
         dlg = k.find_window("^Effect Control$", timeout=30)
         return dlg, window_info(dlg)
 

@@ -110,7 +110,7 @@ class ClosingTest(KovraTestCase):
 
     def test_view_exit_closes_normally(self):
         k = self.kovra()
-        k.choose_view_item(4)
+        k.choose_view_item("Exit")
         self.assertClosedNormally(k)
 
     def test_sigint_closes_normally(self):
