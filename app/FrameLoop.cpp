@@ -149,17 +149,27 @@ void CFrameLoop::DrawInto(View& view)
     const PixelSize render = RenderSizeFor(size, m_nRenderCap);
     if (render == size || !view.target.Ensure(render)) {
         // Straight into the window, as without a cap: no extra copy.
-        glViewport(0, 0, size.width, size.height);
-        m_draw();
-        Mark(m_times.draw);
+        DrawStraight(size);
         return;
     }
+    DrawScaled(view, size);
+    Mark(m_times.upscale);
+}
+
+void CFrameLoop::DrawStraight(PixelSize size)
+{
+    glViewport(0, 0, size.width, size.height);
+    m_draw();
+    Mark(m_times.draw);
+}
+
+void CFrameLoop::DrawScaled(View& view, PixelSize size)
+{
     view.target.Bind();
     m_draw();
     Mark(m_times.draw);
     CRenderTarget::BindWindow(size);
     view.target.Show();
-    Mark(m_times.upscale);
 }
 
 void CFrameLoop::TickBoth()
@@ -174,16 +184,10 @@ void CFrameLoop::TickBoth()
         return;
     }
     if (m_twoViews == TwoViews::CopyForPreview && render == outputSize) {
-        glViewport(0, 0, outputSize.width, outputSize.height);
-        m_draw();
-        Mark(m_times.draw);
+        DrawStraight(outputSize);
         m_output.target.CopyFromBound();
     } else {
-        m_output.target.Bind();
-        m_draw();
-        Mark(m_times.draw);
-        CRenderTarget::BindWindow(outputSize);
-        m_output.target.Show();
+        DrawScaled(m_output, outputSize);
     }
     Mark(m_times.upscale);
     Present(m_output, true);

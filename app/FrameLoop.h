@@ -86,6 +86,10 @@ private:
     // The picture for one view, drawn at the render size: straight in, or offscreen and
     // scaled up.
     void DrawInto(View& view);
+    // The effect drawn into the bound window over `size`.
+    void DrawStraight(PixelSize size);
+    // The effect drawn into the view's offscreen picture, then shown over `size` of its window.
+    void DrawScaled(View& view, PixelSize size);
     void TickBoth();
     // The tick while a way out is on: drawn at its size, read back, shown scaled in each view;
     // false when no framebuffer of that size can be had.

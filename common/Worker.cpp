@@ -23,10 +23,11 @@ struct CWorker::Task::State {
     bool refused = false;
     Clock::time_point deadline = Clock::time_point::max();
 
-    // Under `mutex`: abandoned, or past its deadline while still running.
+    // Under `mutex`: abandoned, or past its deadline while still running; a job that has
+    // returned holds its lane no more, though its lane has yet to take the next one.
     bool Overrun(Clock::time_point now) const
     {
-        return abandoned || (running && !finished && now > deadline);
+        return !finished && (abandoned || (running && now > deadline));
     }
 };
 

@@ -29,6 +29,7 @@ START_TITLE = "Kovra 1.00 EFF:0 C1:0 C2:0 FS:0.0"
 SCREEN_SIZE = (1280, 800)
 
 # The View menu's items in order, as the keys reach them (the separator before Exit is skipped).
+# The View menu's items in order. The keyboard skips the separator before Exit.
 VIEW_ITEMS = ("Full Screen", "Output Screen", "Preview", "Control", "Send to Other Programs",
               "About", "Exit")
 # Greyed out without a PipeWire daemon, which the keys then skip.
@@ -40,9 +41,18 @@ def view_item_position(name, greyed=(SEND_ITEM,)):
     out, which they skip."""
     return [item for item in VIEW_ITEMS if item not in greyed or item == name].index(name) + 1
 
+
+def view_menu_keys(item, entry=None, greyed=(SEND_ITEM,)):
+    """The keys that take a View item from the just opened menu (nothing highlighted): Down
+    to the item, then, for a submenu, Right (which highlights its first entry) and Down to the
+    entry-th one (0 = first), and Return."""
+    keys = ["Down"] * view_item_position(item, greyed)
+    if entry is not None:
+        keys += ["Right"] + ["Down"] * entry
+    return keys + ["Return"]
+
 # A device position far past the cameras and built-in test patterns there are.
 NO_SUCH_CAMERA = 99
-
 
 # ---------------------------------------------------------------------------------------
 # X helpers
@@ -356,12 +366,11 @@ class Kovra:
         self.test.assertTrue(popups, "clicking View opened no menu")
         return popups[0]
 
-    def choose_view_item(self, name, greyed=(SEND_ITEM,)):
-        """Opens View and takes the item named with Down and Return, past the items greyed out
-        (Send, where no PipeWire daemon answers), which the keys skip."""
-        position = view_item_position(name, greyed)
+    def choose_view_item(self, item, entry=None, greyed=(SEND_ITEM,)):
+        """Opens View and takes the named item (a submenu's entry-th entry) with the keyboard,
+        past the items greyed out (Send, where no PipeWire daemon answers), which it skips."""
         self.open_view_menu()
-        xdo("key", "--delay", "40", *(["Down"] * position), "Return")
+        xdo("key", "--delay", "40", *view_menu_keys(item, entry, greyed))
 
     def wait_picture(self, predicate, timeout=30.0):
         """A screenshot once predicate(screen) holds, or the last one when time is up."""

@@ -15,7 +15,7 @@ import subprocess
 import tempfile
 import unittest
 
-from kovra_driver import ALL_ZERO, STATUS, poll, read_ini, view_item_position
+from kovra_driver import ALL_ZERO, STATUS, poll, read_ini, view_menu_keys
 
 KOVRA_BINARY = os.environ.get("KOVRA_BINARY", "")
 KOVRA_EFFECTS = os.environ.get("KOVRA_EFFECTS", "")
@@ -23,6 +23,7 @@ KOVRA_POINTER = os.environ.get("KOVRA_POINTER", "")
 CONVERT = "/usr/bin/convert"
 
 SCREEN_SIZE = (1280, 800)
+SECOND_SIZE = (1024, 768)  # HEADLESS-2, when there is one
 # Camera A's placeholder, the face of effect 0's spinning cube.
 PALE_BLUE = (200, 200, 255)
 # sway refuses to run as root: it and Kovra run as this user.
@@ -147,17 +148,24 @@ class Weston(Compositor):
 
 
 class Sway(Compositor):
-    def __init__(self, test):
+    def __init__(self, test, screens=1):
         super().__init__(test, user=NOBODY)
         config = os.path.join(self.runtime, "config")
         with open(config, "w") as f:
             f.write("xwayland disable\n"
-                    f"output HEADLESS-1 resolution {SCREEN_SIZE[0]}x{SCREEN_SIZE[1]}\n")
+                    f"output HEADLESS-1 resolution {SCREEN_SIZE[0]}x{SCREEN_SIZE[1]} "
+                    "position 0 0\n")
+            if screens > 1:
+                # Clicks land on the first screen in its own pixels, however the layout grows.
+                f.write(f"output HEADLESS-2 resolution {SECOND_SIZE[0]}x{SECOND_SIZE[1]} "
+                        f"position {SCREEN_SIZE[0]} 0\n"
+                        "input type:pointer map_to_output HEADLESS-1\n")
         os.chown(config, NOBODY, NOBODY)
         self.start(["sway", "-c", config],
                    {"PATH": os.environ.get("PATH", ""), "XDG_RUNTIME_DIR": self.runtime,
                     "HOME": self.runtime, "WLR_BACKENDS": "headless",
-                    "WLR_RENDERER": "pixman", "WLR_LIBINPUT_NO_DEVICES": "1"})
+                    "WLR_HEADLESS_OUTPUTS": str(screens), "WLR_RENDERER": "pixman",
+                    "WLR_LIBINPUT_NO_DEVICES": "1"})
         self.ipc = poll(lambda: glob.glob(os.path.join(self.runtime, "sway-ipc.*.sock")), bool)
         self.test.assertTrue(self.ipc, "sway made no IPC socket")
 
@@ -169,15 +177,18 @@ class Sway(Compositor):
         return done.stdout
 
     def windows(self, pid):
-        """The windows of the process as sway's tree holds them."""
+        """The windows of the process as sway's tree holds them, each with the name of the
+        screen it is on as "screen"."""
         found = []
 
-        def walk(node):
+        def walk(node, screen):
+            if node.get("type") == "output":
+                screen = node["name"]
             if node.get("pid") == pid:
-                found.append(node)
+                found.append(dict(node, screen=screen))
             for child in node.get("nodes", []) + node.get("floating_nodes", []):
-                walk(child)
-        walk(json.loads(self.msg("-t", "get_tree")))
+                walk(child, screen)
+        walk(json.loads(self.msg("-t", "get_tree")), None)
         return found
 
     def keep_keyboard(self):
@@ -191,12 +202,13 @@ class Sway(Compositor):
         seat = poll(lambda: json.loads(self.msg("-t", "get_seats"))[0], lambda s: s["devices"])
         self.test.assertTrue(seat["devices"], "no virtual keyboard on the seat")
 
-    def screenshot(self):
+    def screenshot(self, screen=None):
+        """The whole layout, or the named screen, as a PNG."""
         folder = tempfile.mkdtemp(prefix="kovra-wl-shot-")
         self.test.addCleanup(shutil.rmtree, folder, True)
         path = os.path.join(folder, "screen.png")
-        subprocess.run(["grim", path], env=self.client_env(), timeout=30, check=True,
-                       capture_output=True)
+        subprocess.run(["grim", *(["-o", screen] if screen else []), path],
+                       env=self.client_env(), timeout=30, check=True, capture_output=True)
         return path
 
     def type_in_background(self, *args):
@@ -324,16 +336,18 @@ class WestonTest(WaylandTestCase):
 # sway
 
 
-class SwayTest(WaylandTestCase):
-    def setUp(self):
-        self.sway = Sway(self)
+class SwaySession(WaylandTestCase):
+    """Kovra under sway with a keyboard and a mouse, its picture on the first screen."""
+
+    def start_kovra(self, screens=1, ini=None):
+        self.sway = Sway(self, screens)
         self.sway.keep_keyboard()
         self.pointer = Pointer(self.sway)
-        self.k = Kovra(self.sway)
+        self.k = Kovra(self.sway, ini)
         self.window(focused=True)
         # Clicks reach the picture once it is on the screen: before, they meet the window
         # behind it. Effect 0 turns a cube whose faces show Camera A's placeholder.
-        face = poll(lambda: blue_face(self.sway.screenshot()), lambda f: len(f) > 2000)
+        face = poll(lambda: blue_face(self.sway.screenshot("HEADLESS-1")), lambda f: len(f) > 2000)
         self.assertGreater(len(face), 2000, f"no picture on the screen: {self.k.output()}")
 
     def window(self, focused=False):
@@ -370,15 +384,26 @@ class SwayTest(WaylandTestCase):
         r = self.window()["rect"]
         self.pointer.click(r["x"] + r["width"] // 2, r["y"] + r["height"] // 2)
 
-    def choose_from_view_menu(self, w, name):
-        """Opens the View menu with a click and takes the item named with the keyboard once
-        the menu shows (light, where the top of the picture is dark)."""
-        item = view_item_position(name)
+    def choose_from_view_menu(self, w, item, entry=None):
+        """Opens the View menu with a click and takes the named item (a submenu's entry-th
+        entry) with the keyboard once the menu shows (light, where the picture's top is dark)."""
         x, y = w["rect"]["x"], w["rect"]["y"]
-        self.pointer.click(x + 20, y + 10)
-        shown = poll(lambda: pixel(self.sway.screenshot(), x + 25, y + 33), lambda c: sum(c) > 600)
+
+        def click_view():
+            # A screen added while another shows a full-screen window makes sway send the
+            # focused window a keyboard leave and enter; Qt, taking them up late, closes a
+            # menu opened in between. Then the click is made again.
+            self.pointer.click(x + 20, y + 10)
+            return poll(lambda: pixel(self.sway.screenshot("HEADLESS-1"), x + 25, y + 33),
+                        lambda c: sum(c) > 600, timeout=5)
+        shown = poll(click_view, lambda c: sum(c) > 600, timeout=30, interval=0)
         self.assertGreater(sum(shown), 600, "the View menu did not open")
-        self.sway.type(*["-k", "Down"] * item, "-k", "Return")
+        self.sway.type(*[arg for key in view_menu_keys(item, entry) for arg in ("-k", key)])
+
+
+class SwayTest(SwaySession):
+    def setUp(self):
+        self.start_kovra()
 
     def test_keys_step_the_title_and_a_held_key_repeats(self):
         self.sway.type("-k", "x", "-k", "x", "-k", "v", "-k", "n", "-k", "n", "-k", "b")
@@ -431,6 +456,49 @@ class SwayTest(WaylandTestCase):
         self.wait_full_screen(True)
         self.assertEqual(self.k.close_by_signal(), 0, self.k.output())
         self.assertEqual(settings(self.k.ini_path), ALL_ZERO)
+
+
+class SwayScreensTest(SwaySession):
+    """The output on a screen of its own: HEADLESS-2 chosen in the settings file."""
+
+    def setUp(self):
+        self.start_kovra(screens=2, ini="[OUTPUT]\nSCREEN=HEADLESS-2\n")
+        self.assertEqual(self.window()["screen"], "HEADLESS-1")
+
+    def output_on(self, screen):
+        """The output window once it is full screen on the screen; the main window stays a
+        window on the first screen."""
+        def output():
+            found = [w for w in self.sway.windows(self.k.proc.pid) if w["name"] == "Kovra Output"]
+            return found[0] if found else None
+        w = poll(output, lambda w: w and w["screen"] == screen and w["fullscreen_mode"] == 1)
+        self.assertTrue(w and w["screen"] == screen and w["fullscreen_mode"] == 1,
+                        f"the output should be full screen on {screen}: {w}")
+        main = self.window()
+        self.assertEqual((main["screen"], main["fullscreen_mode"]), ("HEADLESS-1", 0))
+        return w
+
+    def test_output_goes_full_screen_on_the_second_screen_and_the_preview_stays(self):
+        self.click_picture()
+        rect = self.output_on("HEADLESS-2")["rect"]
+        self.assertEqual((rect["width"], rect["height"]), SECOND_SIZE)
+        # Both screens show effect 0's cube with Camera A's placeholder on its faces.
+        for screen in ("HEADLESS-2", "HEADLESS-1"):
+            face = poll(lambda: blue_face(self.sway.screenshot(screen)), lambda f: len(f) > 2000)
+            self.assertGreater(len(face), 2000, f"no picture on {screen}")
+
+    def test_a_screen_added_while_kovra_runs_takes_the_output_when_chosen(self):
+        self.click_picture()
+        self.output_on("HEADLESS-2")
+        self.sway.msg("create_output")
+        outputs = poll(lambda: [o["name"] for o in json.loads(self.sway.msg("-t", "get_outputs"))],
+                       lambda names: "HEADLESS-3" in names)
+        self.assertIn("HEADLESS-3", outputs)
+        # The submenu: Same Screen as the Window, then HEADLESS-1, -2 and -3 as Qt lists them.
+        # sway answers Kovra's binding of the new screen before it takes the menu's surface,
+        # so the menu shown on the screen comes after Qt has the screen.
+        self.choose_from_view_menu(self.window(), "Output Screen", 3)
+        self.output_on("HEADLESS-3")
 
 
 if __name__ == "__main__":
