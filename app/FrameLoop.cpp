@@ -35,6 +35,17 @@ PixelSize CFrameLoop::View::Size() const
 
 bool CFrameLoop::View::Use() const { return context && context->makeCurrent(window); }
 
+bool CFrameLoop::View::Make(QWindow* surface, QOpenGLContext* share)
+{
+    window = surface;
+    surface->create();
+    context = std::make_unique<QOpenGLContext>();
+    context->setFormat(CGlView::Format());
+    if (share) context->setShareContext(share);
+    if (!context->create()) context.reset();
+    return context != nullptr;
+}
+
 void CFrameLoop::View::Free()
 {
     if (!context) return;
@@ -46,15 +57,9 @@ void CFrameLoop::View::Free()
 bool CFrameLoop::Create(QWindow* main)
 {
     Destroy();
-    m_main.window = main;
-    main->create();
-    m_main.context = std::make_unique<QOpenGLContext>();
-    m_main.context->setFormat(CGlView::Format());
-    if (!m_main.context->create() || !m_main.Use()) {
-        m_main.context.reset();
-        return false;
-    }
-    return true;
+    if (m_main.Make(main, nullptr) && m_main.Use()) return true;
+    m_main.context.reset();
+    return false;
 }
 
 void CFrameLoop::Destroy()
@@ -72,13 +77,8 @@ void CFrameLoop::SetOutput(QWindow* output)
     if (output == m_output.window) return;
     m_output.Free();
     m_output.window = output;
-    if (!output || !m_main.context) return;
-    output->create();
-    m_output.context = std::make_unique<QOpenGLContext>();
-    m_output.context->setFormat(CGlView::Format());
-    m_output.context->setShareContext(m_main.context.get());
     // Without a context of its own the output shows nothing; the main window plays on.
-    if (!m_output.context->create()) m_output.context.reset();
+    if (output && m_main.context) m_output.Make(output, m_main.context.get());
 }
 
 void CFrameLoop::MainResized() { m_bMainBlack = false; }

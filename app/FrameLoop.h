@@ -32,12 +32,10 @@ public:
     void Destroy();
     // The context current with the main view, for set-up work; false without one.
     bool MakeCurrent();
-    bool Created() const { return m_main.context != nullptr; }
 
     // The output window while it shows the show, else null: its context is made with it
     // and goes with it.
     void SetOutput(QWindow* output);
-    QWindow* Output() const { return m_output.window; }
     // The performer's preview in the main window while the output window is up; off, the main
     // window is black and costs nothing.
     void SetPreview(bool on);
@@ -45,7 +43,6 @@ public:
     // The main window's picture area changed size: a black preview is drawn again.
     void MainResized();
     void SetRenderCap(int cap) { m_nRenderCap = cap; }
-    int RenderCap() const { return m_nRenderCap; }
     // RENDER and PREVIEW of the [OUTPUT] section. RENDER is read only: the program never
     // changes it, so the user's own text stays as written.
     void ExchangeSettings(IniProfile& profile, bool load);
@@ -80,6 +77,9 @@ private:
         CRenderTarget target;  // freed with its context current, before the context goes
         PixelSize Size() const;
         bool Use() const;
+        // A context of the program's format for `surface`, sharing `share`'s textures if
+        // given; false, with none kept, when the driver gives none.
+        bool Make(QWindow* surface, QOpenGLContext* share);
         void Free();
     };
 

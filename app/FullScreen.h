@@ -34,8 +34,6 @@ public:
     COutputScreen& Screen() { return m_screen; }
     // At the close: the output window goes at once.
     void CloseOutput();
-    // The output window while it is up (for tests), else null.
-    const COutputWindow* Output() const { return m_output.get(); }
 
 private:
     void BeginChange();

@@ -312,9 +312,7 @@ void CMainDlg::UpdateTitle()
     menuBar()->update();
 }
 
-void CMainDlg::FrameKey(int camera, int key, bool pressed) { PlayFrameKey(camera, key, pressed); }
-
-void CMainDlg::PlayFrameKey(int camera, int key, bool pressed)
+void CMainDlg::FrameKey(int camera, int key, bool pressed)
 {
     const CameraSlot slot = Slot(camera);
     if (slot.device != 0) slot.memory.KeyEvent(key, pressed, m_performance.Record());
@@ -328,7 +326,7 @@ void CMainDlg::PlayMemoryKey(int nChar, bool pressed)
         m_midi.RecordTaken();  // Shift has the flag now
         m_performance.SetRecord(pressed, ChangeSource::Keys);
     } else if (FrameMemoryKey(nChar, camera, key)) {
-        PlayFrameKey(camera, key, pressed);
+        FrameKey(camera, key, pressed);
     }
 }
 

@@ -52,8 +52,8 @@ public:
     void UpdateTitle();
     // What the keys, the dialogs and MIDI play.
     CPerformance& Performance() { return m_performance; }
-    // A frame-memory key of camera 0 (A) or 1 (B), key 0..7, from MIDI through the
-    // performance state; nothing while it has no device.
+    // A frame-memory key of camera 0 (A) or 1 (B), key 0..7, from the keyboard or from MIDI
+    // through the performance state; nothing while it has no device.
     void FrameKey(int camera, int key, bool pressed);
     // A key of the keyboard map's frame-memory part pressed or released: Shift sets the
     // record flag while down, a memory key plays its camera's key.
@@ -168,8 +168,6 @@ private:
     void OnCameraFilter(const CameraSlot& slot);
     void OpenEffectControl();
     void ShowAbout();
-    // A frame-memory key played, from the keyboard or from MIDI (through FrameKey).
-    void PlayFrameKey(int camera, int key, bool pressed);
 
     CPerformance m_performance;
     QIcon m_hIcon;

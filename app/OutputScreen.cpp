@@ -10,17 +10,21 @@
 
 #include "IniFile.h"
 
+namespace {
+
+ScreenId IdOf(const QScreen* screen)
+{
+    return {screen->name().toStdString(), screen->model().toStdString(),
+            screen->serialNumber().toStdString()};
+}
+
+}  // namespace
+
 COutputScreen::COutputScreen(std::function<void(bool)> changed) : m_changed(std::move(changed))
 {
     // A removed screen is out of Qt's list when this is told, and its windows not yet moved.
     connect(qGuiApp, &QGuiApplication::screenAdded, this, [this] { m_changed(false); });
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this] { m_changed(false); });
-}
-
-ScreenId COutputScreen::IdOf(const QScreen* screen)
-{
-    return {screen->name().toStdString(), screen->model().toStdString(),
-            screen->serialNumber().toStdString()};
 }
 
 QScreen* COutputScreen::Current() const

@@ -21,14 +21,11 @@ public:
     // The chosen screen while Qt lists it; null for the window's own screen, or while the
     // chosen one is absent (the choice is kept for when it comes back).
     QScreen* Current() const;
-    const ScreenId& Chosen() const { return m_chosen; }
     void Choose(const ScreenId& screen);
     // SCREEN, SCREENMODEL and SCREENSERIAL of the [OUTPUT] section.
     void ExchangeSettings(IniProfile& profile, bool load);
     // Fills the Output Screen submenu afresh each time it opens.
     void AttachMenu(QMenu* menu);
-
-    static ScreenId IdOf(const QScreen* screen);
 
 private:
     void FillMenu(QMenu* menu);

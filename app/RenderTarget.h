@@ -20,13 +20,12 @@ public:
     void Bind() const;
     // Draws into the current window again, the viewport over `size` of it.
     static void BindWindow(PixelSize size);
-    // Copies the bound framebuffer's lower-left `Size()` pixels into the texture.
+    // Copies the bound framebuffer's lower-left pixels, as many as the texture holds, into it.
     void CopyFromBound() const;
     // The picture over the whole current viewport, linearly scaled, leaving OpenGL's state as
     // it found it.
     void Show() const;
     void Free();
-    PixelSize Size() const { return m_size; }
 
 private:
     PixelSize m_size;

@@ -40,6 +40,18 @@ constexpr int kRateWindowMs = 1500;
 constexpr int kTimedTicks = 21;   // the parts are medians of these ticks
 constexpr int kWallRepeats = 30;  // the wall's parts are medians of these
 
+// Milliseconds of one part, the renderer finished before and after it.
+template <typename Part>
+double FinishedMs(Part part)
+{
+    glFinish();
+    QElapsedTimer clock;
+    clock.start();
+    part();
+    glFinish();
+    return clock.nsecsElapsed() / 1e6;
+}
+
 double Median(std::vector<double> values)
 {
     if (values.empty()) return 0;
@@ -213,15 +225,8 @@ const Wall* MeasureWall(CMainDlg& dlg)
             QElapsedTimer clock;
             for (int repeat = 0; repeat < kWallRepeats; ++repeat) {
                 CRenderTarget::BindWindow(output);
-                glFinish();
-                clock.start();
-                picture.Show();
-                glFinish();
-                upscale.push_back(clock.nsecsElapsed() / 1e6);
-                clock.start();
-                context->swapBuffers(surface);
-                glFinish();
-                swap.push_back(clock.nsecsElapsed() / 1e6);
+                upscale.push_back(FinishedMs([&] { picture.Show(); }));
+                swap.push_back(FinishedMs([&] { context->swapBuffers(surface); }));
                 if (!x11) continue;
                 clock.start();
                 XSync(x11->display(), False);  // a round trip: the server is done with the picture
@@ -310,18 +315,10 @@ void BM_TwoViewsOutputPassAlone(benchmark::State& state)
     if (dlg->FrameLoop().MakeCurrent()) {
         CRenderTarget picture;
         if (picture.Ensure(size)) {
-            QElapsedTimer clock;
             for (int repeat = 0; repeat < kWallRepeats; ++repeat) {
                 CRenderTarget::BindWindow(size);
-                glFinish();
-                clock.start();
-                picture.Show();
-                glFinish();
-                show.push_back(clock.nsecsElapsed() / 1e6);
-                clock.start();
-                picture.CopyFromBound();
-                glFinish();
-                copy.push_back(clock.nsecsElapsed() / 1e6);
+                show.push_back(FinishedMs([&] { picture.Show(); }));
+                copy.push_back(FinishedMs([&] { picture.CopyFromBound(); }));
             }
         }
         picture.Free();  // while the context is current

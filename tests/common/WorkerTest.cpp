@@ -21,15 +21,6 @@ struct Gate {
     std::shared_future<void> opened = open.get_future().share();
 };
 
-QCoreApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "worker_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
-
 // Runs the event loop until `ready` holds; the ctest timeout bounds a result that never comes.
 template <typename Ready>
 void ProcessUntil(Ready ready)
@@ -39,7 +30,6 @@ void ProcessUntil(Ready ready)
 
 TEST(Worker, RunsALanesJobsInOrderOnOneThreadAndDeliversOnTheCallersThread)
 {
-    App();
     CWorker worker;
     std::vector<int> ran;
     std::vector<std::thread::id> threads;
@@ -67,7 +57,6 @@ TEST(Worker, RunsALanesJobsInOrderOnOneThreadAndDeliversOnTheCallersThread)
 
 TEST(Worker, DropsTheDeliveryOfAContextThatWent)
 {
-    App();
     CWorker worker;
     auto context = std::make_unique<QObject>();
     bool delivered = false;
@@ -89,7 +78,6 @@ TEST(Worker, DropsTheDeliveryOfAContextThatWent)
 
 TEST(Worker, AnOverrunHoldsOnlyItsLaneUntilItReturnsAndItsLatePartUndoesIt)
 {
-    App();
     CWorker worker;
     Gate gate;
     std::atomic<bool> opened{false}, closedAgain{false}, delivered{false};
@@ -125,7 +113,6 @@ TEST(Worker, AnOverrunHoldsOnlyItsLaneUntilItReturnsAndItsLatePartUndoesIt)
 
 TEST(Worker, ExitLeavesAHungJobBehindNamedAndItsLaneThenDropsStartsButRunsReleases)
 {
-    App();
     Gate gate;
     std::vector<std::string> left;
     CWorker::SetLeftBehindHook([&](const std::vector<std::string>& names) { left = names; });
@@ -164,7 +151,6 @@ TEST(Worker, ExitLeavesAHungJobBehindNamedAndItsLaneThenDropsStartsButRunsReleas
 
 TEST(Worker, ExitDoesNotWaitAgainForAJobPastItsDeadline)
 {
-    App();
     Gate gate;
     std::vector<std::string> left;
     CWorker::SetLeftBehindHook([&](const std::vector<std::string>& names) { left = names; });

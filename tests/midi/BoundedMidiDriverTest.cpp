@@ -96,21 +96,10 @@ public:
     void PostLongData(MidiHeader*) override {}
 };
 
-// The event loop that the worker's deliveries come through.
-QCoreApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "midi_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
-
 // Runs the events until the condition holds (a generous deadline: the machine may be busy).
 template <typename Condition>
 bool Eventually(Condition condition)
 {
-    App();
     const auto end = std::chrono::steady_clock::now() + 30s;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > end) return false;
@@ -122,7 +111,6 @@ bool Eventually(Condition condition)
 
 TEST(BoundedMidiDriver, AHangingListingCountsAsNoPortsUntilItReturns)
 {
-    App();
     auto inner = std::make_shared<HangingDriver>();
     CWorker worker;
     CBoundedMidiDriver driver(worker, inner, 100ms);
@@ -153,7 +141,6 @@ TEST(BoundedMidiDriver, AHangingListingCountsAsNoPortsUntilItReturns)
 
 TEST(BoundedMidiDriver, AnOpenThatReturnsTooLateIsClosedAgain)
 {
-    App();
     auto inner = std::make_shared<HangingDriver>();
     CWorker worker;
     CBoundedMidiDriver driver(worker, inner, 100ms);
@@ -185,7 +172,6 @@ TEST(BoundedMidiDriver, AnOpenThatReturnsTooLateIsClosedAgain)
 
 TEST(BoundedMidiDriver, TheBackgroundListingNeverWaitsAndAHungOneIsLeftBehindAtTheEnd)
 {
-    App();
     auto inner = std::make_shared<HangingDriver>();
     CWorker worker;
     auto driver = std::make_unique<CBoundedMidiDriver>(worker, inner, 100ms);
@@ -319,7 +305,6 @@ private:
 
 TEST(BoundedMidiDriver, BackEndsRunOnTheirLanesAndDevicesAndReceiversOnTheCallersThread)
 {
-    App();
     auto inner = std::make_shared<TwoBackendDriver>();
     CWorker worker;
     CBoundedMidiDriver driver(worker, inner);
@@ -344,7 +329,6 @@ TEST(BoundedMidiDriver, BackEndsRunOnTheirLanesAndDevicesAndReceiversOnTheCaller
 
 TEST(BoundedMidiDriver, AHungJackTakesOnlyJackOutAndIsAskedAgainOnceItReturns)
 {
-    App();
     auto inner = std::make_shared<TwoBackendDriver>();
     inner->Hold(true);
     CWorker worker;
