@@ -33,6 +33,21 @@ namespace {
 constexpr int kStartWidth = 640;
 constexpr int kStartHeight = 480;
 
+// The way out a View item turns on and off, or -1.
+int WayOutOf(int id)
+{
+    switch (id) {
+        case ID_VIEW_SEND:
+            return CPictureOut::Send;
+        case ID_VIEW_STREAM:
+            return CPictureOut::Stream;
+        case ID_VIEW_RECORD:
+            return CPictureOut::Record;
+        default:
+            return -1;
+    }
+}
+
 }  // namespace
 
 CMainDlg::CMainDlg(QWidget* parent) : QMainWindow(parent), m_hIcon(kIconPath)
@@ -102,14 +117,8 @@ void CMainDlg::BuildMenuBar()
                 menu = menuBar()->addMenu(entry.menu);
                 title = entry.menu;
             }
-            if (entry.id == ID_VIEW_SEND) {
-                // Greyed out while no PipeWire daemon answers; an item that is on can always
-                // be turned off.
-                connect(menu, &QMenu::aboutToShow, this, [this] {
-                    m_pSendItem->setEnabled(m_pSendItem->isChecked() ||
-                                            CPictureOut::SendAvailable());
-                });
-            }
+            if (entry.id == ID_VIEW_SEND)
+                connect(menu, &QMenu::aboutToShow, this, [this] { ShowWaysOut(true); });
             if (entry.id == 0) {
                 menu->addSeparator();
                 continue;
@@ -124,9 +133,9 @@ void CMainDlg::BuildMenuBar()
                 action->setChecked(true);
                 m_pPreviewItem = action;
             }
-            if (entry.id == ID_VIEW_SEND) {
+            if (const int way = WayOutOf(entry.id); way >= 0) {
                 action->setCheckable(true);
-                m_pSendItem = action;
+                m_pWayItems[way] = action;
             }
         }
         const int id = entry.id;
@@ -138,7 +147,7 @@ bool CMainDlg::Setup()
 {
     ExchangeSettings(true);
     m_pPreviewItem->setChecked(m_frameLoop.Preview());
-    m_pSendItem->setChecked(m_out.SendWanted());
+    ShowWaysOut(false);
 
     if (!m_frameLoop.Create(m_pDC)) return false;
 
@@ -303,10 +312,26 @@ void CMainDlg::ExchangeSettings(bool load)
     profile.Commit();
 }
 
+void CMainDlg::ShowWaysOut(bool opening)
+{
+    for (int way = 0; way < CPictureOut::kWays; ++way) {
+        QAction* item = m_pWayItems[way];
+        if (!item) continue;
+        item->setChecked(m_out.Wanted(static_cast<CPictureOut::Way>(way)));
+        // Greyed out while nothing could take the picture; an item that is on can always be
+        // turned off.
+        if (opening)
+            item->setEnabled(item->isChecked() ||
+                             (way == CPictureOut::Send ? CPictureOut::SendAvailable()
+                                                       : CPictureOut::EncoderAvailable()));
+    }
+}
+
 void CMainDlg::UpdateTitle()
 {
-    setWindowTitle(QString::fromStdString(
-        StatusText(m_performance.Effect(), m_performance.Ctrl1(), m_performance.Ctrl2(), m_fFps)));
+    const std::string status =
+        StatusText(m_performance.Effect(), m_performance.Ctrl1(), m_performance.Ctrl2(), m_fFps);
+    setWindowTitle(QString::fromStdString(m_out.Recording() ? status + " REC" : status));
     // Where Qt draws the title bar itself (Wayland without server-side decorations) it
     // redraws it only with the window's contents: repaint the menu bar.
     menuBar()->update();
@@ -397,8 +422,12 @@ void CMainDlg::OnCommand(int id)
             m_frameLoop.SetPreview(m_pPreviewItem->isChecked());
             break;
         case ID_VIEW_SEND:
-            m_out.SetSend(m_pSendItem->isChecked());
+        case ID_VIEW_STREAM:
+        case ID_VIEW_RECORD: {
+            const int way = WayOutOf(id);
+            m_out.Set(static_cast<CPictureOut::Way>(way), m_pWayItems[way]->isChecked());
             break;
+        }
         case ID_VIEW_CONTROL:
             OpenEffectControl();
             break;

@@ -50,6 +50,8 @@ public:
 
     // From the performance state's change notification, and from the frame rate.
     void UpdateTitle();
+    // The ways out's items checked as their wishes are; when the menu opens, greyed out too.
+    void ShowWaysOut(bool opening);
     // What the keys, the dialogs and MIDI play.
     CPerformance& Performance() { return m_performance; }
     // A frame-memory key of camera 0 (A) or 1 (B), key 0..7, from the keyboard or from MIDI
@@ -97,7 +99,7 @@ public:
     CFrameLoop& FrameLoop() { return m_frameLoop; }
     // Full screen, the output window and its screen.
     CFullScreen& FullScreen() { return m_fullScreen; }
-    // The ways out of the picture (Send to Other Programs).
+    // The ways out of the picture: Send to Other Programs, Stream and Record.
     CPictureOut& PictureOut() { return m_out; }
 
     CFrameMemory m_memA;
@@ -173,7 +175,7 @@ private:
     QIcon m_hIcon;
     CGlView* m_pDC = nullptr;  // the OpenGL surface, owned by its container
     QAction* m_pPreviewItem = nullptr;
-    QAction* m_pSendItem = nullptr;
+    QAction* m_pWayItems[CPictureOut::kWays] = {};
     CFrameLoop m_frameLoop{[this] { DrawFrame(); }, [this] { return OnScreen(); }};
     std::vector<uint8_t> m_pPlaceholderA;
     std::vector<uint8_t> m_pPlaceholderB;
@@ -186,7 +188,10 @@ private:
     CMidiSession m_midi{m_performance};
     std::unique_ptr<CCameraStarter> m_pStarter;  // from Setup until the window closes
     CFullScreen m_fullScreen{*this, m_bFullScreen, m_frameLoop, PictureEvents()};
-    CPictureOut m_out{m_worker, m_nInterval};
+    CPictureOut m_out{m_worker, m_nInterval, [this] {
+                          UpdateTitle();
+                          ShowWaysOut(false);
+                      }};
 };
 
 #endif

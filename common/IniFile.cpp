@@ -221,12 +221,15 @@ bool IniProfile::Commit()
 {
     if (m_path.empty()) return false;
     if (m_pending.empty()) return true;
-    const bool written = UpdateIniFile(m_path, [this](std::string& text) {
-        std::vector<Line> lines = SplitLines(text);
-        for (const Entry& e : m_pending) SetKey(lines, e.section, e.key, e.value);
-        text.clear();
-        for (const Line& line : lines) text += line.body + line.ending;
-    });
+    const bool written = UpdateIniFile(
+        m_path,
+        [this](std::string& text) {
+            std::vector<Line> lines = SplitLines(text);
+            for (const Entry& e : m_pending) SetKey(lines, e.section, e.key, e.value);
+            text.clear();
+            for (const Line& line : lines) text += line.body + line.ending;
+        },
+        m_private);
     if (written) m_pending.clear();
     return written;
 }

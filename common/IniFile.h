@@ -54,6 +54,9 @@ public:
     bool Set(const std::string& section, const std::string& key, const std::string& value);
     // Writes the queued values; false when the file could not be written.
     bool Commit();
+    // A file this profile's commit makes is readable by its owner alone (it holds a secret).
+    void KeepPrivate() { m_private = true; }
+    const std::string& Path() const { return m_path; }
 
 private:
     bool FindValue(const std::string& section, const std::string& key, std::string& body,
@@ -66,6 +69,7 @@ private:
     bool m_loaded = false;
     std::string m_text;
     std::vector<Entry> m_pending;
+    bool m_private = false;
 };
 
 // Removes the temporary files that writers of the settings file in path's folder left when they

@@ -194,8 +194,10 @@ bool OursToReplace(int dir, const std::string& name, const struct stat& info)
 }
 
 // Writes text to the temporary file beside name and renames it over name, so the file is either
-// the old one or the whole new one. old is the old file's status, or null.
-bool Replace(int dir, const std::string& name, const std::string& text, const struct stat* old)
+// the old one or the whole new one. old is the old file's status, or null; a new file gets
+// `mode`.
+bool Replace(int dir, const std::string& name, const std::string& text, const struct stat* old,
+             mode_t mode)
 {
     const std::string temp = TempName(getpid());
     const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
@@ -217,7 +219,7 @@ bool Replace(int dir, const std::string& name, const std::string& text, const st
             ok = fchown(fd, old->st_uid, old->st_gid) == 0;
         }
     }
-    if (ok) ok = fchmod(fd, old ? (old->st_mode & 07777) : NewFileMode()) == 0;
+    if (ok) ok = fchmod(fd, old ? (old->st_mode & 07777) : mode) == 0;
     if (ok) ok = fsync(fd) == 0;
     if (close(fd) != 0) ok = false;
     if (ok) {
@@ -244,7 +246,8 @@ bool ReadIniText(const std::string& path, std::string& text)
     return ReadRegular(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC), text, info);
 }
 
-bool UpdateIniFile(const std::string& path, const std::function<void(std::string& text)>& edit)
+bool UpdateIniFile(const std::string& path, const std::function<void(std::string& text)>& edit,
+                   bool ownerOnly)
 {
     std::string folder, name;
     if (path.empty() || !WriteTarget(path, folder, name)) return false;
@@ -273,7 +276,8 @@ bool UpdateIniFile(const std::string& path, const std::function<void(std::string
     // The limit keeps out what never was a settings file; one read as such is written back
     // even when its new keys take it past the limit.
     if (!exists && text.size() > kMaxIniFileSize) return false;
-    return Replace(dir.get(), name, text, exists ? &info : nullptr);
+    return Replace(dir.get(), name, text, exists ? &info : nullptr,
+                   ownerOnly ? NewFileMode() & 0600 : NewFileMode());
 }
 
 void RemoveStaleIniTempFiles(const std::string& path)

@@ -2,21 +2,35 @@
 #include "OutPipeline.h"
 
 #include <gst/app/gstappsrc.h>
+#include <gst/video/video.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
 #include <cstring>
 
 namespace {
 
-// A consumer that falls behind by more than this many frames loses the oldest.
-constexpr int kQueuedFrames = 2;
 // Frames in flight: the source's queue, each branch's queue and one being sent.
 constexpr unsigned kPoolFrames = 8;
+// How long a leaving branch that writes a file waits for its end to be written; within the
+// exit's budget of 2 s.
+constexpr std::chrono::milliseconds kFinishWait(900);
 
 GstPadProbeReturn CountSent(GstPad*, GstPadProbeInfo*, gpointer counter)
 {
     static_cast<std::atomic<unsigned long long>*>(counter)->fetch_add(1);
     return GST_PAD_PROBE_OK;
+}
+
+// A branch that joins a running encoder begins at a key frame: what comes before cannot be
+// decoded.
+GstPadProbeReturn DropUntilKeyFrame(GstPad*, GstPadProbeInfo* info, gpointer)
+{
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DELTA_UNIT)) return GST_PAD_PROBE_DROP;
+    return GST_PAD_PROBE_REMOVE;
 }
 
 std::string TakeError(GError* error)
@@ -26,47 +40,98 @@ std::string TakeError(GError* error)
     return text;
 }
 
+bool Installed(const char* element)
+{
+    GstElementFactory* factory = gst_element_factory_find(element);
+    if (factory) gst_object_unref(factory);
+    return factory != nullptr;
+}
+
 }  // namespace
+
+// A branch in the pipeline, or the encoder.
+struct COutPipeline::Joined {
+    std::string name;
+    bool encoded = false;
+    bool finish = false;
+    GstElement* bin = nullptr;  // owned by the pipeline while it is in it
+    GstElement* tee = nullptr;  // the tee it hangs on
+    GstPad* teePad = nullptr;
+    std::atomic<unsigned long long> sent{0};
+    unsigned long long pushedAtJoin = 0;
+    // Its end, seen at its last element.
+    std::mutex endLock;
+    std::condition_variable ended;
+    bool end = false;
+
+    static GstPadProbeReturn SeeEnd(GstPad*, GstPadProbeInfo* info, gpointer self)
+    {
+        if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS) {
+            auto* joined = static_cast<Joined*>(self);
+            std::lock_guard<std::mutex> hold(joined->endLock);
+            joined->end = true;
+            joined->ended.notify_all();
+        }
+        return GST_PAD_PROBE_OK;
+    }
+};
 
 COutPipeline::COutPipeline(OutSize size, int intervalMs)
     : m_size(size), m_intervalMs(std::max(1, intervalMs))
 {
+    gst_init(nullptr, nullptr);
 }
 
 COutPipeline::~COutPipeline() { Stop(); }
+
+std::string COutPipeline::EncoderChain()
+{
+    gst_init(nullptr, nullptr);
+    // Key frames every 2 s, so that a receiver joining mid-stream waits no longer.
+    if (Installed("x264enc"))
+        return "x264enc speed-preset=ultrafast tune=zerolatency key-int-max=60 bitrate=6000";
+    if (Installed("openh264enc")) return "openh264enc gop-size=60 bitrate=6000000";
+    return {};
+}
 
 bool COutPipeline::Start(std::string& error)
 {
     if (m_pipeline) return true;
     GError* parseError = nullptr;
-    m_pipeline =
+    GstElement* pipeline =
         gst_parse_launch("appsrc name=src ! tee name=split allow-not-linked=true", &parseError);
-    if (!m_pipeline) {
+    if (!pipeline) {
         error = TakeError(parseError);
         return false;
     }
     if (parseError) g_error_free(parseError);
-    m_source = gst_bin_get_by_name(GST_BIN(m_pipeline), "src");
-    m_tee = gst_bin_get_by_name(GST_BIN(m_pipeline), "split");
+    GstElement* source = gst_bin_get_by_name(GST_BIN(pipeline), "src");
+    m_tee = gst_bin_get_by_name(GST_BIN(pipeline), "split");
     GstCaps* caps = gst_caps_new_simple(
         "video/x-raw", "format", G_TYPE_STRING, "RGBx", "width", G_TYPE_INT, m_size.width, "height",
         G_TYPE_INT, m_size.height, "framerate", GST_TYPE_FRACTION, 1000, m_intervalMs, nullptr);
     // The tick never waits on the source: past two frames the oldest goes.
-    g_object_set(m_source, "caps", caps, "format", GST_FORMAT_TIME, "is-live", TRUE, "block", FALSE,
-                 "max-bytes", static_cast<guint64>(0), "max-buffers",
-                 static_cast<guint64>(kQueuedFrames), "leaky-type", GST_APP_LEAKY_TYPE_DOWNSTREAM,
-                 nullptr);
-    m_pool = gst_buffer_pool_new();
-    GstStructure* config = gst_buffer_pool_get_config(m_pool);
+    g_object_set(source, "caps", caps, "format", GST_FORMAT_TIME, "is-live", TRUE, "block", FALSE,
+                 "max-bytes", static_cast<guint64>(0), "max-buffers", static_cast<guint64>(2),
+                 "leaky-type", GST_APP_LEAKY_TYPE_DOWNSTREAM, nullptr);
+    GstBufferPool* pool = gst_buffer_pool_new();
+    GstStructure* config = gst_buffer_pool_get_config(pool);
     gst_buffer_pool_config_set_params(
         config, caps, static_cast<guint>(m_size.width) * m_size.height * 4, 2, kPoolFrames);
     gst_caps_unref(caps);
-    if (!gst_buffer_pool_set_config(m_pool, config) || !gst_buffer_pool_set_active(m_pool, TRUE)) {
+    m_pipeline = pipeline;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_source = source;
+        m_pool = pool;
+        ++m_starts;
+    }
+    if (!gst_buffer_pool_set_config(pool, config) || !gst_buffer_pool_set_active(pool, TRUE)) {
         error = "no buffers for the frames";
         Stop();
         return false;
     }
-    if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         error = "the pipeline would not play";
         Stop();
         return false;
@@ -74,15 +139,20 @@ bool COutPipeline::Start(std::string& error)
     return true;
 }
 
-bool COutPipeline::AddBranch(const std::string& name, const std::string& chain, std::string& error)
+bool COutPipeline::StartEncoder(std::string& error)
 {
-    if (!m_pipeline) {
-        error = "the pipeline is not playing";
+    if (m_encoder) return true;
+    const std::string encoder = EncoderChain();
+    if (encoder.empty()) {
+        error = "no H.264 encoder is installed (x264enc or openh264enc)";
         return false;
     }
+    // I420 forced: left alone, the converter offers the encoder 4:4:4, which many players
+    // reject. The headers go with every key frame, for receivers that join later.
     const std::string description =
-        "queue name=leak leaky=downstream max-size-buffers=" + std::to_string(kQueuedFrames) +
-        " max-size-bytes=0 max-size-time=0 ! " + chain;
+        "queue name=leak leaky=downstream max-size-buffers=2 max-size-bytes=0 max-size-time=0 ! "
+        "videoconvert ! video/x-raw,format=I420 ! " +
+        encoder + " ! h264parse config-interval=-1";
     GError* parseError = nullptr;
     GstElement* bin = gst_parse_bin_from_description(description.c_str(), TRUE, &parseError);
     if (!bin) {
@@ -90,42 +160,126 @@ bool COutPipeline::AddBranch(const std::string& name, const std::string& chain, 
         return false;
     }
     if (parseError) g_error_free(parseError);
-    auto branch = std::make_unique<Branch>();
-    branch->name = name;
+    gst_element_set_name(bin, kEncoder);
+    m_encodedTee = GST_ELEMENT(gst_object_ref_sink(gst_element_factory_make("tee", "encoded")));
+    g_object_set(m_encodedTee, "allow-not-linked", TRUE, nullptr);
+    gst_bin_add_many(GST_BIN(m_pipeline), bin, m_encodedTee, nullptr);
+    m_encoder = std::make_unique<Joined>();
+    m_encoder->name = kEncoder;
+    m_encoder->bin = bin;
+    m_encoder->tee = m_tee;
+    if (!gst_element_link(bin, m_encodedTee) || !gst_element_sync_state_with_parent(m_encodedTee) ||
+        gst_element_set_state(bin, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        error = "the encoder would not start";
+        StopEncoder();
+        return false;
+    }
+    m_encoder->teePad = gst_element_request_pad_simple(m_tee, "src_%u");
+    GstPad* binIn = gst_element_get_static_pad(bin, "sink");
+    const bool linked = gst_pad_link(m_encoder->teePad, binIn) == GST_PAD_LINK_OK;
+    gst_object_unref(binIn);
+    if (!linked) {
+        error = "the encoder takes no such frames";
+        StopEncoder();
+        return false;
+    }
+    return true;
+}
+
+bool COutPipeline::AddBranch(const Branch& spec, std::string& error)
+{
+    if (!Start(error) || (spec.encoded && !StartEncoder(error))) {
+        if (m_branches.empty()) Stop();
+        return false;
+    }
+    const std::string description = "queue name=leak leaky=downstream max-size-buffers=" +
+                                    std::to_string(std::max(1, spec.queued)) +
+                                    " max-size-bytes=0 max-size-time=0 ! " + spec.chain;
+    GError* parseError = nullptr;
+    GstElement* bin = gst_parse_bin_from_description(description.c_str(), TRUE, &parseError);
+    if (!bin) {
+        error = TakeError(parseError);
+        if (m_branches.empty()) Stop();
+        return false;
+    }
+    if (parseError) g_error_free(parseError);
+    auto branch = std::make_unique<Joined>();
+    branch->name = spec.name;
+    branch->encoded = spec.encoded;
+    branch->finish = spec.finish;
     branch->bin = bin;
-    gst_element_set_name(bin, name.c_str());
+    branch->tee = spec.encoded ? m_encodedTee : m_tee;
+    gst_element_set_name(bin, spec.name.c_str());
     gst_bin_add(GST_BIN(m_pipeline), bin);
+
     GstElement* queue = gst_bin_get_by_name(GST_BIN(bin), "leak");
     GstPad* queueOut = gst_element_get_static_pad(queue, "src");
     gst_pad_add_probe(queueOut, GST_PAD_PROBE_TYPE_BUFFER, CountSent, &branch->sent, nullptr);
     gst_object_unref(queueOut);
+    if (spec.encoded) {
+        GstPad* queueIn = gst_element_get_static_pad(queue, "sink");
+        gst_pad_add_probe(queueIn, GST_PAD_PROBE_TYPE_BUFFER, DropUntilKeyFrame, nullptr, nullptr);
+        gst_object_unref(queueIn);
+    }
     gst_object_unref(queue);
-    branch->teePad = gst_element_request_pad_simple(m_tee, "src_%u");
-    GstPad* binIn = gst_element_get_static_pad(bin, "sink");
-    const bool linked = gst_pad_link(branch->teePad, binIn) == GST_PAD_LINK_OK;
-    gst_object_unref(binIn);
+    if (spec.finish) {
+        GstIterator* sinks = gst_bin_iterate_sinks(GST_BIN(bin));
+        GValue item = G_VALUE_INIT;
+        if (gst_iterator_next(sinks, &item) == GST_ITERATOR_OK) {
+            GstPad* last =
+                gst_element_get_static_pad(GST_ELEMENT(g_value_get_object(&item)), "sink");
+            gst_pad_add_probe(last, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, Joined::SeeEnd,
+                              branch.get(), nullptr);
+            gst_object_unref(last);
+            g_value_unset(&item);
+        }
+        gst_iterator_free(sinks);
+    }
+
     branch->pushedAtJoin = m_pushed.load();
-    if (!linked || gst_element_set_state(bin, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        error = linked ? "the way out would not start" : "the way out takes no such frames";
-        Remove(*branch);
+    bool ok = !spec.configure || spec.configure(GST_BIN(bin), error);
+    // Playing before it is linked: a tee pushing into a branch that is not yet playing would
+    // stop every other way out.
+    if (ok && gst_element_set_state(bin, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        error = "the way out would not start";
+        ok = false;
+    }
+    if (ok) {
+        branch->teePad = gst_element_request_pad_simple(branch->tee, "src_%u");
+        GstPad* binIn = gst_element_get_static_pad(bin, "sink");
+        ok = gst_pad_link(branch->teePad, binIn) == GST_PAD_LINK_OK;
+        if (!ok) error = "the way out takes no such frames";
+        if (ok && spec.encoded)
+            gst_pad_push_event(
+                binIn, gst_video_event_new_upstream_force_key_unit(GST_CLOCK_TIME_NONE, TRUE, 0));
+        gst_object_unref(binIn);
+    }
+    if (!ok) {
+        Remove(*branch, false);
+        if (m_branches.empty()) Stop();
         return false;
     }
     m_branches.push_back(std::move(branch));
     return true;
 }
 
-COutPipeline::Counts COutPipeline::RemoveBranch(const std::string& name)
+COutPipeline::Counts COutPipeline::RemoveBranch(const std::string& name, bool failed)
 {
     Counts counts;
     auto it = std::find_if(m_branches.begin(), m_branches.end(),
                            [&name](const auto& branch) { return branch->name == name; });
     if (it == m_branches.end()) return counts;
-    Branch& branch = **it;
-    Remove(branch);
+    Joined& branch = **it;
+    Remove(branch, !failed);
+    counts.joined = true;
     counts.sent = branch.sent.load();
     const unsigned long long handed = m_pushed.load() - branch.pushedAtJoin;
     counts.dropped = handed > counts.sent ? handed - counts.sent : 0;
     m_branches.erase(it);
+    if (m_encoder && std::none_of(m_branches.begin(), m_branches.end(),
+                                  [](const auto& other) { return other->encoded; }))
+        StopEncoder();
+    if (m_branches.empty()) Stop();
     return counts;
 }
 
@@ -136,7 +290,7 @@ unsigned long long COutPipeline::SentSoFar(const std::string& name) const
     return 0;
 }
 
-void COutPipeline::Remove(Branch& branch)
+void COutPipeline::Remove(Joined& branch, bool finish)
 {
     // Unlinked first: the tee skips a pad that is not linked, so the frames flow on to the
     // other ways out while this one stops.
@@ -146,69 +300,127 @@ void COutPipeline::Remove(Branch& branch)
             gst_pad_unlink(branch.teePad, peer);
             gst_object_unref(peer);
         }
-        gst_element_release_request_pad(m_tee, branch.teePad);
+        gst_element_release_request_pad(branch.tee, branch.teePad);
         gst_object_unref(branch.teePad);
         branch.teePad = nullptr;
+        if (finish && branch.finish) {
+            // What is queued goes out before the end, which a muxer turns into its index.
+            GstPad* binIn = gst_element_get_static_pad(branch.bin, "sink");
+            gst_pad_send_event(binIn, gst_event_new_eos());
+            gst_object_unref(binIn);
+            std::unique_lock<std::mutex> hold(branch.endLock);
+            branch.ended.wait_for(hold, kFinishWait, [&branch] { return branch.end; });
+        }
     }
     gst_element_set_state(branch.bin, GST_STATE_NULL);
     gst_bin_remove(GST_BIN(m_pipeline), branch.bin);
     branch.bin = nullptr;
 }
 
+void COutPipeline::StopEncoder()
+{
+    if (!m_encoder) return;
+    Remove(*m_encoder, false);
+    m_encoder.reset();
+    gst_element_set_state(m_encodedTee, GST_STATE_NULL);
+    gst_bin_remove(GST_BIN(m_pipeline), m_encodedTee);
+    gst_object_unref(m_encodedTee);
+    m_encodedTee = nullptr;
+}
+
 void COutPipeline::Stop()
 {
     if (!m_pipeline) return;
-    while (!m_branches.empty()) RemoveBranch(m_branches.back()->name);
-    gst_element_set_state(m_pipeline, GST_STATE_NULL);
-    if (m_pool) {
-        gst_buffer_pool_set_active(m_pool, FALSE);
-        gst_object_unref(m_pool);
-        m_pool = nullptr;
+    while (!m_branches.empty()) {
+        Remove(*m_branches.back(), true);
+        m_branches.pop_back();
     }
+    StopEncoder();
+    GstElement* source = nullptr;
+    GstBufferPool* pool = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        std::swap(source, m_source);
+        std::swap(pool, m_pool);
+    }
+    gst_element_set_state(m_pipeline, GST_STATE_NULL);
+    gst_buffer_pool_set_active(pool, FALSE);
+    gst_object_unref(pool);
+    gst_object_unref(source);
     gst_object_unref(m_tee);
-    gst_object_unref(m_source);
     gst_object_unref(m_pipeline);
-    m_tee = m_source = m_pipeline = nullptr;
-    m_firstTickNs = -1;
+    m_tee = m_pipeline = nullptr;
 }
 
 void COutPipeline::Push(const uint8_t* rows, int stride, long long tickNs)
 {
-    if (!m_pipeline) return;
+    GstElement* source = nullptr;
+    GstBufferPool* pool = nullptr;
+    unsigned start = 0;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (!m_source) return;
+        source = GST_ELEMENT(gst_object_ref(m_source));
+        pool = GST_BUFFER_POOL(gst_object_ref(m_pool));
+        start = m_starts;
+    }
     m_pushed.fetch_add(1);
+    // Times in whole ticks from the first frame, rising strictly: a tick that came late keeps
+    // its place, and one planned afresh after a stall never shares another's.
+    const long long intervalNs = static_cast<long long>(m_intervalMs) * 1000000;
+    if (start != m_timedStart) {
+        m_timedStart = start;
+        m_firstTickNs = tickNs;
+        m_lastTick = -1;
+    }
+    const long long tick = std::max(
+        m_lastTick + 1, std::llround(static_cast<double>(tickNs - m_firstTickNs) / intervalNs));
+    m_lastTick = tick;
     GstBufferPoolAcquireParams params = {};
     params.flags = GST_BUFFER_POOL_ACQUIRE_FLAG_DONTWAIT;
     GstBuffer* buffer = nullptr;
-    if (gst_buffer_pool_acquire_buffer(m_pool, &buffer, &params) != GST_FLOW_OK) return;
     GstMapInfo map;
-    if (!gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
+    if (gst_buffer_pool_acquire_buffer(pool, &buffer, &params) == GST_FLOW_OK &&
+        gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
+        // Top row first, as video frames go.
+        const size_t rowBytes = static_cast<size_t>(m_size.width) * 4;
+        for (int y = 0; y < m_size.height; ++y)
+            std::memcpy(map.data + rowBytes * y,
+                        rows + static_cast<size_t>(stride) * (m_size.height - 1 - y), rowBytes);
+        gst_buffer_unmap(buffer, &map);
+        GST_BUFFER_PTS(buffer) = static_cast<GstClockTime>(tick * intervalNs);
+        GST_BUFFER_DURATION(buffer) = static_cast<GstClockTime>(intervalNs);
+        gst_app_src_push_buffer(GST_APP_SRC(source), buffer);
+    } else if (buffer) {
         gst_buffer_unref(buffer);
-        return;
     }
-    // Top row first, as video frames go.
-    const size_t rowBytes = static_cast<size_t>(m_size.width) * 4;
-    for (int y = 0; y < m_size.height; ++y)
-        std::memcpy(map.data + rowBytes * y,
-                    rows + static_cast<size_t>(stride) * (m_size.height - 1 - y), rowBytes);
-    gst_buffer_unmap(buffer, &map);
-    if (m_firstTickNs < 0) m_firstTickNs = tickNs;
-    GST_BUFFER_PTS(buffer) = static_cast<GstClockTime>(tickNs - m_firstTickNs);
-    GST_BUFFER_DURATION(buffer) = static_cast<GstClockTime>(m_intervalMs) * GST_MSECOND;
-    gst_app_src_push_buffer(GST_APP_SRC(m_source), buffer);
+    gst_object_unref(pool);
+    gst_object_unref(source);
 }
 
-std::string COutPipeline::FailedBranch()
+std::vector<COutPipeline::Failure> COutPipeline::Failures()
 {
-    if (!m_pipeline) return {};
-    GstBus* bus = gst_element_get_bus(m_pipeline);
-    std::string failed;
+    std::vector<Failure> failed;
+    GstElement* pipeline = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (!m_source) return failed;
+        pipeline = GST_ELEMENT(gst_object_ref(m_pipeline));
+    }
+    GstBus* bus = gst_element_get_bus(pipeline);
     while (GstMessage* message = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR)) {
         // The branch is the bin right below the pipeline that holds the failing element;
-        // parents are taken with their lock, since a branch may be leaving on the worker.
+        // parents are taken with their lock, since a branch may be leaving meanwhile.
         GstObject* object = GST_OBJECT(gst_object_ref(GST_MESSAGE_SRC(message)));
         while (GstObject* parent = gst_object_get_parent(object)) {
-            const bool top = parent == GST_OBJECT(m_pipeline);
-            if (top && failed.empty()) failed = GST_OBJECT_NAME(object);
+            const bool top = parent == GST_OBJECT(pipeline);
+            if (top) {
+                GError* error = nullptr;
+                gst_message_parse_error(message, &error, nullptr);
+                gchar* name = gst_object_get_name(object);
+                failed.push_back({name, TakeError(error)});
+                g_free(name);
+            }
             gst_object_unref(object);
             object = parent;
             if (top) break;
@@ -217,5 +429,6 @@ std::string COutPipeline::FailedBranch()
         gst_message_unref(message);
     }
     gst_object_unref(bus);
+    gst_object_unref(pipeline);
     return failed;
 }

@@ -7,6 +7,8 @@ const MenuEntry g_menuBar[] = {
     {"View", "Preview", ID_VIEW_PREVIEW},
     {"View", "Control", ID_VIEW_CONTROL},
     {"View", "Send to Other Programs", ID_VIEW_SEND},
+    {"View", "Stream", ID_VIEW_STREAM},
+    {"View", "Record", ID_VIEW_RECORD},
     {"View", "About", ID_VIEW_ABOUT},
     {"View", "", 0},
     {"View", "Exit", ID_VIEW_EXIT},

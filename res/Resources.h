@@ -20,6 +20,8 @@ constexpr int ID_VIEW_ABOUT = 32782;
 constexpr int ID_VIEW_OUTPUTSCREEN = 32783;
 constexpr int ID_VIEW_PREVIEW = 32784;
 constexpr int ID_VIEW_SEND = 32785;
+constexpr int ID_VIEW_STREAM = 32786;
+constexpr int ID_VIEW_RECORD = 32787;
 
 // String ids.
 constexpr int IDS_ABOUTBOX = 101;

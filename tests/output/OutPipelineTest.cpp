@@ -27,15 +27,25 @@ bool WaitFor(Done done)
     return true;
 }
 
+COutPipeline::Branch Way(const char* name, const char* chain, bool encoded = false)
+{
+    COutPipeline::Branch branch;
+    branch.name = name;
+    branch.chain = chain;
+    branch.encoded = encoded;
+    branch.queued = encoded ? 100 : 2;
+    return branch;
+}
+
 TEST(OutPipeline, AStuckWayOutDropsItsFramesCountedAndHoldsUpNoOther)
 {
     gst_init(nullptr, nullptr);
     COutPipeline pipeline({kW, kH}, 33);
     std::string error;
-    ASSERT_TRUE(pipeline.Start(error)) << error;
     // Frames 10 s apart, each shown on time: the second holds this consumer up for 10 s.
-    ASSERT_TRUE(pipeline.AddBranch("stuck", "fakesink sync=true async=false", error)) << error;
-    ASSERT_TRUE(pipeline.AddBranch("taker", "fakesink sync=false async=false", error)) << error;
+    ASSERT_TRUE(pipeline.AddBranch(Way("stuck", "fakesink sync=true async=false"), error)) << error;
+    ASSERT_TRUE(pipeline.AddBranch(Way("taker", "fakesink sync=false async=false"), error))
+        << error;
     const std::vector<uint8_t> frame(kW * kH * 4, 0x80);
     for (int i = 0; i < kFrames; ++i) {
         pipeline.Push(frame.data(), kW * 4, i * 10000000000LL);
@@ -48,7 +58,33 @@ TEST(OutPipeline, AStuckWayOutDropsItsFramesCountedAndHoldsUpNoOther)
     const COutPipeline::Counts taker = pipeline.RemoveBranch("taker");
     EXPECT_EQ(taker.sent, static_cast<unsigned long long>(kFrames));
     EXPECT_EQ(taker.dropped, 0u);
-    pipeline.Stop();
+}
+
+TEST(OutPipeline, AnEncodedWayOutJoiningLateBeginsAtOnceWithAKeyFrame)
+{
+    gst_init(nullptr, nullptr);
+    COutPipeline pipeline({kW, kH}, 33);
+    std::string error;
+    ASSERT_TRUE(pipeline.AddBranch(Way("first", "fakesink sync=false async=false", true), error))
+        << error;
+    std::vector<uint8_t> frame(kW * kH * 4, 0x80);
+    auto push = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            frame[0] = static_cast<uint8_t>(i);
+            pipeline.Push(frame.data(), kW * 4, i * 33000000LL);
+            ASSERT_TRUE(WaitFor([&] { return pipeline.SentSoFar("first") == i + 1u; }))
+                << "frame " << i << " never came out of the encoder";
+        }
+    };
+    push(0, 10);
+    // Key frames come every 60 frames by themselves: this one comes because it was asked for.
+    ASSERT_TRUE(pipeline.AddBranch(Way("late", "fakesink sync=false async=false", true), error))
+        << error;
+    push(10, 20);
+    const COutPipeline::Counts counts = pipeline.RemoveBranch("late");
+    EXPECT_GE(counts.sent, 9u);
+    EXPECT_EQ(counts.sent + counts.dropped, 10u);
+    EXPECT_EQ(pipeline.RemoveBranch("first").sent, 20u);
 }
 
 }  // namespace

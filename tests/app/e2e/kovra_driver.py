@@ -31,7 +31,7 @@ SCREEN_SIZE = (1280, 800)
 # The View menu's items in order, as the keys reach them (the separator before Exit is skipped).
 # The View menu's items in order. The keyboard skips the separator before Exit.
 VIEW_ITEMS = ("Full Screen", "Output Screen", "Preview", "Control", "Send to Other Programs",
-              "About", "Exit")
+              "Stream", "Record", "About", "Exit")
 # Greyed out without a PipeWire daemon, which the keys then skip.
 SEND_ITEM = "Send to Other Programs"
 
