@@ -18,12 +18,6 @@ constexpr unsigned kPoolFrames = 8;
 // exit's budget of 2 s.
 constexpr std::chrono::milliseconds kFinishWait(900);
 
-GstPadProbeReturn CountSent(GstPad*, GstPadProbeInfo*, gpointer counter)
-{
-    static_cast<std::atomic<unsigned long long>*>(counter)->fetch_add(1);
-    return GST_PAD_PROBE_OK;
-}
-
 // A branch that joins a running encoder begins at a key frame: what comes before cannot be
 // decoded.
 GstPadProbeReturn DropUntilKeyFrame(GstPad*, GstPadProbeInfo* info, gpointer)
@@ -57,18 +51,33 @@ struct COutPipeline::Joined {
     GstElement* bin = nullptr;  // owned by the pipeline while it is in it
     GstElement* tee = nullptr;  // the tee it hangs on
     GstPad* teePad = nullptr;
-    std::atomic<unsigned long long> sent{0};
     unsigned long long pushedAtJoin = 0;
-    // Its end, seen at its last element.
-    std::mutex endLock;
+    // Its frames sent and its end, seen on its streaming threads; under a lock of their own,
+    // which also hands the new branch to those threads where GLib's locks do it unseen.
+    mutable std::mutex lock;
     std::condition_variable ended;
+    unsigned long long sent = 0;
     bool end = false;
+
+    unsigned long long Sent() const
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        return sent;
+    }
+
+    static GstPadProbeReturn CountSent(GstPad*, GstPadProbeInfo*, gpointer self)
+    {
+        auto* joined = static_cast<Joined*>(self);
+        std::lock_guard<std::mutex> hold(joined->lock);
+        ++joined->sent;
+        return GST_PAD_PROBE_OK;
+    }
 
     static GstPadProbeReturn SeeEnd(GstPad*, GstPadProbeInfo* info, gpointer self)
     {
         if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS) {
             auto* joined = static_cast<Joined*>(self);
-            std::lock_guard<std::mutex> hold(joined->endLock);
+            std::lock_guard<std::mutex> hold(joined->lock);
             joined->end = true;
             joined->ended.notify_all();
         }
@@ -209,12 +218,18 @@ bool COutPipeline::AddBranch(const Branch& spec, std::string& error)
     branch->finish = spec.finish;
     branch->bin = bin;
     branch->tee = spec.encoded ? m_encodedTee : m_tee;
+    {
+        // Seen by the streaming threads' first lock of it.
+        std::lock_guard<std::mutex> hold(branch->lock);
+        branch->sent = 0;
+    }
     gst_element_set_name(bin, spec.name.c_str());
     gst_bin_add(GST_BIN(m_pipeline), bin);
 
     GstElement* queue = gst_bin_get_by_name(GST_BIN(bin), "leak");
     GstPad* queueOut = gst_element_get_static_pad(queue, "src");
-    gst_pad_add_probe(queueOut, GST_PAD_PROBE_TYPE_BUFFER, CountSent, &branch->sent, nullptr);
+    gst_pad_add_probe(queueOut, GST_PAD_PROBE_TYPE_BUFFER, Joined::CountSent, branch.get(),
+                      nullptr);
     gst_object_unref(queueOut);
     if (spec.encoded) {
         GstPad* queueIn = gst_element_get_static_pad(queue, "sink");
@@ -272,7 +287,7 @@ COutPipeline::Counts COutPipeline::RemoveBranch(const std::string& name, bool fa
     Joined& branch = **it;
     Remove(branch, !failed);
     counts.joined = true;
-    counts.sent = branch.sent.load();
+    counts.sent = branch.Sent();
     const unsigned long long handed = m_pushed.load() - branch.pushedAtJoin;
     counts.dropped = handed > counts.sent ? handed - counts.sent : 0;
     m_branches.erase(it);
@@ -286,7 +301,7 @@ COutPipeline::Counts COutPipeline::RemoveBranch(const std::string& name, bool fa
 unsigned long long COutPipeline::SentSoFar(const std::string& name) const
 {
     for (const auto& branch : m_branches)
-        if (branch->name == name) return branch->sent.load();
+        if (branch->name == name) return branch->Sent();
     return 0;
 }
 
@@ -308,7 +323,7 @@ void COutPipeline::Remove(Joined& branch, bool finish)
             GstPad* binIn = gst_element_get_static_pad(branch.bin, "sink");
             gst_pad_send_event(binIn, gst_event_new_eos());
             gst_object_unref(binIn);
-            std::unique_lock<std::mutex> hold(branch.endLock);
+            std::unique_lock<std::mutex> hold(branch.lock);
             branch.ended.wait_for(hold, kFinishWait, [&branch] { return branch.end; });
         }
     }

@@ -1,6 +1,8 @@
 // The stream's settings; see StreamSettings.h.
 #include "StreamSettings.h"
 
+#include <arpa/inet.h>
+
 namespace {
 
 const char kScheme[] = "srt://";
@@ -36,5 +38,9 @@ std::string StreamRefusal(const StreamSettings& settings)
 bool ListensBeyondLocalhost(const std::string& uri)
 {
     const std::string host = Host(uri);
-    return !(host == "localhost" || host == "::1" || host.compare(0, 4, "127.") == 0);
+    in_addr v4;
+    in6_addr v6;
+    if (inet_pton(AF_INET, host.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) != 127;
+    if (inet_pton(AF_INET6, host.c_str(), &v6) == 1) return !IN6_IS_ADDR_LOOPBACK(&v6);
+    return host != "localhost";
 }

@@ -125,6 +125,26 @@ TEST_F(IniFileTest, NewFileGetsTheUsualPermissions)
     EXPECT_EQ(info.st_mode & 07777, 0644u);
 }
 
+TEST_F(IniFileTest, ANewFileHoldingASecretIsTheOwnersAloneAndAnOldOneKeepsItsMode)
+{
+    mode_t old = umask(022);
+    IniProfile profile(path_);
+    profile.Set("OUTPUT", "STREAMPASSPHRASE", "0123456789");
+    profile.KeepPrivate();
+    EXPECT_TRUE(profile.Commit());
+    struct stat info;
+    ASSERT_EQ(stat(path_.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    ASSERT_EQ(chmod(path_.c_str(), 0640), 0);
+    IniProfile again(path_);
+    again.Set("OUTPUT", "SEND", "1");
+    again.KeepPrivate();
+    EXPECT_TRUE(again.Commit());
+    umask(old);
+    ASSERT_EQ(stat(path_.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
 // --- What a write keeps ---
 
 TEST_F(IniFileTest, UpdateKeepsEveryOtherLineByteForByte)
