@@ -205,8 +205,9 @@ class Kovra:
     program finds the file beside its resolved path, and the effects library through the
     binary's run path."""
 
-    def __init__(self, test, ini=None, env=None):
+    def __init__(self, test, ini=None, env=None, **popen):
         self.test = test
+        self.popen = popen  # more for the process: another user, limits
         self.dir = tempfile.mkdtemp(prefix="kovra-e2e-")
         test.addCleanup(shutil.rmtree, self.dir, True)
         self.program = os.path.join(self.dir, "Kovra")
@@ -230,7 +231,7 @@ class Kovra:
         self.test.addCleanup(self.log.close)
         self.started = time.monotonic()
         self.proc = subprocess.Popen([self.program], cwd=self.dir, env=self.env,
-                                     stdout=self.log, stderr=subprocess.STDOUT)
+                                     stdout=self.log, stderr=subprocess.STDOUT, **self.popen)
         self.test.addCleanup(self.kill)
         return self
 
