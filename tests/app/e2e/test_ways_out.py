@@ -17,6 +17,7 @@ OUT_INI = "[OUTPUT]\nOUTSIZE=640x480\n"
 TICK_MS = 33
 NOBODY = 65534  # root writes into any folder: the read-only case runs as this user
 FILE_LIMIT = 200 * 1024  # bytes, for the recording that meets a write error
+SECRET = "the-show-secret"
 
 
 def said(test, k, pattern, timeout=60):
@@ -49,6 +50,9 @@ class Receiver:
     """A gst-launch decoding Kovra's stream. Its log has a line for each frame that arrives
     (out of the demuxer) and for each frame decoded."""
 
+    ARRIVED = "chain   ******* (arrived:sink)"
+    DECODED = "chain   ******* (decoded:sink)"
+
     def __init__(self, test, port, passphrase=None):
         self.path = os.path.join(tempfile.mkdtemp(prefix="kovra-srt-"), "receiver.log")
         test.addCleanup(shutil.rmtree, os.path.dirname(self.path), True)
@@ -66,18 +70,14 @@ class Receiver:
             return f.read().decode(errors="replace")
 
     def arrived(self):
-        return self.text().count("chain   ******* (arrived:sink)")
+        return self.text().count(self.ARRIVED)
 
     def frames(self):
-        return self.text().count("chain   ******* (decoded:sink)")
+        return self.text().count(self.DECODED)
 
-    def decoded_of_first(self, arrived):
-        """The frames decoded by the time the arrived-th frame arrived."""
-        text = self.text()
-        cut = -1
-        for _ in range(arrived):
-            cut = text.find("chain   ******* (arrived:sink)", cut + 1)
-        return text[:cut].count("chain   ******* (decoded:sink)") if cut >= 0 else None
+    def decoded_of_first(self, count):
+        """The frames decoded before the count-th frame arrived."""
+        return "".join(self.text().split(self.ARRIVED)[:count]).count(self.DECODED)
 
     def stop(self):
         if self.proc.poll() is None:
@@ -98,19 +98,20 @@ class StreamTest(KovraTestCase):
         k, port = self.stream()
         receiver = Receiver(self, port)
         self.assertGreaterEqual(poll(receiver.arrived, lambda n: n >= 300, 120), 300)
-        self.assertGreaterEqual(receiver.decoded_of_first(300), 250)
+        decoded = receiver.decoded_of_first(300)
+        self.assertGreaterEqual(decoded, 250, f"{decoded} of the first 300 frames to arrive decoded")
         k.choose_view_item("Stream")
         sent = int(said(self, k, r"^Kovra: streamed: (\d+) frames sent, \d+ dropped$")[1])
         self.assertGreaterEqual(sent, 300)
 
     def test_a_receiver_with_another_passphrase_gets_nothing(self):
-        k, port = self.stream(passphrase="the show's own secret")
-        wrong = Receiver(self, port, passphrase="another secret")
+        k, port = self.stream(passphrase=SECRET)
+        wrong = Receiver(self, port, passphrase="another-secret")
         refused = poll(wrong.text, lambda text: "Incorrect passphrase" in text, 60)
         self.assertIn("Incorrect passphrase", refused)
         self.assertEqual(wrong.frames(), 0)
         wrong.stop()
-        right = Receiver(self, port, passphrase="the show's own secret")
+        right = Receiver(self, port, passphrase=SECRET)
         self.assertGreaterEqual(poll(right.frames, lambda n: n >= 30, 60), 30)
 
 
