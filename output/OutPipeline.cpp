@@ -122,6 +122,11 @@ struct COutPipeline::Joined {
     // Linked to its tee, with the guard above.
     bool Hang()
     {
+        {
+            // What was set so far is seen by the streaming threads' first lock of it.
+            std::lock_guard<std::mutex> hold(lock);
+            failed = false;
+        }
         teePad = gst_element_request_pad_simple(tee, "src_%u");
         gst_pad_add_probe(teePad,
                           static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
@@ -279,11 +284,6 @@ bool COutPipeline::AddBranch(const Branch& spec, std::string& error)
     branch->bin = bin;
     branch->tee = spec.encoded ? m_encodedTee : m_tee;
     g_object_set_qdata(G_OBJECT(bin), Joined::Key(), branch.get());
-    {
-        // Seen by the streaming threads' first lock of it.
-        std::lock_guard<std::mutex> hold(branch->lock);
-        branch->sent = 0;
-    }
     gst_element_set_name(bin, spec.name.c_str());
     gst_bin_add(GST_BIN(m_pipeline), bin);
 
@@ -312,7 +312,6 @@ bool COutPipeline::AddBranch(const Branch& spec, std::string& error)
         gst_iterator_free(sinks);
     }
 
-    branch->pushedAtJoin = m_pushed.load();
     bool ok = !spec.configure || spec.configure(GST_BIN(bin), error);
     // Playing before it is linked: a tee pushing into a branch that is not yet playing would
     // stop every other way out.
@@ -321,6 +320,7 @@ bool COutPipeline::AddBranch(const Branch& spec, std::string& error)
         ok = false;
     }
     if (ok) {
+        branch->pushedAtJoin = m_pushed.load();
         ok = branch->Hang();
         if (!ok) error = "the way out takes no such frames";
         if (ok && spec.encoded)
