@@ -34,6 +34,17 @@ std::string TakeError(GError* error)
     return text;
 }
 
+// The system's own word on a failed write, where the details give one: " (File too large)".
+std::string SystemWord(const char* debug)
+{
+    const std::string text = debug ? debug : "";
+    const size_t line = text.rfind('\n');
+    const std::string last = text.substr(line == std::string::npos ? 0 : line + 1);
+    const size_t colon = last.rfind(": ");
+    if (last.rfind("Error while writing", 0) != 0 || colon == std::string::npos) return {};
+    return " (" + last.substr(colon + 2) + ")";
+}
+
 bool Installed(const char* element)
 {
     GstElementFactory* factory = gst_element_factory_find(element);
@@ -58,6 +69,7 @@ struct COutPipeline::Joined {
     std::condition_variable ended;
     unsigned long long sent = 0;
     bool end = false;
+    bool failed = false;
 
     unsigned long long Sent() const
     {
@@ -71,6 +83,59 @@ struct COutPipeline::Joined {
         std::lock_guard<std::mutex> hold(joined->lock);
         ++joined->sent;
         return GST_PAD_PROBE_OK;
+    }
+
+    // A branch whose consumer failed takes nothing more from its tee: the failure it would
+    // return would stop the tee, and with it every other way out. It is marked as its error is
+    // posted, before the failure comes back up.
+    static GstPadProbeReturn DropOnceFailed(GstPad*, GstPadProbeInfo*, gpointer self)
+    {
+        auto* joined = static_cast<Joined*>(self);
+        std::lock_guard<std::mutex> hold(joined->lock);
+        return joined->failed ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
+    }
+
+    static GQuark Key() { return g_quark_from_static_string("kovra-way-out"); }
+
+    // On the thread that posts the error.
+    static GstBusSyncReply MarkFailed(GstBus*, GstMessage* message, gpointer pipeline)
+    {
+        if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR) return GST_BUS_PASS;
+        GstObject* object = GST_OBJECT(gst_object_ref(GST_MESSAGE_SRC(message)));
+        while (GstObject* parent = gst_object_get_parent(object)) {
+            const bool top = parent == pipeline;
+            if (top) {
+                if (auto* joined =
+                        static_cast<Joined*>(g_object_get_qdata(G_OBJECT(object), Key()))) {
+                    std::lock_guard<std::mutex> hold(joined->lock);
+                    joined->failed = true;
+                }
+            }
+            gst_object_unref(object);
+            object = parent;
+            if (top) break;
+        }
+        gst_object_unref(object);
+        return GST_BUS_PASS;
+    }
+
+    // Linked to its tee, with the guard above.
+    bool Hang()
+    {
+        {
+            // What was set so far is seen by the streaming threads' first lock of it.
+            std::lock_guard<std::mutex> hold(lock);
+            failed = false;
+        }
+        teePad = gst_element_request_pad_simple(tee, "src_%u");
+        gst_pad_add_probe(teePad,
+                          static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                                       GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                          DropOnceFailed, this, nullptr);
+        GstPad* binIn = gst_element_get_static_pad(bin, "sink");
+        const bool linked = gst_pad_link(teePad, binIn) == GST_PAD_LINK_OK;
+        gst_object_unref(binIn);
+        return linked;
     }
 
     static GstPadProbeReturn SeeEnd(GstPad*, GstPadProbeInfo* info, gpointer self)
@@ -116,6 +181,9 @@ bool COutPipeline::Start(std::string& error)
     if (parseError) g_error_free(parseError);
     GstElement* source = gst_bin_get_by_name(GST_BIN(pipeline), "src");
     m_tee = gst_bin_get_by_name(GST_BIN(pipeline), "split");
+    GstBus* bus = gst_element_get_bus(pipeline);
+    gst_bus_set_sync_handler(bus, Joined::MarkFailed, pipeline, nullptr);
+    gst_object_unref(bus);
     GstCaps* caps = gst_caps_new_simple(
         "video/x-raw", "format", G_TYPE_STRING, "RGBx", "width", G_TYPE_INT, m_size.width, "height",
         G_TYPE_INT, m_size.height, "framerate", GST_TYPE_FRACTION, 1000, m_intervalMs, nullptr);
@@ -177,17 +245,14 @@ bool COutPipeline::StartEncoder(std::string& error)
     m_encoder->name = kEncoder;
     m_encoder->bin = bin;
     m_encoder->tee = m_tee;
+    g_object_set_qdata(G_OBJECT(bin), Joined::Key(), m_encoder.get());
     if (!gst_element_link(bin, m_encodedTee) || !gst_element_sync_state_with_parent(m_encodedTee) ||
         gst_element_set_state(bin, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         error = "the encoder would not start";
         StopEncoder();
         return false;
     }
-    m_encoder->teePad = gst_element_request_pad_simple(m_tee, "src_%u");
-    GstPad* binIn = gst_element_get_static_pad(bin, "sink");
-    const bool linked = gst_pad_link(m_encoder->teePad, binIn) == GST_PAD_LINK_OK;
-    gst_object_unref(binIn);
-    if (!linked) {
+    if (!m_encoder->Hang()) {
         error = "the encoder takes no such frames";
         StopEncoder();
         return false;
@@ -218,11 +283,7 @@ bool COutPipeline::AddBranch(const Branch& spec, std::string& error)
     branch->finish = spec.finish;
     branch->bin = bin;
     branch->tee = spec.encoded ? m_encodedTee : m_tee;
-    {
-        // Seen by the streaming threads' first lock of it.
-        std::lock_guard<std::mutex> hold(branch->lock);
-        branch->sent = 0;
-    }
+    g_object_set_qdata(G_OBJECT(bin), Joined::Key(), branch.get());
     gst_element_set_name(bin, spec.name.c_str());
     gst_bin_add(GST_BIN(m_pipeline), bin);
 
@@ -251,7 +312,6 @@ bool COutPipeline::AddBranch(const Branch& spec, std::string& error)
         gst_iterator_free(sinks);
     }
 
-    branch->pushedAtJoin = m_pushed.load();
     bool ok = !spec.configure || spec.configure(GST_BIN(bin), error);
     // Playing before it is linked: a tee pushing into a branch that is not yet playing would
     // stop every other way out.
@@ -260,14 +320,12 @@ bool COutPipeline::AddBranch(const Branch& spec, std::string& error)
         ok = false;
     }
     if (ok) {
-        branch->teePad = gst_element_request_pad_simple(branch->tee, "src_%u");
-        GstPad* binIn = gst_element_get_static_pad(bin, "sink");
-        ok = gst_pad_link(branch->teePad, binIn) == GST_PAD_LINK_OK;
+        branch->pushedAtJoin = m_pushed.load();
+        ok = branch->Hang();
         if (!ok) error = "the way out takes no such frames";
         if (ok && spec.encoded)
-            gst_pad_push_event(
-                binIn, gst_video_event_new_upstream_force_key_unit(GST_CLOCK_TIME_NONE, TRUE, 0));
-        gst_object_unref(binIn);
+            gst_pad_send_event(branch->teePad, gst_video_event_new_upstream_force_key_unit(
+                                                   GST_CLOCK_TIME_NONE, TRUE, 0));
     }
     if (!ok) {
         Remove(*branch, false);
@@ -431,9 +489,13 @@ std::vector<COutPipeline::Failure> COutPipeline::Failures()
             const bool top = parent == GST_OBJECT(pipeline);
             if (top) {
                 GError* error = nullptr;
-                gst_message_parse_error(message, &error, nullptr);
+                gchar* debug = nullptr;
+                gst_message_parse_error(message, &error, &debug);
+                std::string why = TakeError(error);
+                why += SystemWord(debug);
+                g_free(debug);
                 gchar* name = gst_object_get_name(object);
-                failed.push_back({name, TakeError(error)});
+                failed.push_back({name, why});
                 g_free(name);
             }
             gst_object_unref(object);

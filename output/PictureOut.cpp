@@ -2,6 +2,7 @@
 #include "PictureOut.h"
 
 #include <gst/gst.h>
+#include <gst/video/video.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,6 +50,15 @@ const char* const kRecordChain =
 // H.264 frame spoils the picture until the next key frame.
 constexpr int kEncodedQueue = 60;
 constexpr std::chrono::seconds kJoinDeadline(5);
+
+// A receiver that calls the stream's listener gets a key frame at once, not at the next one due.
+void AskKeyFrame(GstElement* sink, gint, gpointer, gpointer)
+{
+    GstPad* in = gst_element_get_static_pad(sink, "sink");
+    gst_pad_push_event(in,
+                       gst_video_event_new_upstream_force_key_unit(GST_CLOCK_TIME_NONE, TRUE, 0));
+    gst_object_unref(in);
+}
 
 // The user's videos folder, as the file system spells it.
 std::string VideosFolder()
@@ -217,6 +227,7 @@ void CPictureOut::Join(Way way)
             g_object_set(sink, "uri", uri.c_str(), nullptr);
             if (!settings.passphrase.empty())
                 g_object_set(sink, "passphrase", settings.passphrase.c_str(), nullptr);
+            g_signal_connect(sink, "caller-added", G_CALLBACK(AskKeyFrame), nullptr);
             gst_object_unref(sink);
             return true;
         };

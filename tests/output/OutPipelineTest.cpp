@@ -60,6 +60,34 @@ TEST(OutPipeline, AStuckWayOutDropsItsFramesCountedAndHoldsUpNoOther)
     EXPECT_EQ(taker.dropped, 0u);
 }
 
+TEST(OutPipeline, AWayOutThatFailsIsReportedAndStopsNoOther)
+{
+    gst_init(nullptr, nullptr);
+    COutPipeline pipeline({kW, kH}, 33);
+    std::string error;
+    // Every write to /dev/full fails with a full disk.
+    ASSERT_TRUE(pipeline.AddBranch(
+        Way("full", "filesink location=/dev/full buffer-mode=unbuffered async=false"), error))
+        << error;
+    ASSERT_TRUE(pipeline.AddBranch(Way("taker", "fakesink sync=false async=false"), error))
+        << error;
+    const std::vector<uint8_t> frame(kW * kH * 4, 0x80);
+    std::vector<COutPipeline::Failure> failures;
+    for (int i = 0; i < kFrames; ++i) {
+        pipeline.Push(frame.data(), kW * 4, i * 33000000LL);
+        ASSERT_TRUE(WaitFor([&] { return pipeline.SentSoFar("taker") == i + 1u; }))
+            << "frame " << i << " never reached the other way out";
+        for (const auto& failure : pipeline.Failures()) failures.push_back(failure);
+    }
+    ASSERT_TRUE(WaitFor([&] {
+        for (const auto& failure : pipeline.Failures()) failures.push_back(failure);
+        return !failures.empty();
+    }));
+    EXPECT_EQ(failures.front().branch, "full");
+    EXPECT_NE(failures.front().why.find("No space left"), std::string::npos)
+        << failures.front().why;
+}
+
 TEST(OutPipeline, AnEncodedWayOutJoiningLateBeginsAtOnceWithAKeyFrame)
 {
     gst_init(nullptr, nullptr);
