@@ -99,7 +99,7 @@ class StreamTest(KovraTestCase):
         receiver = Receiver(self, port)
         self.assertGreaterEqual(poll(receiver.arrived, lambda n: n >= 300, 120), 300)
         decoded = receiver.decoded_of_first(300)
-        self.assertGreaterEqual(decoded, 250, f"{decoded} of the first 300 frames to arrive decoded")
+        self.assertGreaterEqual(decoded, 250, f"{decoded} of the first 300 frames decoded")
         k.choose_view_item("Stream")
         sent = int(said(self, k, r"^Kovra: streamed: (\d+) frames sent, \d+ dropped$")[1])
         self.assertGreaterEqual(sent, 300)
@@ -187,7 +187,7 @@ class RecordFailureTest(KovraTestCase):
         k, path = record(self, preexec_fn=limit)
         said(self, k, r"^Kovra: recording stopped: .+$", 120)
         self.assertFalse(k.wait_title(lambda t: not t.endswith(" REC")).endswith(" REC"))
-        k.keys("x")  # the next effect: the window still takes keys and draws
+        k.keys("x")  # the next effect: the window still takes keys
         self.assertStatus(k, 1, 0, 0)
         code, _, info = probe(path)
         self.assertEqual(code, 0)
