@@ -214,6 +214,22 @@ class RecordFailureTest(KovraTestCase):
         k.keys("Escape")
         self.assertEqual(k.wait_exit(), 0)
 
+    def test_without_an_h264_encoder_stream_and_record_are_greyed_out(self):
+        # GStreamer's plugins without the two encoders, in a registry of the test's own.
+        plugins = tempfile.mkdtemp(prefix="kovra-plugins-")
+        self.addCleanup(shutil.rmtree, plugins, True)
+        system = subprocess.run(["pkg-config", "--variable=pluginsdir", "gstreamer-1.0"],
+                                capture_output=True, text=True, check=True).stdout.strip()
+        for name in os.listdir(system):
+            if name not in ("libgstx264.so", "libgstopenh264.so"):
+                os.symlink(os.path.join(system, name), os.path.join(plugins, name))
+        k = self.kovra(ini=OUT_INI, env={"GST_PLUGIN_SYSTEM_PATH_1_0": plugins,
+                                         "GST_REGISTRY": os.path.join(plugins, "registry.bin")})
+        # The keys skip the greyed items: past Send, Stream and Record, the next is About.
+        k.choose_view_item("About", greyed=("Send to Other Programs", "Stream", "Record"))
+        self.assertTrue(k.find_window("^About Kovra$", timeout=30))
+        said(self, k, r"^Kovra: no H\.264 encoder .+: Stream and Record are off$")
+
 
 if __name__ == "__main__":
     main()
