@@ -3,7 +3,9 @@
 // Programs (read by a pipewiresrc client), Stream (received by an srtsrc client on 127.0.0.1) and
 // Record (into a temporary videos folder) each alone, and all three at once, at 1280x720 and
 // 1920x1080. For each: the ticks a second, the tick's own work (median and 99th percentile), the
-// frames the ways out dropped by their lines at the stop, and the process's CPU share.
+// frames the ways out dropped by their lines at the stop, the process's CPU share, and the
+// tick's parts timed apart (the draw, the show in the window, the read-back with the hand-off to
+// the pipeline, the swap).
 // Needs a screen larger than 1920x1080 with the window's frame and menus, and a PipeWire daemon
 // for Send: KOVRA_SCREEN=2000x1300x24 scripts/on-virtual-display scripts/with-pipewire ...
 #include <benchmark/benchmark.h>
@@ -40,7 +42,9 @@ constexpr int kEffect = 10;
 constexpr int kSettleMs = 1000;  // a way newly on, or a new size, settles
 constexpr int kRateWindows = 4;  // the rate is the median of these windows' rates
 constexpr int kRateWindowMs = 2000;
-constexpr int kStateWaitMs = 20000;  // a way's join or leave, a client's first frame
+constexpr int kStateWaitMs = 30000;
+constexpr int kTimedTicks = 21;  // the tick's parts are medians of these ticks  // a way's join or
+                                 // leave, a client's first frame
 
 using Way = CPictureOut::Way;
 const char* const kWayNames[CPictureOut::kWays] = {"send", "stream", "record"};
@@ -131,12 +135,47 @@ std::unique_ptr<StderrCatch> g_stderr;
 class Client {
 public:
     explicit Client(const QStringList& source)
+        : m_arguments(QStringList{"-v"} + source + QStringList{"!", "fakesink", "silent=false"})
     {
         m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start("gst-launch-1.0",
-                        QStringList{"-v"} + source + QStringList{"!", "fakesink", "silent=false"});
+        m_process.start("gst-launch-1.0", m_arguments);
     }
-    ~Client()
+    ~Client() { Stop(); }
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
+
+    // Waits until the sink has taken a buffer; false when none came. A pipewiresrc that
+    // connects while the node is still settling may lose its stream at once and wait for good
+    // ("clear format", then unconnected), so a client without frames is started afresh.
+    bool WaitForFrames()
+    {
+        constexpr int kTries = 3;
+        for (int attempt = 0; attempt < kTries; ++attempt) {
+            if (attempt) {
+                ++m_restarts;
+                Stop();
+                m_seen.clear();
+                m_process.start("gst-launch-1.0", m_arguments);
+            }
+            const bool ended = QTest::qWaitFor(
+                [this] {
+                    m_seen += m_process.readAll();
+                    if (m_seen.size() > 65536) m_seen = m_seen.right(1024);
+                    return m_seen.contains("chain") || m_process.state() == QProcess::NotRunning;
+                },
+                kStateWaitMs / kTries);
+            if (ended && m_seen.contains("chain")) return true;
+        }
+        return false;
+    }
+    int Restarts() const { return m_restarts; }
+    // The end of what it printed, for a failure's reason.
+    std::string Said() const { return m_seen.right(600).toStdString(); }
+    // Reads what it printed, so that its output never fills the pipe.
+    void Drain() { m_process.readAll(); }
+
+private:
+    void Stop()
     {
         if (m_process.state() == QProcess::NotRunning) return;
         m_process.terminate();
@@ -145,27 +184,11 @@ public:
             m_process.waitForFinished(5000);
         }
     }
-    Client(const Client&) = delete;
-    Client& operator=(const Client&) = delete;
 
-    // Waits until the sink has taken a buffer; false when the client ended or none came.
-    bool WaitForFrames()
-    {
-        return QTest::qWaitFor(
-                   [this] {
-                       m_seen += m_process.readAll();
-                       if (m_seen.size() > 65536) m_seen = m_seen.right(1024);
-                       return m_seen.contains("chain") || m_process.state() == QProcess::NotRunning;
-                   },
-                   kStateWaitMs) &&
-               m_seen.contains("chain");
-    }
-    // Reads what it printed, so that its output never fills the pipe.
-    void Drain() { m_process.readAll(); }
-
-private:
+    const QStringList m_arguments;
     QProcess m_process;
     QByteArray m_seen;
+    int m_restarts = 0;
 };
 
 bool Installed(const char* element)
@@ -282,6 +305,40 @@ struct Figures {
     double workMedian = 0, workP99 = 0;  // ms
     double cpuPercent = 0;               // of one core
 };
+
+// Where a tick's time goes, ms, medians of timed ticks: each part finished before the next
+// starts, which slows those ticks, so they are measured apart from the rate.
+struct Parts {
+    double draw = 0, show = 0, readback = 0, swap = 0;
+};
+
+Parts MeasureParts(CMainDlg& dlg, const std::vector<Client*>& clients)
+{
+    CFrameLoop& loop = dlg.FrameLoop();
+    loop.SetTimed(true);
+    std::vector<double> draw, show, readback, swap;
+    int last = dlg.m_nFrameCount;
+    bool first = true;  // the tick under way when timing began may be untimed
+    QElapsedTimer clock;
+    clock.start();
+    while (static_cast<int>(draw.size()) < kTimedTicks && clock.elapsed() < kStateWaitMs) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        for (Client* client : clients) client->Drain();
+        if (dlg.m_nFrameCount == last) continue;
+        last = dlg.m_nFrameCount;
+        if (first) {
+            first = false;
+            continue;
+        }
+        const CFrameLoop::Times& times = loop.LastTimes();
+        draw.push_back(times.draw);
+        show.push_back(times.upscale);
+        readback.push_back(times.readback);
+        swap.push_back(times.swap);
+    }
+    loop.SetTimed(false);
+    return {Median(draw), Median(show), Median(readback), Median(swap)};
+}
 
 // The running frame loop over `windows` windows of `ms`: the rate of each, taken between the
 // first and the last tick seen in it, the work of every tick seen, and the CPU time over all.
@@ -431,15 +488,19 @@ void BM_WaysOut(benchmark::State& state, std::vector<Way> ways, int width, int h
                 QStringList{"srtsrc", QString("uri=srt://127.0.0.1:%1").arg(g_stage->port)}));
     }
     std::vector<Client*> reading;
+    int restarts = 0;
     for (const auto& client : clients) {
         if (error.empty() && !client->WaitForFrames())
-            error = "a client took no frame from a way out";
+            error = "a client took no frame from a way out; it said: " + client->Said();
+        restarts += client->Restarts();
         reading.push_back(client.get());
     }
     Figures figures;
+    Parts parts;
     if (error.empty()) {
         Measure(*dlg, 1, kSettleMs, reading);
         figures = Measure(*dlg, kRateWindows, kRateWindowMs, reading);
+        parts = MeasureParts(*dlg, reading);
     }
     // Only the ways that came on give a line at their stop.
     std::vector<Way> on;
@@ -464,7 +525,12 @@ void BM_WaysOut(benchmark::State& state, std::vector<Way> ways, int width, int h
         state.counters["dropped_pct"] =
             handed ? 100.0 * static_cast<double>(drops.dropped) / static_cast<double>(handed) : 0.0;
         state.counters["cpu_pct_of_one_core"] = figures.cpuPercent;
+        state.counters["draw_ms"] = parts.draw;
+        state.counters["show_ms"] = parts.show;
+        state.counters["readback_ms"] = parts.readback;
+        state.counters["swap_ms"] = parts.swap;
     }
+    if (restarts) drops.label += "; a client started again " + std::to_string(restarts) + "x";
     state.SetLabel(drops.label.empty() ? "nothing out" : drops.label);
 }
 
