@@ -2,7 +2,8 @@
 // 10 at Ctrl 1 = Ctrl 2 = 64, the picture area at the ways out's size: nothing on, Send to Other
 // Programs (read by a pipewiresrc client), Stream (received by an srtsrc client on 127.0.0.1) and
 // Record (into a temporary videos folder) each alone, and all three at once, at 1280x720 and
-// 1920x1080. For each: the ticks a second, the tick's own work (median and 99th percentile), the
+// 1920x1080; then nothing and Record at 1920x1080 beside the window's starting picture area of
+// 640x480. For each: the ticks a second, the tick's own work (median and 99th percentile), the
 // frames the ways out dropped by their lines at the stop, the process's CPU share, and the
 // tick's parts timed apart (the draw, the show in the window, the read-back with the hand-off to
 // the pipeline, the swap).
@@ -42,9 +43,8 @@ constexpr int kEffect = 10;
 constexpr int kSettleMs = 1000;  // a way newly on, or a new size, settles
 constexpr int kRateWindows = 4;  // the rate is the median of these windows' rates
 constexpr int kRateWindowMs = 2000;
-constexpr int kStateWaitMs = 30000;
-constexpr int kTimedTicks = 21;  // the tick's parts are medians of these ticks  // a way's join or
-                                 // leave, a client's first frame
+constexpr int kStateWaitMs = 30000;  // a way's join or leave, a client's first frame
+constexpr int kTimedTicks = 21;      // the tick's parts are medians of these ticks
 
 using Way = CPictureOut::Way;
 const char* const kWayNames[CPictureOut::kWays] = {"send", "stream", "record"};
@@ -168,6 +168,7 @@ public:
         }
         return false;
     }
+    // How often it was started afresh.
     int Restarts() const { return m_restarts; }
     // The end of what it printed, for a failure's reason.
     std::string Said() const { return m_seen.right(600).toStdString(); }
@@ -442,12 +443,17 @@ bool TurnOff(CPictureOut& out, const std::vector<Way>& ways, Drops& drops, std::
     return true;
 }
 
-// One case: the ways given turned on at width x height, their clients reading, the frame loop
-// measured, the ways turned off.
-void BM_WaysOut(benchmark::State& state, std::vector<Way> ways, int width, int height)
+// A size, in pixels.
+struct Size {
+    int width, height;
+};
+
+// One case: the ways given turned on at the ways out's size `outSize` with the window's picture
+// area at `picture`, their clients reading, the frame loop measured, the ways turned off.
+void BM_WaysOut(benchmark::State& state, std::vector<Way> ways, Size outSize, Size picture)
 {
     std::string error;
-    CMainDlg* dlg = OpenStage(width, height, error);
+    CMainDlg* dlg = OpenStage(outSize.width, outSize.height, error);
     if (!dlg) {
         state.SkipWithError(error.c_str());
         return;
@@ -459,11 +465,11 @@ void BM_WaysOut(benchmark::State& state, std::vector<Way> ways, int width, int h
             return;
         }
     }
-    if (!SizePicture(*dlg, width, height)) {
+    if (!SizePicture(*dlg, picture.width, picture.height)) {
         state.SkipWithError("the screen is too small for this picture");
         return;
     }
-    SetOutSize(*dlg, width, height);
+    SetOutSize(*dlg, outSize.width, outSize.height);
     g_stderr->PassOn();
     CPictureOut& out = dlg->PictureOut();
     for (Way way : ways) out.Set(way, true);
@@ -545,17 +551,22 @@ void RegisterAll()
                           {"stream", {Way::Stream}},
                           {"record", {Way::Record}},
                           {"all", {Way::Send, Way::Stream, Way::Record}}};
-    const int sizes[][2] = {{1280, 720}, {1920, 1080}};
-    for (const auto& size : sizes) {
-        for (const Case& each : cases) {
-            const std::string name = "BM_WaysOut/" + std::to_string(size[0]) + "x" +
-                                     std::to_string(size[1]) + "/" + each.name;
-            benchmark::RegisterBenchmark(name.c_str(), BM_WaysOut, each.ways, size[0], size[1])
-                ->Iterations(1)
-                ->Unit(benchmark::kSecond)
-                ->UseRealTime();
-        }
+    const auto add = [](const std::string& name, const Case& each, Size outSize, Size picture) {
+        benchmark::RegisterBenchmark(name.c_str(), BM_WaysOut, each.ways, outSize, picture)
+            ->Iterations(1)
+            ->Unit(benchmark::kSecond)
+            ->UseRealTime();
+    };
+    // The picture area at the ways out's size, as on a screen of that size.
+    for (const Size size : {Size{1280, 720}, Size{1920, 1080}}) {
+        for (const Case& each : cases)
+            add("BM_WaysOut/" + std::to_string(size.width) + "x" + std::to_string(size.height) +
+                    "/" + each.name,
+                each, size, size);
     }
+    // The recording beside the window's starting picture area, which costs the window less.
+    add("BM_WaysOut/1920x1080/nothing/picture:640x480", cases[0], {1920, 1080}, {640, 480});
+    add("BM_WaysOut/1920x1080/record/picture:640x480", cases[3], {1920, 1080}, {640, 480});
 }
 
 }  // namespace
