@@ -4,9 +4,9 @@
 // Record (into a temporary videos folder) each alone, and all three at once, at 1280x720 and
 // 1920x1080; then nothing and Record at 1920x1080 beside the window's starting picture area of
 // 640x480. For each: the ticks a second, the tick's own work (median and 99th percentile), the
-// frames the ways out dropped by their lines at the stop, the process's CPU share, and the
-// tick's parts timed apart (the draw, the show in the window, the read-back with the hand-off to
-// the pipeline, the swap).
+// frames the ways out dropped by their lines at the stop, the process's CPU share (and the rest
+// of the machine's, for how noisy the figures are), and the tick's parts timed apart (the draw,
+// the show in the window, the read-back with the hand-off to the pipeline, the swap).
 // Needs a screen larger than 1920x1080 with the window's frame and menus, and a PipeWire daemon
 // for Send: KOVRA_SCREEN=2000x1300x24 scripts/on-virtual-display scripts/with-pipewire ...
 #include <benchmark/benchmark.h>
@@ -81,6 +81,20 @@ double CpuSeconds()
         if (number == 15) stime = std::stoull(field);
     }
     return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// The CPU time every process on the machine has spent so far, seconds; less the program's own,
+// it tells how busy the rest of the machine was (the ways' clients and daemons among it).
+double MachineCpuSeconds()
+{
+    std::ifstream file("/proc/stat");
+    std::string name;
+    file >> name;  // "cpu": the sum over all cores
+    unsigned long long busy = 0, value = 0;
+    // user nice system idle iowait irq softirq steal: all but idle and iowait are work.
+    for (int field = 0; field < 8 && file >> value; ++field)
+        if (field != 3 && field != 4) busy += value;
+    return static_cast<double>(busy) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 // Standard error caught in a file while the benchmark runs, so that the ways' lines of frames
@@ -305,6 +319,7 @@ struct Figures {
     double ticksPerSecond = 0;
     double workMedian = 0, workP99 = 0;  // ms
     double cpuPercent = 0;               // of one core
+    double otherCpuPercent = 0;          // the rest of the machine's, of one core
 };
 
 // Where a tick's time goes, ms, medians of timed ticks: each part finished before the next
@@ -350,6 +365,7 @@ Figures Measure(CMainDlg& dlg, int windows, int ms, const std::vector<Client*>& 
     QElapsedTimer wall;
     wall.start();
     const double cpuStart = CpuSeconds();
+    const double machineStart = MachineCpuSeconds();
     for (int window = 0; window < windows; ++window) {
         QElapsedTimer clock;
         clock.start();
@@ -374,10 +390,13 @@ Figures Measure(CMainDlg& dlg, int windows, int ms, const std::vector<Client*>& 
         rates.push_back(ticks > 0 ? ticks * 1e9 / static_cast<double>(lastNs - firstNs) : 0.0);
     }
     const double cpu = CpuSeconds() - cpuStart;
+    const double machine = MachineCpuSeconds() - machineStart;
+    const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
     figures.ticksPerSecond = Median(rates);
     figures.workMedian = Median(work);
     figures.workP99 = Percentile99(work);
-    figures.cpuPercent = 100.0 * cpu / (static_cast<double>(wall.nsecsElapsed()) / 1e9);
+    figures.cpuPercent = 100.0 * cpu / seconds;
+    figures.otherCpuPercent = std::max(0.0, 100.0 * (machine - cpu) / seconds);
     return figures;
 }
 
@@ -531,6 +550,7 @@ void BM_WaysOut(benchmark::State& state, std::vector<Way> ways, Size outSize, Si
         state.counters["dropped_pct"] =
             handed ? 100.0 * static_cast<double>(drops.dropped) / static_cast<double>(handed) : 0.0;
         state.counters["cpu_pct_of_one_core"] = figures.cpuPercent;
+        state.counters["others_cpu_pct_of_one_core"] = figures.otherCpuPercent;
         state.counters["draw_ms"] = parts.draw;
         state.counters["show_ms"] = parts.show;
         state.counters["readback_ms"] = parts.readback;
