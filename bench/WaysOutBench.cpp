@@ -382,7 +382,8 @@ Figures Measure(CMainDlg& dlg, int windows, int ms, const std::vector<Client*>& 
             if (firstNs < 0) {
                 firstNs = at;  // the ticks count from this one on
             } else {
-                ticks += now >= last ? now - last : now;  // the counter restarts every 5 s
+                // The counter restarts every 5 s at the tick that ends the 5 s, which counts as 0.
+                ticks += now >= last ? now - last : now + 1;
                 lastNs = at;
             }
             last = now;
