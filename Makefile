@@ -52,6 +52,8 @@ bench: build
 	  --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 	@KOVRA_SCREEN=4000x2400x24 scripts/on-virtual-display $(BUILD)/bench/kovra_render_size_bench \
 	  --benchmark_counters_tabular=true
+	@KOVRA_SCREEN=2000x1300x24 scripts/on-virtual-display scripts/with-pipewire \
+	  $(BUILD)/bench/kovra_ways_out_bench --benchmark_counters_tabular=true
 	@$(BUILD)/bench/kovra_framepath_bench --benchmark_repetitions=5 \
 	  --benchmark_report_aggregates_only=true
 	@$(BUILD)/bench/kovra_camera_latency_bench

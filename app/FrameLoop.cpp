@@ -122,6 +122,13 @@ void CFrameLoop::FreeOut()
 void CFrameLoop::Tick(long long tickNs)
 {
     if (!m_main.context) return;
+    const long long startNs = NowNs();
+    TickViews(tickNs);
+    m_lastTickMs = static_cast<double>(NowNs() - startNs) / 1e6;
+}
+
+void CFrameLoop::TickViews(long long tickNs)
+{
     m_times = {};
     m_markNs = m_bTimed ? NowNs() : 0;
     // Without a framebuffer of the ways out's size, the views are drawn as without them.

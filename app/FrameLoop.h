@@ -68,6 +68,9 @@ public:
     };
     void SetTimed(bool timed) { m_bTimed = timed; }
     const Times& LastTimes() const { return m_times; }
+    // The last tick's own time on the user-interface thread in milliseconds, as it runs
+    // (nothing finished or waited for beyond what the tick does itself).
+    double LastTickMs() const { return m_lastTickMs; }
 
 private:
     // A window, the context that draws into it, and that context's offscreen picture.
@@ -83,6 +86,8 @@ private:
         void Free();
     };
 
+    // Tick's own work: the draw and each view shown.
+    void TickViews(long long tickNs);
     // The picture for one view, drawn at the render size: straight in, or offscreen and
     // scaled up.
     void DrawInto(View& view);
@@ -112,6 +117,7 @@ private:
     bool m_bTimed = false;
     Times m_times;
     long long m_markNs = 0;
+    double m_lastTickMs = 0;
     // The ways out's picture, in the main context (its texture is shared with the output's).
     PixelSize m_outSize;
     CRenderTarget m_outTarget;

@@ -138,7 +138,8 @@ double TicksPerSecond(CMainDlg& dlg, int ms)
         if (firstNs < 0) {
             firstNs = at;  // the ticks count from this one on
         } else {
-            ticks += now >= last ? now - last : now;
+            // The tick that restarts the counter counts as 0.
+            ticks += now >= last ? now - last : now + 1;
             lastNs = at;
         }
         last = now;

@@ -48,7 +48,9 @@ public:
     // followed once one does.
     bool Wanted(Way way) const { return m_ways[way].wanted; }
     void Set(Way way, bool on);
-    bool Recording() const { return m_ways[Record].on; }
+    // Whether the way takes frames now (its branch joined and playing).
+    bool On(Way way) const { return m_ways[way].on; }
+    bool Recording() const { return On(Record); }
     // Whether a PipeWire daemon answers on the user's socket now; asked without waiting.
     static bool SendAvailable();
     // Whether an H.264 encoder is installed, for Stream and Record; says once why not.
