@@ -208,6 +208,19 @@ void CFrameLoop::TickBoth()
 
 bool CFrameLoop::TickOut(long long tickNs)
 {
+    const bool outputUp = m_output.context && m_output.window->isExposed();
+    if (!outputUp && m_mainOnScreen() && m_main.Size() == m_outSize && m_main.Use()) {
+        // The window alone, at the ways out's size: the picture drawn into it is theirs, read
+        // back before the swap, with no offscreen picture to show.
+        m_bMainBlack = false;
+        CRenderTarget::BindWindow(m_outSize);
+        m_draw();
+        Mark(m_times.draw);
+        m_readback.Read(m_outSize, tickNs, m_outTake);
+        Mark(m_times.readback);
+        Present(m_main, true);
+        return true;
+    }
     if (!m_main.Use() || !m_outTarget.Ensure(m_outSize)) return false;
     // Drawn every tick, shown or not: the ways out take every frame.
     m_outTarget.Bind();
@@ -215,7 +228,6 @@ bool CFrameLoop::TickOut(long long tickNs)
     Mark(m_times.draw);
     m_readback.Read(m_outSize, tickNs, m_outTake);
     Mark(m_times.readback);
-    const bool outputUp = m_output.context && m_output.window->isExposed();
     if (outputUp) {
         // The other context reads the texture this one drew.
         glFlush();

@@ -63,6 +63,7 @@ struct COutPipeline::Joined {
     GstElement* tee = nullptr;  // the tee it hangs on
     GstPad* teePad = nullptr;
     unsigned long long pushedAtJoin = 0;
+    unsigned long long pushedAtLeave = 0;  // frames pushed until it was taken off its tee
     // Its frames sent and its end, seen on its streaming threads; under a lock of their own,
     // which also hands the new branch to those threads where GLib's locks do it unseen.
     mutable std::mutex lock;
@@ -346,7 +347,8 @@ COutPipeline::Counts COutPipeline::RemoveBranch(const std::string& name, bool fa
     Remove(branch, !failed);
     counts.joined = true;
     counts.sent = branch.Sent();
-    const unsigned long long handed = m_pushed.load() - branch.pushedAtJoin;
+    // Not what others took while a recording's end was written.
+    const unsigned long long handed = branch.pushedAtLeave - branch.pushedAtJoin;
     counts.dropped = handed > counts.sent ? handed - counts.sent : 0;
     m_branches.erase(it);
     if (m_encoder && std::none_of(m_branches.begin(), m_branches.end(),
@@ -376,6 +378,7 @@ void COutPipeline::Remove(Joined& branch, bool finish)
         gst_element_release_request_pad(branch.tee, branch.teePad);
         gst_object_unref(branch.teePad);
         branch.teePad = nullptr;
+        branch.pushedAtLeave = m_pushed.load();
         if (finish && branch.finish) {
             // What is queued goes out before the end, which a muxer turns into its index.
             GstPad* binIn = gst_element_get_static_pad(branch.bin, "sink");

@@ -112,8 +112,9 @@ TEST(FrameViews, OffscreenPictureEqualsTheDirectOneInBothViews)
     }
     loop.SetOutput(nullptr);
 
-    // A way out at the window's size: what it is handed equals the direct picture, a tick
-    // late (the ring), stamped with the tick's time, and the window shows it.
+    // A way out at the window's size (drawn straight into it): what it is handed equals the
+    // direct picture, a tick late (the ring), stamped with the tick's time, and the window
+    // shows it.
     QImage taken;
     std::vector<long long> times;
     loop.SetOutTake([&](const uint8_t* rows, int stride, long long tickNs) {
@@ -133,6 +134,14 @@ TEST(FrameViews, OffscreenPictureEqualsTheDirectOneInBothViews)
         return shownDiff <= 2;
     });
     EXPECT_LE(shownDiff, 2) << "the window beside the way out";
+
+    // Beside the output window it is drawn offscreen and shown in both: handed over the same.
+    loop.SetOutput(&output);
+    for (long long tick = 4; tick <= 6; ++tick) loop.Tick(tick * 33000000);
+    EXPECT_EQ(times.back(), 5 * 33000000);
+    EXPECT_LE(Difference(taken.convertToFormat(QImage::Format_RGB32), direct), 2)
+        << "handed over beside the output window";
+    loop.SetOutput(nullptr);
 
     loop.SetOutSize({});
     times.clear();
