@@ -168,18 +168,34 @@ void SetKey(std::vector<Line>& lines, const std::string& section, const std::str
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), added.begin(), added.end());
 }
 
+// Removes every line of the key from the first section of that name.
+void RemoveKey(std::vector<Line>& lines, const std::string& section, const std::string& key)
+{
+    SectionRange range = FindSection(lines, section);
+    if (range.header >= lines.size()) return;
+    for (size_t i = range.end; i-- > range.header + 1;) {
+        Parsed p = Classify(lines[i].body);
+        if (p.kind == Kind::Key && SameName(p.name, key))
+            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+}
+
 }  // namespace
 
 IniProfile::IniProfile(std::string path) : m_path(std::move(path)) {}
 
+void IniProfile::Load()
+{
+    if (m_loaded) return;
+    // Anything that is not a readable settings file reads as a missing one.
+    if (!ReadIniText(m_path, m_text)) m_text.clear();
+    m_loaded = true;
+}
+
 bool IniProfile::FindValue(const std::string& section, const std::string& key, std::string& body,
                            size_t& valuePos)
 {
-    if (!m_loaded) {
-        // Anything that is not a readable settings file reads as a missing one.
-        if (!ReadIniText(m_path, m_text)) m_text.clear();
-        m_loaded = true;
-    }
+    Load();
     std::vector<Line> lines = SplitLines(m_text);
     SectionRange range = FindSection(lines, Trim(section));
     for (size_t i = range.header + 1; i < range.end; ++i) {
@@ -209,9 +225,30 @@ bool IniProfile::GetString(const std::string& section, const std::string& key, s
     return true;
 }
 
+std::vector<std::string> IniProfile::Keys(const std::string& section)
+{
+    Load();
+    std::vector<std::string> keys;
+    std::vector<Line> lines = SplitLines(m_text);
+    SectionRange range = FindSection(lines, Trim(section));
+    for (size_t i = range.header + 1; i < range.end; ++i) {
+        Parsed p = Classify(lines[i].body);
+        if (p.kind == Kind::Key) keys.push_back(p.name);
+    }
+    return keys;
+}
+
 bool IniProfile::Set(const std::string& section, const std::string& key, const std::string& value)
 {
     Entry entry{Trim(section), Trim(key), value};
+    if (!Storable(entry.section, entry.key, entry.value)) return false;
+    m_pending.push_back(std::move(entry));
+    return true;
+}
+
+bool IniProfile::Remove(const std::string& section, const std::string& key)
+{
+    Entry entry{Trim(section), Trim(key), "", true};
     if (!Storable(entry.section, entry.key, entry.value)) return false;
     m_pending.push_back(std::move(entry));
     return true;
@@ -225,7 +262,12 @@ bool IniProfile::Commit()
         m_path,
         [this](std::string& text) {
             std::vector<Line> lines = SplitLines(text);
-            for (const Entry& e : m_pending) SetKey(lines, e.section, e.key, e.value);
+            for (const Entry& e : m_pending) {
+                if (e.remove)
+                    RemoveKey(lines, e.section, e.key);
+                else
+                    SetKey(lines, e.section, e.key, e.value);
+            }
             text.clear();
             for (const Line& line : lines) text += line.body + line.ending;
         },

@@ -50,8 +50,15 @@ public:
     // The text after '=' without surrounding blanks; false, and value unchanged, when the file,
     // section or key is missing.
     bool GetString(const std::string& section, const std::string& key, std::string& value);
+    // The names of the keys of the first section of that name, in file order, as the file
+    // spells them without surrounding blanks; empty when the file or the section is missing.
+    // Like the reads, it sees the file as it was read, not the queued changes.
+    std::vector<std::string> Keys(const std::string& section);
     // Queues the value; false, and nothing queued, when the file cannot hold the names or value.
     bool Set(const std::string& section, const std::string& key, const std::string& value);
+    // Queues the removal of every line of that key in the section; one that is missing is no
+    // failure. False, and nothing queued, for names the file cannot hold.
+    bool Remove(const std::string& section, const std::string& key);
     // Writes the queued values; false when the file could not be written.
     bool Commit();
     // A file this profile's commit makes is readable by its owner alone (it holds a secret).
@@ -59,11 +66,13 @@ public:
     const std::string& Path() const { return m_path; }
 
 private:
+    void Load();
     bool FindValue(const std::string& section, const std::string& key, std::string& body,
                    size_t& valuePos);
 
     struct Entry {
         std::string section, key, value;
+        bool remove = false;
     };
     std::string m_path;
     bool m_loaded = false;

@@ -173,6 +173,24 @@ TEST_F(IniFileTest, UpdateKeepsEveryOtherLineByteForByte)
     EXPECT_EQ(Read("Window", "X"), 10);
 }
 
+TEST_F(IniFileTest, KeysAreListedAndRemovedInTheFirstSectionOnly)
+{
+    const std::string before =
+        "; top\n[Bind]\n a = 1\n; note\nB=2\nA=3\n[other]\nA=4\n[bind]\nC=5\n";
+    WriteText(path_, before);
+    IniProfile profile(path_);
+    EXPECT_EQ(profile.Keys(" BIND "), (std::vector<std::string>{"a", "B", "A"}));
+    EXPECT_TRUE(profile.Keys("missing").empty());
+    EXPECT_TRUE(profile.Remove("bind", "A"));
+    EXPECT_TRUE(profile.Remove("bind", "gone"));
+    EXPECT_TRUE(profile.Remove("missing", "A"));
+    EXPECT_FALSE(profile.Remove("bind", "x=y"));
+    EXPECT_TRUE(profile.Set("bind", "D", "6"));
+    EXPECT_EQ(profile.Keys("bind").size(), 3u) << "queued changes are not read back";
+    EXPECT_TRUE(profile.Commit());
+    EXPECT_EQ(ReadAll(path_), "; top\n[Bind]\n; note\nB=2\nD=6\n[other]\nA=4\n[bind]\nC=5\n");
+}
+
 TEST_F(IniFileTest, NewKeyGoesAfterTheSectionsLastKey)
 {
     WriteText(path_,
