@@ -36,27 +36,16 @@ ActionKind KindOf(Action action)
 
 std::string ActionName(Action action)
 {
-    static const char* const kNames[] = {"EFFECT",  "EFFECTUP",  "EFFECTDOWN", "CTRL1",    "CTRL2",
+    static const char* const kFixed[] = {"EFFECT",  "EFFECTUP",  "EFFECTDOWN", "CTRL1",    "CTRL2",
                                          "CTRL1UP", "CTRL1DOWN", "CTRL2UP",    "CTRL2DOWN"};
-    const int index = static_cast<int>(action);
+    static const char* const kAfterMemory[] = {"STORE", "FULLSCREEN", "SEND", "STREAM", "RECORD"};
     int camera = 0;
     int key = 0;
     if (MemoryKeyOf(action, camera, key))
         return std::string(camera == 0 ? "MEMA" : "MEMB") + std::to_string(key + 1);
-    switch (action) {
-        case Action::Store:
-            return "STORE";
-        case Action::FullScreen:
-            return "FULLSCREEN";
-        case Action::Send:
-            return "SEND";
-        case Action::Stream:
-            return "STREAM";
-        case Action::Record:
-            return "RECORD";
-        default:
-            return kNames[index];
-    }
+    const int index = static_cast<int>(action);
+    if (index < kMemA) return kFixed[index];
+    return kAfterMemory[index - static_cast<int>(Action::Store)];
 }
 
 bool ActionFromName(const std::string& name, Action& action)

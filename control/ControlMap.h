@@ -22,6 +22,7 @@ public:
     // Program Change). A note on presses and a note off or a note on with velocity 0
     // releases; a Control Change presses when it rises to 64 or more and releases when it
     // falls below; a Program Change is a press and, for a held action, its release at once.
+    // A controller counts as below 64 until it says otherwise.
     // Held actions take every press and release (several messages on one held action are one
     // flag: any release releases it); step and toggle actions act once per press.
     void Interpret(const ControlMessage& message, ControlTarget& target);
