@@ -38,7 +38,6 @@ TEST_F(ControlMapTest, ValueActionsTakeTheValueAndANoteOnlyWhenStruck)
     Bind(Type::Note, 2, 40, {Action::Ctrl2});
     Bind(Type::Program, 2, 0, {Action::Effect});
     EXPECT_EQ(Send(Kind::Control, 2, 7, 33), Calls{"ctrl1 33"});
-    EXPECT_EQ(Send(Kind::Control, 2, 7, 33), Calls{"ctrl1 33"}) << "a value acts every time";
     EXPECT_EQ(Send(Kind::NoteOn, 2, 40, 100), Calls{"ctrl2 100"});
     EXPECT_EQ(Send(Kind::NoteOn, 2, 40, 0), Calls{});
     EXPECT_EQ(Send(Kind::NoteOff, 2, 40, 64), Calls{});
@@ -81,32 +80,6 @@ TEST_F(ControlMapTest, StepsAndTogglesActOncePerPressAndAProgramIsAPressAndItsRe
     Bind(Type::Program, 4, 0, {Action::Record, MemoryAction(1, 7), Action::EffectDown});
     EXPECT_EQ(Send(Kind::Program, 4, 3, 3),
               (Calls{"effect step -1", "key 1 7 down", "key 1 7 up", "toggle RECORD"}));
-}
-
-TEST_F(ControlMapTest, OnlyNotesControllersBelow120AndProgramsOnAChannelBind)
-{
-    Bindings bindings;
-    EXPECT_FALSE(bindings.Set({Type::Control, 0, 120}, {Action::Ctrl1}));
-    EXPECT_FALSE(bindings.Set({Type::Control, 0, 127}, {Action::Ctrl1}));
-    EXPECT_FALSE(bindings.Set({Type::Note, 16, 60}, {Action::Ctrl1}));
-    EXPECT_FALSE(bindings.Set({Type::Note, 0, 128}, {Action::Ctrl1}));
-    EXPECT_TRUE(
-        bindings.Set({Type::Control, 0, 119}, {Action::Ctrl2, Action::Ctrl1, Action::Ctrl2}));
-    EXPECT_EQ(bindings.Of({Type::Control, 0, 119}),
-              (Bindings::Actions{Action::Ctrl1, Action::Ctrl2}));
-    EXPECT_TRUE(bindings.Set({Type::Control, 0, 119}, {}));
-    EXPECT_TRUE(bindings.All().empty()) << "no actions is no binding";
-
-    ControlMessage message;
-    EXPECT_FALSE(ControlMessageFromShort(0xE0, message)) << "pitch bend";
-    EXPECT_FALSE(ControlMessageFromShort(0xF8, message));
-    ASSERT_TRUE(ControlMessageFromShort(0x7F7BB5, message));
-    EXPECT_EQ(message.kind, Kind::Control);
-    EXPECT_EQ(message.channel, 5);
-    EXPECT_EQ(message.number, 123);
-    EXPECT_EQ(message.value, 127);
-    MessageKey key;
-    EXPECT_FALSE(KeyOf(message, key)) << "all notes off is a Channel Mode message";
 }
 
 }  // namespace

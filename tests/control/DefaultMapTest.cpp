@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "ControlMap.h"
@@ -15,29 +14,22 @@ namespace {
 
 constexpr unsigned kMainFilter = 13;  // notes, Control Change, Program Change
 
-// The fixed interpretation's calls, written as RecordingTarget writes them.
+// The fixed interpretation's calls, passed on to a RecordingTarget to be written alike.
 class RecordingPerformance : public MidiPerformance {
 public:
-    void SetEffect(int effect, ChangeSource) override { Add("effect " + std::to_string(effect)); }
-    void SetCtrl1(int value, ChangeSource) override { Add("ctrl1 " + std::to_string(value)); }
-    void SetCtrl2(int value, ChangeSource) override { Add("ctrl2 " + std::to_string(value)); }
-    void SetRecord(bool on, ChangeSource) override
-    {
-        m_record = on;
-        Add(on ? "store down" : "store up");
-    }
-    bool Record() const override { return m_record; }
+    explicit RecordingPerformance(RecordingTarget& target) : m_target(target) {}
+    void SetEffect(int effect, ChangeSource) override { m_target.SetEffect(effect); }
+    void SetCtrl1(int value, ChangeSource) override { m_target.SetCtrl(1, value); }
+    void SetCtrl2(int value, ChangeSource) override { m_target.SetCtrl(2, value); }
+    void SetRecord(bool on, ChangeSource) override { m_target.Store(on); }
+    bool Record() const override { return false; }  // the interpretation never asks
     void FrameKey(int camera, int key, bool pressed) override
     {
-        Add("key " + std::to_string(camera) + " " + std::to_string(key) +
-            (pressed ? " down" : " up"));
+        m_target.Memory(camera, key, pressed);
     }
-    std::vector<std::string> Take() { return std::exchange(m_calls, {}); }
 
 private:
-    void Add(std::string call) { m_calls.push_back(std::move(call)); }
-    std::vector<std::string> m_calls;
-    bool m_record = false;
+    RecordingTarget& m_target;
 };
 
 struct Settings {
@@ -64,7 +56,8 @@ TEST(DefaultMap, PlaysEveryMessageAsTheFixedInterpretation)
         }
     }
     for (const Settings& s : settings) {
-        RecordingPerformance fixed;
+        RecordingTarget fixedCalls;
+        RecordingPerformance fixed(fixedCalls);
         RecordingTarget mapped;
         ControlMap map(DefaultBindings(s.channel, s.ctrl1, s.ctrl2));
         const MidiValues values{s.channel, s.ctrl1, s.ctrl2};
@@ -73,7 +66,7 @@ TEST(DefaultMap, PlaysEveryMessageAsTheFixedInterpretation)
             InterpretMidiMessage(packed, true, &kMainFilter, values, fixed);
             ControlMessage message;
             if (ControlMessageFromShort(packed, message)) map.Interpret(message, mapped);
-            const std::vector<std::string> expected = fixed.Take();
+            const std::vector<std::string> expected = fixedCalls.Take();
             acted += !expected.empty();
             ASSERT_EQ(mapped.Take(), expected)
                 << std::hex << "message 0x" << packed << std::dec << " on channel " << s.channel
