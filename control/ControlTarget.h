@@ -18,6 +18,8 @@ public:
     virtual void Store(bool pressed) = 0;
     // FULLSCREEN, SEND, STREAM or RECORD flipped.
     virtual void Toggle(Action action) = 0;
+    // The same set on or off, as OSC can ask; setting the state it has already changes nothing.
+    virtual void SetToggle(Action action, bool on) = 0;
 
 protected:
     ~ControlTarget() = default;

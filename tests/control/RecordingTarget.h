@@ -27,6 +27,10 @@ public:
     }
     void Store(bool pressed) override { Add(pressed ? "store down" : "store up"); }
     void Toggle(Action action) override { Add("toggle " + ActionName(action)); }
+    void SetToggle(Action action, bool on) override
+    {
+        Add("set " + ActionName(action) + (on ? " on" : " off"));
+    }
 
     std::vector<std::string> Take() { return std::exchange(m_calls, {}); }
 
