@@ -7,6 +7,8 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <algorithm>
 #include <random>
@@ -142,6 +144,25 @@ TEST(OscReceiver, ListensOnIpv6AndATakenPortIsAResult)
     EXPECT_FALSE(second.Open("::1", receiver.Port(), error));
     EXPECT_NE(error.find(std::to_string(receiver.Port())), std::string::npos) << error;
     EXPECT_FALSE(second.Open("localhost", 9999, error));
+}
+
+// A client of another make: liblo's own command-line sender.
+TEST(OscReceiver, OscsendDrivesIt)
+{
+    const QString oscsend = QStandardPaths::findExecutable("oscsend");
+    if (oscsend.isEmpty()) GTEST_SKIP() << "oscsend (liblo-tools) is not installed";
+    RecordingTarget target;
+    OscReceiver receiver(target, false);
+    std::string error;
+    ASSERT_TRUE(receiver.Open("127.0.0.1", 0, error)) << error;
+    const QString port = QString::number(receiver.Port());
+    for (const QStringList& message :
+         {QStringList{"/kovra/ctrl1", "f", "1.0"}, QStringList{"/kovra/memory/b/2", "i", "1"},
+          QStringList{"/kovra/fullscreen"}})
+        ASSERT_EQ(QProcess::execute(oscsend, QStringList{"127.0.0.1", port} + message), 0);
+    std::vector<std::string> calls;
+    ASSERT_TRUE(WaitForCalls(target, calls, 3));
+    EXPECT_EQ(calls, (std::vector<std::string>{"ctrl1 127", "key 1 1 down", "toggle FULLSCREEN"}));
 }
 
 // Made-up senders: only loopback ones may use the ways out, unless remote outputs are allowed.
