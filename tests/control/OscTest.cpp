@@ -1,16 +1,13 @@
 // OSC: every address over a real loopback socket, the loopback rule, the feedback arriving at
 // a socket of the test's own, and a flood of random and mutated packets.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <lo/lo_lowlevel.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
-#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -24,14 +21,15 @@
 namespace {
 
 using Packet = std::vector<char>;
+using Calls = std::vector<std::string>;
 
-// A message with `types` of "i", "f" or "" and one argument value.
-Packet Osc(const std::string& path, const std::string& types = "", double value = 0)
+// A message with no argument, or one of type "i", "f" or "s".
+Packet Osc(const std::string& path, const std::string& type = "", double value = 0)
 {
     lo_message message = lo_message_new();
-    if (types == "i") lo_message_add_int32(message, static_cast<int32_t>(value));
-    if (types == "f") lo_message_add_float(message, static_cast<float>(value));
-    if (types == "s") lo_message_add_string(message, "x");
+    if (type == "i") lo_message_add_int32(message, static_cast<int32_t>(value));
+    if (type == "f") lo_message_add_float(message, static_cast<float>(value));
+    if (type == "s") lo_message_add_string(message, "x");
     Packet packet(lo_message_length(message, path.c_str()));
     lo_message_serialise(message, path.c_str(), packet.data(), nullptr);
     lo_message_free(message);
@@ -45,29 +43,28 @@ sockaddr_storage Sender(const std::string& address)
     return from;
 }
 
-// Sends each packet from a socket of its own to the receiver's port on `address`.
-void SendAll(const std::string& address, int port, const std::vector<Packet>& packets)
+void SendAll(const std::string& hostPort, const std::vector<Packet>& packets)
 {
     UdpSocket out;
     std::string error;
-    ASSERT_TRUE(
-        out.Connect((address.find(':') != std::string::npos ? "[" + address + "]" : address) + ":" +
-                        std::to_string(port),
-                    error))
-        << error;
+    ASSERT_TRUE(out.Connect(hostPort, error)) << error;
     for (const Packet& packet : packets)
         ASSERT_EQ(::send(out.Fd(), packet.data(), packet.size(), 0),
                   static_cast<ssize_t>(packet.size()));
 }
 
-bool WaitForCalls(RecordingTarget& target, std::vector<std::string>& calls, size_t count)
+// The target's calls, once there are `count` of them.
+Calls WaitForCalls(RecordingTarget& target, size_t count)
 {
-    return QTest::qWaitFor(
+    Calls calls;
+    // A wait that ends short shows in the caller's comparison of the calls.
+    static_cast<void>(QTest::qWaitFor(
         [&] {
             for (std::string& call : target.Take()) calls.push_back(std::move(call));
             return calls.size() >= count;
         },
-        30000);
+        30000));
+    return calls;
 }
 
 }  // namespace
@@ -78,53 +75,44 @@ TEST(OscReceiver, EveryAddressActsOverLoopbackAndBadPacketsAreCounted)
     OscReceiver receiver(target, false);
     std::string error;
     ASSERT_TRUE(receiver.Open("127.0.0.1", 0, error)) << error;
-
     const std::vector<std::pair<Packet, std::string>> cases = {
         {Osc("/kovra/effect", "i", 12), "effect 12"},
         {Osc("/kovra/effect/up"), "effect step 1"},
         {Osc("/kovra/effect/down"), "effect step -1"},
-        {Osc("/kovra/ctrl1", "i", 100), "ctrl1 100"},
         {Osc("/kovra/ctrl1", "i", 300), "ctrl1 127"},
-        {Osc("/kovra/ctrl2", "i", -4), "ctrl2 0"},
         {Osc("/kovra/ctrl2", "f", 0.5), "ctrl2 64"},
-        {Osc("/kovra/ctrl1", "f", 2.0), "ctrl1 127"},
+        {Osc("/kovra/ctrl1", "f", -2.0), "ctrl1 0"},
         {Osc("/kovra/memory/a/1", "i", 1), "key 0 0 down"},
-        {Osc("/kovra/memory/a/1", "i", 0), "key 0 0 up"},
-        {Osc("/kovra/memory/b/8", "i", 1), "key 1 7 down"},
+        {Osc("/kovra/memory/b/8", "i", 0), "key 1 7 up"},
         {Osc("/kovra/store", "i", 1), "store down"},
-        {Osc("/kovra/store", "i", 0), "store up"},
         {Osc("/kovra/fullscreen"), "toggle FULLSCREEN"},
-        {Osc("/kovra/fullscreen", "i", 1), "set FULLSCREEN on"},
-        {Osc("/kovra/send"), "toggle SEND"},
-        {Osc("/kovra/stream", "i", 0), "set STREAM off"},
-        {Osc("/kovra/record", "i", 1), "set RECORD on"},
+        {Osc("/kovra/send", "i", 1), "set SEND on"},
+        {Osc("/kovra/stream"), "toggle STREAM"},
+        {Osc("/kovra/record", "i", 0), "set RECORD off"},
     };
+    Packet oversized = Osc("/kovra/store", "i", 1);  // a valid start, cut where it is taken
+    oversized.resize(OscReceiver::kMaxPacketBytes + 1);
     const std::vector<Packet> bad = {
         Osc("/kovra/effect", "f", 3),
         Osc("/kovra/effect/up", "i", 1),
         Osc("/kovra/ctrl1", "s"),
-        Osc("/kovra/memory/a/9", "i", 1),
-        Osc("/kovra/memory/c/1", "i", 1),
         Osc("/kovra/store"),
-        Osc("/kovra/send", "f", 1),
-        Osc("/kovra/nothing"),
+        Osc("/kovra/memory/a/9", "i", 1),
         Osc("/other", "i", 1),
         Packet{'/', 'k', 'o'},
-        Packet(OscReceiver::kMaxPacketBytes + 1, '/'),
+        oversized,
     };
     std::vector<Packet> packets;
-    std::vector<std::string> expected;
+    Calls expected;
     for (const auto& [packet, call] : cases) {
         packets.push_back(packet);
         expected.push_back(call);
     }
     packets.insert(packets.end(), bad.begin(), bad.end());
-    SendAll("127.0.0.1", receiver.Port(), packets);
+    SendAll("127.0.0.1:" + std::to_string(receiver.Port()), packets);
 
-    std::vector<std::string> calls;
-    ASSERT_TRUE(WaitForCalls(target, calls, expected.size()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return receiver.GetCounts().bad >= bad.size(); }, 30000));
-    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(WaitForCalls(target, expected.size()), expected);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return receiver.GetCounts().bad >= bad.size(); }, 30000));
     EXPECT_EQ(receiver.GetCounts().acted, cases.size());
     EXPECT_EQ(receiver.GetCounts().bad, bad.size());
 }
@@ -135,15 +123,13 @@ TEST(OscReceiver, ListensOnIpv6AndATakenPortIsAResult)
     OscReceiver receiver(target, false);
     std::string error;
     ASSERT_TRUE(receiver.Open("::1", 0, error)) << error;
-    SendAll("::1", receiver.Port(), {Osc("/kovra/record")});
-    std::vector<std::string> calls;
-    ASSERT_TRUE(WaitForCalls(target, calls, 1));
-    EXPECT_EQ(calls, std::vector<std::string>{"toggle RECORD"});
+    SendAll("[::1]:" + std::to_string(receiver.Port()), {Osc("/kovra/record")});
+    EXPECT_EQ(WaitForCalls(target, 1), Calls{"toggle RECORD"});
 
     OscReceiver second(target, false);
     EXPECT_FALSE(second.Open("::1", receiver.Port(), error));
     EXPECT_NE(error.find(std::to_string(receiver.Port())), std::string::npos) << error;
-    EXPECT_FALSE(second.Open("localhost", 9999, error));
+    EXPECT_FALSE(second.Open("localhost", 9999, error));  // numeric addresses only
 }
 
 // A client of another make: liblo's own command-line sender.
@@ -155,14 +141,10 @@ TEST(OscReceiver, OscsendDrivesIt)
     OscReceiver receiver(target, false);
     std::string error;
     ASSERT_TRUE(receiver.Open("127.0.0.1", 0, error)) << error;
-    const QString port = QString::number(receiver.Port());
-    for (const QStringList& message :
-         {QStringList{"/kovra/ctrl1", "f", "1.0"}, QStringList{"/kovra/memory/b/2", "i", "1"},
-          QStringList{"/kovra/fullscreen"}})
-        ASSERT_EQ(QProcess::execute(oscsend, QStringList{"127.0.0.1", port} + message), 0);
-    std::vector<std::string> calls;
-    ASSERT_TRUE(WaitForCalls(target, calls, 3));
-    EXPECT_EQ(calls, (std::vector<std::string>{"ctrl1 127", "key 1 1 down", "toggle FULLSCREEN"}));
+    const QStringList to{"127.0.0.1", QString::number(receiver.Port())};
+    ASSERT_EQ(QProcess::execute(oscsend, to + QStringList{"/kovra/ctrl1", "f", "1.0"}), 0);
+    ASSERT_EQ(QProcess::execute(oscsend, to + QStringList{"/kovra/fullscreen"}), 0);
+    EXPECT_EQ(WaitForCalls(target, 2), (Calls{"ctrl1 127", "toggle FULLSCREEN"}));
 }
 
 // Made-up senders: only loopback ones may use the ways out, unless remote outputs are allowed.
@@ -184,11 +166,9 @@ TEST(OscReceiver, WaysOutOnlyFromLoopbackUnlessAllowed)
     }
     Packet fullScreen = Osc("/kovra/fullscreen");
     strict.HandlePacket(fullScreen.data(), fullScreen.size(), Sender("192.0.2.1"));
-    EXPECT_EQ(target.Take(), (std::vector<std::string>{
-                                 "toggle SEND", "toggle SEND", "toggle STREAM", "toggle STREAM",
-                                 "toggle RECORD", "toggle RECORD", "toggle FULLSCREEN"}));
+    EXPECT_EQ(target.Take(), (Calls{"toggle SEND", "toggle SEND", "toggle STREAM", "toggle STREAM",
+                                    "toggle RECORD", "toggle RECORD", "toggle FULLSCREEN"}));
     EXPECT_EQ(strict.GetCounts().refused, 3u);
-    EXPECT_EQ(strict.GetCounts().acted, 4u);
     EXPECT_EQ(lenient.GetCounts().acted, 3u);
 }
 
@@ -198,24 +178,19 @@ TEST(OscFeedback, ValuesArriveAtTheFeedbackAddress)
     std::string error;
     ASSERT_TRUE(listener.Bind("127.0.0.1", 0, error)) << error;
     OscFeedback feedback;
-    ASSERT_TRUE(feedback.Open("", error));
-    EXPECT_FALSE(feedback.IsOpen());
-    EXPECT_FALSE(feedback.Open("127.0.0.1", error));
     ASSERT_TRUE(feedback.Open("127.0.0.1:" + std::to_string(listener.LocalPort()), error)) << error;
-
     feedback.SendEffect(7);
     feedback.SendCtrl(2, 99);
     feedback.SendMemory(1, 2, true);
-    feedback.SendToggle(Action::Record, true);
-    feedback.SendToggle(Action::FullScreen, false);
-    std::vector<std::string> received;
-    while (received.size() < 5) {
-        // Waits for the next datagram however long it takes; ctest's timeout bounds it.
+    feedback.SendToggle(Action::Record, false);
+
+    Calls received;
+    while (received.size() < 4) {
+        // However long the next datagram takes; ctest's timeout bounds it.
         pollfd ready{listener.Fd(), POLLIN, 0};
         ASSERT_EQ(::poll(&ready, 1, -1), 1);
         char bytes[256];
         const ssize_t size = ::recv(listener.Fd(), bytes, sizeof bytes, 0);
-        ASSERT_GT(size, 0);
         lo_message message = lo_message_deserialise(bytes, static_cast<size_t>(size), nullptr);
         ASSERT_NE(message, nullptr);
         ASSERT_STREQ(lo_message_get_types(message), "i");
@@ -223,10 +198,8 @@ TEST(OscFeedback, ValuesArriveAtTheFeedbackAddress)
                            std::to_string(lo_message_get_argv(message)[0]->i));
         lo_message_free(message);
     }
-    EXPECT_EQ(received,
-              (std::vector<std::string>{"/kovra/effect 7", "/kovra/ctrl2 99", "/kovra/memory/b/3 1",
-                                        "/kovra/record 1", "/kovra/fullscreen 0"}));
-    EXPECT_EQ(feedback.Sent(), 5u);
+    EXPECT_EQ(received, (Calls{"/kovra/effect 7", "/kovra/ctrl2 99", "/kovra/memory/b/3 1",
+                               "/kovra/record 0"}));
 }
 
 // Random bytes and valid messages with bytes flipped, cut or added: nothing crashes, every
@@ -237,13 +210,11 @@ TEST(OscReceiver, SurvivesAHundredThousandRandomPackets)
     OscReceiver receiver(target, true);
     std::string error;
     ASSERT_TRUE(receiver.Open("127.0.0.1", 0, error)) << error;
-
     const std::vector<Packet> seeds = {Osc("/kovra/ctrl1", "f", 0.25), Osc("/kovra/effect", "i", 3),
                                        Osc("/kovra/memory/a/4", "i", 1), Osc("/kovra/stream")};
     std::mt19937 random(19);
     auto below = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
     constexpr int kPackets = 100000;
-    const sockaddr_storage from = Sender("192.0.2.1");
     for (int i = 0; i < kPackets; ++i) {
         Packet packet;
         if (i % 3 == 0) {
@@ -257,16 +228,13 @@ TEST(OscReceiver, SurvivesAHundredThousandRandomPackets)
             if (i % 5 == 0) packet.resize(below(packet.size() + 1));
             if (i % 7 == 0) packet.resize(packet.size() + below(16), static_cast<char>(below(256)));
         }
-        receiver.HandlePacket(packet.data(), packet.size(), from);
+        receiver.HandlePacket(packet.data(), packet.size(), Sender("192.0.2.1"));
     }
     const OscReceiver::Counts counts = receiver.GetCounts();
     EXPECT_EQ(counts.acted + counts.bad + counts.refused, static_cast<uint64_t>(kPackets));
     EXPECT_GT(counts.bad, static_cast<uint64_t>(kPackets / 2));
-    EXPECT_GT(counts.acted, 0u);
     target.Take();
 
-    SendAll("127.0.0.1", receiver.Port(), {Osc("/kovra/ctrl2", "i", 42)});
-    std::vector<std::string> calls;
-    ASSERT_TRUE(WaitForCalls(target, calls, 1));
-    EXPECT_EQ(calls, std::vector<std::string>{"ctrl2 42"});
+    SendAll("127.0.0.1:" + std::to_string(receiver.Port()), {Osc("/kovra/ctrl2", "i", 42)});
+    EXPECT_EQ(WaitForCalls(target, 1), Calls{"ctrl2 42"});
 }
