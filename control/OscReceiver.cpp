@@ -36,6 +36,9 @@ bool OscReceiver::Open(const std::string& address, int port, std::string& error)
 {
     Close();
     if (!m_socket.Bind(address, port, error)) return false;
+    // The kernel counts the datagrams a full socket dropped, and hands the count with the next.
+    const int on = 1;
+    ::setsockopt(m_socket.Fd(), SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
     m_notifier = std::make_unique<QSocketNotifier>(m_socket.Fd(), QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { ReadSome(); });
     return true;
@@ -44,6 +47,7 @@ bool OscReceiver::Open(const std::string& address, int port, std::string& error)
 void OscReceiver::Close()
 {
     m_notifier.reset();  // before the socket it watches
+    m_droppedBefore = m_counts.dropped;
     m_socket.Close();
 }
 
@@ -51,17 +55,34 @@ void OscReceiver::ReadSome()
 {
     for (int i = 0; i < kPacketsPerWake; ++i) {
         sockaddr_storage from{};
-        socklen_t fromLength = sizeof from;
+        iovec buffer{m_packet.data(), m_packet.size()};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(uint32_t))];
+        msghdr header{};
+        header.msg_name = &from;
+        header.msg_namelen = sizeof from;
+        header.msg_iov = &buffer;
+        header.msg_iovlen = 1;
+        header.msg_control = control;
+        header.msg_controllen = sizeof control;
         // MSG_TRUNC: the datagram's whole length, so that an oversized one is known as such.
-        const ssize_t length =
-            ::recvfrom(m_socket.Fd(), m_packet.data(), m_packet.size(), MSG_TRUNC | MSG_DONTWAIT,
-                       reinterpret_cast<sockaddr*>(&from), &fromLength);
-        if (length < 0) return;  // nothing more waiting (or an ICMP error for a past send)
+        const ssize_t length = ::recvmsg(m_socket.Fd(), &header, MSG_TRUNC | MSG_DONTWAIT);
+        if (length < 0) return;  // nothing more waiting
+        TakeDropCount(header);
         if (static_cast<size_t>(length) > m_packet.size()) {
             ++m_counts.bad;
             continue;
         }
         HandlePacket(m_packet.data(), static_cast<size_t>(length), from);
+    }
+}
+
+void OscReceiver::TakeDropCount(msghdr& header)
+{
+    for (cmsghdr* c = CMSG_FIRSTHDR(&header); c != nullptr; c = CMSG_NXTHDR(&header, c)) {
+        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SO_RXQ_OVFL) continue;
+        uint32_t dropped = 0;
+        std::memcpy(&dropped, CMSG_DATA(c), sizeof dropped);
+        m_counts.dropped = m_droppedBefore + dropped;  // the kernel's count is the socket's
     }
 }
 

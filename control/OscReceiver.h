@@ -31,6 +31,8 @@ public:
         uint64_t bad = 0;
         // The ways out asked for by a sender off the loopback interface.
         uint64_t refused = 0;
+        // Dropped by the kernel while the socket was full (a flood faster than the window).
+        uint64_t dropped = 0;
     };
 
     // `remoteOutputs` is REMOTEOUTPUTS: senders off the loopback interface may use the ways out.
@@ -53,12 +55,14 @@ public:
 
 private:
     void ReadSome();
+    void TakeDropCount(msghdr& header);
 
     ControlTarget& m_target;
     const bool m_remoteOutputs;
     UdpSocket m_socket;
     std::unique_ptr<QSocketNotifier> m_notifier;
     Counts m_counts;
+    uint64_t m_droppedBefore = 0;  // by the sockets closed before this one
     std::array<char, kMaxPacketBytes> m_packet{};
 };
 

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 #include <random>
 #include <string>
 #include <vector>
@@ -130,6 +131,49 @@ TEST(OscReceiver, ListensOnIpv6AndATakenPortIsAResult)
     EXPECT_FALSE(second.Open("::1", receiver.Port(), error));
     EXPECT_NE(error.find(std::to_string(receiver.Port())), std::string::npos) << error;
     EXPECT_FALSE(second.Open("localhost", 9999, error));  // numeric addresses only
+}
+
+// A flood larger than the socket holds: the window gets its turn between batches, and every
+// datagram is either handled or counted as dropped by the full socket.
+TEST(OscReceiver, AFloodLeavesTheWindowItsTurnAndCountsWhatItDrops)
+{
+    struct FloodTarget : RecordingTarget {
+        void StepEffect(int delta) override
+        {
+            if (delta < 0) {  // the later messages that carry the drop count
+                ++downs;
+                return;
+            }
+            // The window's next turn, asked for while the socket still holds the flood.
+            if (ups++ == 0) QTimer::singleShot(0, [this] { upsAtTurn = ups; });
+        }
+        uint64_t ups = 0;
+        uint64_t downs = 0;
+        uint64_t upsAtTurn = 0;
+    } target;
+    OscReceiver receiver(target, false);
+    std::string error;
+    ASSERT_TRUE(receiver.Open("127.0.0.1", 0, error)) << error;
+    const std::string to = "127.0.0.1:" + std::to_string(receiver.Port());
+    constexpr uint64_t kFlood = 5000;
+    SendAll(to, std::vector<Packet>(kFlood, Osc("/kovra/effect/up")));
+    const OscReceiver::Counts& counts = receiver.GetCounts();
+    // The kernel tells the drops with the next datagram the socket takes; the first of these
+    // may find the socket still full.
+    uint64_t downsSent = 0;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            if (target.ups + target.downs + counts.dropped == kFlood + downsSent) return true;
+            SendAll(to, {Osc("/kovra/effect/down")});
+            ++downsSent;
+            return false;
+        },
+        30000))
+        << target.ups << " handled, " << counts.dropped << " dropped";
+    EXPECT_GT(counts.dropped, 0u);
+    EXPECT_GT(target.upsAtTurn, 0u);
+    EXPECT_LE(target.upsAtTurn, static_cast<uint64_t>(OscReceiver::kPacketsPerWake * 2));
+    EXPECT_GT(target.ups, target.upsAtTurn);
 }
 
 // A client of another make: liblo's own command-line sender.
