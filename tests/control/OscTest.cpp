@@ -93,23 +93,20 @@ TEST(OscReceiver, EveryAddressActsOverLoopbackAndBadPacketsAreCounted)
     };
     Packet oversized = Osc("/kovra/store", "i", 1);  // a valid start, cut where it is taken
     oversized.resize(OscReceiver::kMaxPacketBytes + 1);
-    const std::vector<Packet> bad = {
-        Osc("/kovra/effect", "f", 3),
-        Osc("/kovra/effect/up", "i", 1),
-        Osc("/kovra/ctrl1", "s"),
-        Osc("/kovra/store"),
-        Osc("/kovra/memory/a/9", "i", 1),
-        Osc("/other", "i", 1),
-        Packet{'/', 'k', 'o'},
-        oversized,
-    };
-    std::vector<Packet> packets;
+    const std::vector<Packet> bad = {Osc("/kovra/effect", "f", 3),
+                                     Osc("/kovra/effect/up", "i", 1),
+                                     Osc("/kovra/ctrl1", "s"),
+                                     Osc("/kovra/store"),
+                                     Osc("/kovra/memory/a/9", "i", 1),
+                                     Osc("/other", "i", 1),
+                                     Packet{'/', 'k', 'o'},
+                                     oversized};
+    std::vector<Packet> packets = bad;
     Calls expected;
     for (const auto& [packet, call] : cases) {
         packets.push_back(packet);
         expected.push_back(call);
     }
-    packets.insert(packets.end(), bad.begin(), bad.end());
     SendAll("127.0.0.1:" + std::to_string(receiver.Port()), packets);
 
     EXPECT_EQ(WaitForCalls(target, expected.size()), expected);
