@@ -6,6 +6,7 @@
 
 #include <QSocketNotifier>
 #include <cstring>
+#include <type_traits>
 
 #include "OscDispatch.h"
 #include "SocketAddress.h"
