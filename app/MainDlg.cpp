@@ -8,6 +8,7 @@
 #include <QWindow>
 #include <QWindowStateChangeEvent>
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <utility>
@@ -56,6 +57,7 @@ CMainDlg::CMainDlg(QWidget* parent) : QMainWindow(parent), m_hIcon(kIconPath)
     setWindowIcon(m_hIcon);
     m_performance.SetFrameKeyHandler(
         [this](int camera, int key, bool pressed) { FrameKey(camera, key, pressed); });
+    m_midi.SetControlTarget(&m_midiControl);
     // The title shows the effect and the controls, not the record flag, which notes play
     // without allocating.
     connect(&m_performance, &CPerformance::Changed, this, [this](CPerformance::Value value) {
@@ -164,6 +166,7 @@ bool CMainDlg::Setup()
     StartCameras();
 
     m_midi.Begin();
+    OpenOsc();
 
     m_performance.SetEffectCount(KOVRAEFF_Init());
 
@@ -271,6 +274,7 @@ void CMainDlg::OnDestroy()
     m_timer.stop();
     StopCameras();
     m_midi.Finish();
+    m_osc.reset();
     m_out.StopAll();
     m_pPlaceholderA = {};
     m_pPlaceholderB = {};
@@ -293,7 +297,9 @@ void CMainDlg::ExchangeSettings(bool load)
     IniProfile profile(m_settingsPath);
     if (load) {
         RemoveStaleIniTempFiles(m_settingsPath);
+        m_midi.SetSettingsPath(m_settingsPath);
         m_midi.ExchangeSettings(profile, true);
+        m_oscSettings.Load(profile);
         for (const Setting& s : settings) *s.value = profile.GetInt(s.section, s.key, 0);
         ExchangeCameraSettings(profile, true);
         m_frameLoop.ExchangeSettings(profile, true);
@@ -511,6 +517,16 @@ void CMainDlg::OpenEffectControl()
         return;
     }
     dlg->Bind(m_performance);
+}
+
+void CMainDlg::OpenOsc()
+{
+    if (m_oscSettings.port == 0) return;
+    m_osc = std::make_unique<OscReceiver>(m_oscControl, m_oscSettings.remoteOutputs);
+    std::string error;
+    if (m_osc->Open(m_oscSettings.address, m_oscSettings.port, error)) return;
+    std::fprintf(stderr, "%s\n", error.c_str());  // and the show goes on without OSC
+    m_osc.reset();
 }
 
 void CMainDlg::ToggleFullScreen() { m_fullScreen.Toggle(); }

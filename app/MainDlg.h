@@ -22,8 +22,11 @@
 #include "MidiDriver.h"
 #include "MidiInterpreter.h"
 #include "MidiSession.h"
+#include "OscReceiver.h"
+#include "OscSettings.h"
 #include "Performance.h"
 #include "PictureOut.h"
+#include "WindowControl.h"
 #include "Worker.h"
 
 class CEffCtrlDlg;
@@ -101,6 +104,8 @@ public:
     CFullScreen& FullScreen() { return m_fullScreen; }
     // The ways out of the picture: Send to Other Programs, Stream and Record.
     CPictureOut& PictureOut() { return m_out; }
+    // The OSC input, from set-up while [OSC] PORT asks for one and its port could be had.
+    const OscReceiver* Osc() const { return m_osc.get(); }
 
     CFrameMemory m_memA;
     CFrameMemory m_memB;
@@ -170,6 +175,8 @@ private:
     void OnCameraFilter(const CameraSlot& slot);
     void OpenEffectControl();
     void ShowAbout();
+    // At set-up: OSC listens where [OSC] says, or says on standard error why it cannot.
+    void OpenOsc();
 
     CPerformance m_performance;
     QIcon m_hIcon;
@@ -186,6 +193,10 @@ private:
     CKeyRepeat m_keys;
     bool m_bDestroyed = false;
     CMidiSession m_midi{m_performance};
+    CWindowControl m_midiControl{*this, ChangeSource::Midi};
+    CWindowControl m_oscControl{*this, ChangeSource::Osc};
+    OscSettings m_oscSettings;
+    std::unique_ptr<OscReceiver> m_osc;
     std::unique_ptr<CCameraStarter> m_pStarter;  // from Setup until the window closes
     CFullScreen m_fullScreen{*this, m_bFullScreen, m_frameLoop, PictureEvents()};
     CPictureOut m_out{m_worker, m_nInterval, [this] {

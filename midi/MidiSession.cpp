@@ -3,8 +3,11 @@
 
 #include <utility>
 
+#include "ControlMessage.h"
+#include "DefaultMap.h"
 #include "IniFile.h"
-#include "MidiInterpreter.h"
+#include "MappingFile.h"
+#include "MidiMessage.h"
 #include "MidiPortNames.h"
 
 namespace {
@@ -36,6 +39,12 @@ void CMidiSession::SetDriver(MidiDriver* driver)
 void CMidiSession::SetReporter(std::function<void(int message)> report)
 {
     m_midiIn.SetReporter(std::move(report));
+}
+
+void CMidiSession::SetSettingsPath(std::string path)
+{
+    m_settingsPath = std::move(path);
+    m_bMapStale = true;
 }
 
 void CMidiSession::LoadName(const std::string* name, bool hasDevice)
@@ -120,6 +129,7 @@ void CMidiSession::OpenInput(const std::vector<std::string>* listing)
     if (!Resolve(names)) return;
     if (!InRange(static_cast<unsigned>(names.size())) || !m_midiIn.Open(this)) return;
     m_midiIn.Start();
+    m_bMapStale = true;  // its mapping file may have changed since
     if (m_strMidiName.empty()) {
         // Opened by its position: remembered by its name from now on.
         m_strMidiName = StoredPortName(names, static_cast<unsigned>(m_nMidiDevice));
@@ -200,6 +210,7 @@ void CMidiSession::StartLater()
         }
         m_bMidiOpening = false;
         if (opened) m_midiIn.Start();
+        m_bMapStale = true;
         if (std::exchange(m_bLookOwed, false)) Look();
         ArmLook();
     });
@@ -225,12 +236,30 @@ void CMidiSession::Unplugged()
     m_nMidiDevice = 0;
 }
 
+void CMidiSession::RefreshMap()
+{
+    const MapSource source{m_nMidiChannel, m_nMidiCtrl1, m_nMidiCtrl2, m_strMidiName};
+    if (!m_bMapStale && source == m_mapSource) return;
+    m_bMapStale = false;
+    m_mapSource = source;
+    Bindings defaults = DefaultBindings(source.channel, source.ctrl1, source.ctrl2);
+    if (m_settingsPath.empty() || source.name.empty()) {
+        m_map.SetBindings(std::move(defaults));
+        return;
+    }
+    m_map.SetBindings(ReadMappingFile(MappingFilePath(m_settingsPath, source.name), defaults));
+}
+
 void CMidiSession::OnData(uint32_t message)
 {
-    const MidiValues values{m_nMidiChannel, m_nMidiCtrl1, m_nMidiCtrl2};
+    if (!m_midiIn.IsStarted()) return;  // posted before a stop
+    if (ClassifyMidiMessage(message, m_midiIn.FilterSource()) == 0) return;
+    ControlMessage control;
+    if (!ControlMessageFromShort(message, control)) return;
+    RefreshMap();
     const bool record = m_performance.Record();
-    InterpretMidiMessage(message, m_midiIn.IsStarted(), m_midiIn.FilterSource(), values, m_player);
-    // A black key set or cleared it.
+    m_map.Interpret(control, m_player);
+    // A held STORE set or cleared it.
     if (m_performance.Record() != record) m_bMidiRecord = m_performance.Record();
 }
 
@@ -242,34 +271,38 @@ void CMidiSession::OnLongData(MidiHeader* header)
     m_midiIn.RequeueBuffer(header);
 }
 
-void CMidiSession::Player::SetEffect(int effect, ChangeSource source)
+void CMidiSession::PerformanceTarget::SetEffect(int value)
 {
-    m_session.m_performance.SetEffect(effect, source);
+    m_performance.SetEffect(value, ChangeSource::Midi);
 }
 
-void CMidiSession::Player::SetCtrl1(int value, ChangeSource source)
+void CMidiSession::PerformanceTarget::SetCtrl(int ctrl, int value)
 {
-    m_session.m_performance.SetCtrl1(value, source);
+    if (ctrl == 1) m_performance.SetCtrl1(value, ChangeSource::Midi);
+    if (ctrl == 2) m_performance.SetCtrl2(value, ChangeSource::Midi);
 }
 
-void CMidiSession::Player::SetCtrl2(int value, ChangeSource source)
+void CMidiSession::PerformanceTarget::Memory(int camera, int key, bool pressed)
 {
-    m_session.m_performance.SetCtrl2(value, source);
+    m_performance.FrameKey(camera, key, pressed);
 }
 
-void CMidiSession::Player::SetRecord(bool on, ChangeSource source)
+void CMidiSession::PerformanceTarget::Store(bool pressed)
 {
-    m_session.m_performance.SetRecord(on, source);
+    m_performance.SetRecord(pressed, ChangeSource::Midi);
 }
 
-bool CMidiSession::Player::Record() const { return m_session.m_performance.Record(); }
+ControlTarget& CMidiSession::Player::Target()
+{
+    return m_session.m_target ? *m_session.m_target : m_session.m_performanceTarget;
+}
 
-void CMidiSession::Player::FrameKey(int camera, int key, bool pressed)
+void CMidiSession::Player::Memory(int camera, int key, bool pressed)
 {
     if (camera >= 0 && camera < 2 && key >= 0 && key < 8) {
         m_session.m_bMidiHeld[camera][key] = pressed;
     }
-    m_session.m_performance.FrameKey(camera, key, pressed);
+    Target().Memory(camera, key, pressed);
 }
 
 void CMidiSession::ExchangeSettings(IniProfile& profile, bool load)

@@ -1,7 +1,8 @@
 // The MIDI session: the one input device, the settings it is chosen by (device, channel,
 // controller numbers, filter), the device remembered by name, the watch that lets go of a
 // controller unplugged and opens it again when it comes back, and the settings file's
-// "MIDI" section. What the device plays goes to the performance.
+// "MIDI" section. What the device plays acts through the control map: the default map of the
+// section's channel and controller numbers, with the device's mapping file laid over it.
 #ifndef KOVRA_MIDI_MIDISESSION_H
 #define KOVRA_MIDI_MIDISESSION_H
 
@@ -11,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "ControlMap.h"
+#include "ControlTarget.h"
 #include "MidiDriver.h"
 #include "MidiIn.h"
 #include "MidiPerformance.h"
@@ -30,6 +33,12 @@ public:
     // The driver behind every call, and how a failure is shown.
     void SetDriver(MidiDriver* driver);
     void SetReporter(std::function<void(int message)> report);
+    // What the device's messages act on (the window's); without one, the performance alone:
+    // the effect, the controls, the frame memory and the record flag, with nothing to step
+    // from or to toggle.
+    void SetControlTarget(ControlTarget* target) { m_target = target; }
+    // The settings file, beside which the controllers' mapping files lie; none without it.
+    void SetSettingsPath(std::string path);
     CMidiIn& Input() { return m_midiIn; }
     const CMidiIn& Input() const { return m_midiIn; }
 
@@ -73,20 +82,42 @@ public:
     void RecordTaken() { m_bMidiRecord = false; }
 
 private:
-    // Forwards to the performance, noting the frame-memory keys that notes hold.
-    class Player : public MidiPerformance {
+    // What the map acts on when the window gave nothing.
+    class PerformanceTarget : public ControlTarget {
     public:
-        explicit Player(CMidiSession& session) : m_session(session) {}
-        void SetEffect(int effect, ChangeSource source) override;
-        void SetCtrl1(int value, ChangeSource source) override;
-        void SetCtrl2(int value, ChangeSource source) override;
-        void SetRecord(bool on, ChangeSource source) override;
-        bool Record() const override;
-        void FrameKey(int camera, int key, bool pressed) override;
+        explicit PerformanceTarget(MidiPerformance& performance) : m_performance(performance) {}
+        void SetEffect(int value) override;
+        void StepEffect(int) override {}
+        void SetCtrl(int ctrl, int value) override;
+        void StepCtrl(int, int) override {}
+        void Memory(int camera, int key, bool pressed) override;
+        void Store(bool pressed) override;
+        void Toggle(Action) override {}
+        void SetToggle(Action, bool) override {}
 
     private:
+        MidiPerformance& m_performance;
+    };
+    // Forwards to the target, noting the frame-memory keys that the device holds.
+    class Player : public ControlTarget {
+    public:
+        explicit Player(CMidiSession& session) : m_session(session) {}
+        void SetEffect(int value) override { Target().SetEffect(value); }
+        void StepEffect(int delta) override { Target().StepEffect(delta); }
+        void SetCtrl(int ctrl, int value) override { Target().SetCtrl(ctrl, value); }
+        void StepCtrl(int ctrl, int delta) override { Target().StepCtrl(ctrl, delta); }
+        void Memory(int camera, int key, bool pressed) override;
+        void Store(bool pressed) override { Target().Store(pressed); }
+        void Toggle(Action action) override { Target().Toggle(action); }
+        void SetToggle(Action action, bool on) override { Target().SetToggle(action, on); }
+
+    private:
+        ControlTarget& Target();
         CMidiSession& m_session;
     };
+
+    // The bindings built again when the settings they come from changed or a device opened.
+    void RefreshMap();
 
     bool InRange(unsigned n) const;
     // Points the device id at the remembered device in `names`; false when a name is
@@ -102,7 +133,22 @@ private:
     void LoadName(const std::string* name, bool hasDevice);
 
     MidiPerformance& m_performance;
+    PerformanceTarget m_performanceTarget{m_performance};
+    ControlTarget* m_target = nullptr;
     Player m_player{*this};
+    ControlMap m_map;
+    std::string m_settingsPath;
+    // What the map was built from; the open of a device builds it again.
+    struct MapSource {
+        int channel, ctrl1, ctrl2;
+        std::string name;
+        bool operator==(const MapSource& o) const
+        {
+            return channel == o.channel && ctrl1 == o.ctrl1 && ctrl2 == o.ctrl2 && name == o.name;
+        }
+    };
+    MapSource m_mapSource{-1, -1, -1, {}};
+    bool m_bMapStale = true;
     CMidiIn m_midiIn;
     int m_nMidiDevice = 0;
     int m_nMidiChannel = 0;

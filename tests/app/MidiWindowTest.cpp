@@ -2,12 +2,16 @@
 // the "Midi" command and closing open, start, stop and close the input, as a driver of the
 // tests' own records; deliveries from a reader thread reach the window's state through the
 // driver's hand-off; the returned system-exclusive buffers; and the message box of a
-// failing call.
+// failing call. The device's mapping file, and an OSC datagram playing the window.
 #include <gtest/gtest.h>
+#include <lo/lo_lowlevel.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -20,12 +24,14 @@
 #include "IniFile.h"
 #include "MainApp.h"
 #include "MainDlg.h"
+#include "MappingFile.h"
 #include "MidiDelivery.h"
 #include "MidiDeviceDlg.h"
 #include "MidiIn.h"
 #include "MidiMessage.h"
 #include "RecordingEffects.h"
 #include "Resources.h"
+#include "UdpSocket.h"
 
 namespace {
 
@@ -108,7 +114,8 @@ protected:
         const std::string path = SettingsFile();
         std::ofstream(path) << "[MIDI]\nDEVICE=" << device << "\nCH=" << channel
                             << "\nCTRL1=" << ctrl1 << "\nCTRL2=" << ctrl2 << "\n"
-                            << (name ? std::string("NAME=") + name + "\n" : std::string());
+                            << (name ? std::string("NAME=") + name + "\n" : std::string())
+                            << m_moreSettings;
         m_dlg = std::make_unique<CMainDlg>();
         m_dlg->Midi().SetDriver(&m_driver);
         m_dlg->Midi().SetReporter([this](int message) { m_reports.push_back(message); });
@@ -156,6 +163,7 @@ protected:
     }
 
     RecordingDriver m_driver;
+    std::string m_moreSettings;  // other sections of the settings file
     std::vector<int> m_reports;
     std::vector<std::string> m_callsWhileOpen;
     QTemporaryDir m_dir;
@@ -357,6 +365,52 @@ TEST_F(MidiWindow, AFileWithoutNamesCountsInTheOldOrderOnce)
     m_dlg->close();
     EXPECT_EQ(MidiKey(SettingsFile(), "NAME"), "ALSA: Pad:Pad MIDI 1");
     EXPECT_EQ(MidiKey(SettingsFile(), "DEVICE"), "0");
+}
+
+TEST_F(MidiWindow, TheDevicesMappingFileChangesWhatAMessageDoesAndOtherDevicesPlayTheDefault)
+{
+    m_driver.names = {"JACK: pads:out", "JACK: faders:out"};
+    const QString file = QString::fromStdString(MappingFilePath(SettingsFile(), "JACK: pads:out"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
+    std::ofstream(file.toStdString()) << "[BINDINGS]\nCC 1 21=CTRL2\n";
+
+    Open(0, 0, 21, 22, "JACK: pads:out");
+    Deliver({0x4015B0});  // Control Change 21, value 64, channel 1
+    EXPECT_EQ(m_dlg->Performance().Ctrl1(), 0);
+    EXPECT_EQ(m_dlg->Performance().Ctrl2(), 64);
+    m_dlg->close();
+
+    Open(1, 0, 21, 22, "JACK: faders:out");
+    Deliver({0x4015B0});
+    EXPECT_EQ(m_dlg->Performance().Ctrl1(), 64);
+    EXPECT_EQ(m_dlg->Performance().Ctrl2(), 0);
+}
+
+TEST_F(MidiWindow, AnOscDatagramSetsTheEffectInTheTitle)
+{
+    int port = 0;
+    {
+        UdpSocket probe;  // a free port of the test's own
+        std::string error;
+        ASSERT_TRUE(probe.Bind("127.0.0.1", 0, error)) << error;
+        port = probe.LocalPort();
+    }
+    m_moreSettings = "[OSC]\nPORT=" + std::to_string(port) + "\n";
+    Open(0);
+    ASSERT_NE(m_dlg->Osc(), nullptr);
+
+    lo_message message = lo_message_new();
+    lo_message_add_int32(message, 3);
+    std::vector<char> packet(lo_message_length(message, "/kovra/effect"));
+    lo_message_serialise(message, "/kovra/effect", packet.data(), nullptr);
+    lo_message_free(message);
+    UdpSocket sender;
+    std::string error;
+    ASSERT_TRUE(sender.Connect("127.0.0.1:" + std::to_string(port), error)) << error;
+    ASSERT_EQ(::send(sender.Fd(), packet.data(), packet.size(), 0),
+              static_cast<ssize_t>(packet.size()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_dlg->Performance().Effect() == 3; }));
+    EXPECT_EQ(m_dlg->windowTitle(), "Kovra 1.00 EFF:3 C1:0 C2:0 FS:0.0");
 }
 
 TEST(MidiErrorBox, ShowsTheMessageWithOnlyAnOkButtonUnderTheProgramsName)

@@ -1,0 +1,74 @@
+// What a controller or an OSC surface plays on the window; see WindowControl.h.
+#include "WindowControl.h"
+
+#include "MainDlg.h"
+
+namespace {
+
+// The way out of a toggle action; -1 for FULLSCREEN and the rest.
+int WayOf(Action action)
+{
+    switch (action) {
+        case Action::Send:
+            return CPictureOut::Send;
+        case Action::Stream:
+            return CPictureOut::Stream;
+        case Action::Record:
+            return CPictureOut::Record;
+        default:
+            return -1;
+    }
+}
+
+}  // namespace
+
+void CWindowControl::SetEffect(int value) { m_window.Performance().SetEffect(value, m_source); }
+
+void CWindowControl::StepEffect(int delta)
+{
+    CPerformance& p = m_window.Performance();
+    p.SetEffect(p.Effect() + delta, m_source);
+}
+
+void CWindowControl::SetCtrl(int ctrl, int value)
+{
+    CPerformance& p = m_window.Performance();
+    if (ctrl == 1) p.SetCtrl1(value, m_source);
+    if (ctrl == 2) p.SetCtrl2(value, m_source);
+}
+
+void CWindowControl::StepCtrl(int ctrl, int delta)
+{
+    CPerformance& p = m_window.Performance();
+    if (ctrl == 1) p.SetCtrl1(p.Ctrl1() + delta, m_source);
+    if (ctrl == 2) p.SetCtrl2(p.Ctrl2() + delta, m_source);
+}
+
+void CWindowControl::Memory(int camera, int key, bool pressed)
+{
+    m_window.Performance().FrameKey(camera, key, pressed);
+}
+
+void CWindowControl::Store(bool pressed) { m_window.Performance().SetRecord(pressed, m_source); }
+
+bool CWindowControl::IsOn(Action action) const
+{
+    if (action == Action::FullScreen) return m_window.m_bFullScreen;
+    const int way = WayOf(action);
+    return way >= 0 && m_window.PictureOut().Wanted(static_cast<CPictureOut::Way>(way));
+}
+
+void CWindowControl::Toggle(Action action) { SetToggle(action, !IsOn(action)); }
+
+void CWindowControl::SetToggle(Action action, bool on)
+{
+    if (IsOn(action) == on) return;
+    if (action == Action::FullScreen) {
+        m_window.ToggleFullScreen();
+        return;
+    }
+    const int way = WayOf(action);
+    if (way < 0) return;
+    m_window.PictureOut().Set(static_cast<CPictureOut::Way>(way), on);
+    m_window.ShowWaysOut(false);
+}

@@ -1,0 +1,33 @@
+// What a controller or an OSC surface plays on the window: the performance state, the frame
+// memory, full screen and the ways out, one of these per source of control.
+#ifndef KOVRA_APP_WINDOWCONTROL_H
+#define KOVRA_APP_WINDOWCONTROL_H
+
+#include "ControlTarget.h"
+#include "MidiPerformance.h"
+
+class CMainDlg;
+
+// User-interface thread only. Values are clamped by the performance state's setters, and the
+// steps are the keys' own.
+class CWindowControl : public ControlTarget {
+public:
+    CWindowControl(CMainDlg& window, ChangeSource source) : m_window(window), m_source(source) {}
+
+    void SetEffect(int value) override;
+    void StepEffect(int delta) override;
+    void SetCtrl(int ctrl, int value) override;
+    void StepCtrl(int ctrl, int delta) override;
+    void Memory(int camera, int key, bool pressed) override;
+    void Store(bool pressed) override;
+    void Toggle(Action action) override;
+    void SetToggle(Action action, bool on) override;
+
+private:
+    bool IsOn(Action action) const;
+
+    CMainDlg& m_window;
+    const ChangeSource m_source;
+};
+
+#endif

@@ -1,0 +1,12 @@
+// The settings file's "OSC" section; see OscSettings.h.
+#include "OscSettings.h"
+
+#include "IniFile.h"
+
+void OscSettings::Load(IniProfile& profile)
+{
+    *this = OscSettings();
+    port = profile.GetInt("OSC", "PORT", 0);
+    profile.GetString("OSC", "ADDRESS", address);
+    remoteOutputs = profile.GetInt("OSC", "REMOTEOUTPUTS", 0) != 0;
+}

@@ -1,0 +1,19 @@
+// The settings file's "OSC" section: where OSC listens (PORT 0, the default, is off), and
+// whether senders off this machine may use the ways out.
+#ifndef KOVRA_CONTROL_OSCSETTINGS_H
+#define KOVRA_CONTROL_OSCSETTINGS_H
+
+#include <string>
+
+class IniProfile;
+
+struct OscSettings {
+    int port = 0;
+    std::string address = "127.0.0.1";
+    bool remoteOutputs = false;
+
+    // Read only: nothing in the program changes them, and the file keeps what it holds.
+    void Load(IniProfile& profile);
+};
+
+#endif
