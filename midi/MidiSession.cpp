@@ -129,12 +129,14 @@ void CMidiSession::OpenInput(const std::vector<std::string>* listing)
     if (!Resolve(names)) return;
     if (!InRange(static_cast<unsigned>(names.size())) || !m_midiIn.Open(this)) return;
     m_midiIn.Start();
-    m_bMapStale = true;  // its mapping file may have changed since
     if (m_strMidiName.empty()) {
         // Opened by its position: remembered by its name from now on.
         m_strMidiName = StoredPortName(names, static_cast<unsigned>(m_nMidiDevice));
         m_nMidiRemembered = m_nMidiDevice;
     }
+    // Its mapping file read now, which may have changed since, not on its first message.
+    m_bMapStale = true;
+    RefreshMap();
 }
 
 void CMidiSession::CloseInput()
@@ -211,6 +213,7 @@ void CMidiSession::StartLater()
         m_bMidiOpening = false;
         if (opened) m_midiIn.Start();
         m_bMapStale = true;
+        RefreshMap();
         if (std::exchange(m_bLookOwed, false)) Look();
         ArmLook();
     });
@@ -238,16 +241,19 @@ void CMidiSession::Unplugged()
 
 void CMidiSession::RefreshMap()
 {
-    const MapSource source{m_nMidiChannel, m_nMidiCtrl1, m_nMidiCtrl2, m_strMidiName};
-    if (!m_bMapStale && source == m_mapSource) return;
+    // Compared in place: a message's way allocates nothing once the map is built.
+    if (!m_bMapStale && m_mapSource.channel == m_nMidiChannel &&
+        m_mapSource.ctrl1 == m_nMidiCtrl1 && m_mapSource.ctrl2 == m_nMidiCtrl2 &&
+        m_mapSource.name == m_strMidiName)
+        return;
     m_bMapStale = false;
-    m_mapSource = source;
-    Bindings defaults = DefaultBindings(source.channel, source.ctrl1, source.ctrl2);
-    if (m_settingsPath.empty() || source.name.empty()) {
+    m_mapSource = {m_nMidiChannel, m_nMidiCtrl1, m_nMidiCtrl2, m_strMidiName};
+    Bindings defaults = DefaultBindings(m_nMidiChannel, m_nMidiCtrl1, m_nMidiCtrl2);
+    if (m_settingsPath.empty() || m_strMidiName.empty()) {
         m_map.SetBindings(std::move(defaults));
         return;
     }
-    m_map.SetBindings(ReadMappingFile(MappingFilePath(m_settingsPath, source.name), defaults));
+    m_map.SetBindings(ReadMappingFile(MappingFilePath(m_settingsPath, m_strMidiName), defaults));
 }
 
 void CMidiSession::OnData(uint32_t message)

@@ -116,7 +116,8 @@ private:
         CMidiSession& m_session;
     };
 
-    // The bindings built again when the settings they come from changed or a device opened.
+    // The bindings built again when the settings they come from changed or a device opened
+    // (which reads its mapping file).
     void RefreshMap();
 
     bool InRange(unsigned n) const;
@@ -142,10 +143,6 @@ private:
     struct MapSource {
         int channel, ctrl1, ctrl2;
         std::string name;
-        bool operator==(const MapSource& o) const
-        {
-            return channel == o.channel && ctrl1 == o.ctrl1 && ctrl2 == o.ctrl2 && name == o.name;
-        }
     };
     MapSource m_mapSource{-1, -1, -1, {}};
     bool m_bMapStale = true;

@@ -130,8 +130,9 @@ TEST(OscReceiver, ListensOnIpv6AndATakenPortIsAResult)
     EXPECT_FALSE(second.Open("localhost", 9999, error));  // numeric addresses only
 }
 
-// A flood larger than the socket holds: the window gets its turn between batches, and every
-// datagram is either handled or counted as dropped by the full socket.
+// A flood larger than the socket holds, whatever its size: the window gets its turn between
+// batches, and every datagram is either handled, counted bad, or counted as dropped by the
+// full socket.
 TEST(OscReceiver, AFloodLeavesTheWindowItsTurnAndCountsWhatItDrops)
 {
     struct FloodTarget : RecordingTarget {
@@ -154,19 +155,31 @@ TEST(OscReceiver, AFloodLeavesTheWindowItsTurnAndCountsWhatItDrops)
     const std::string to = "127.0.0.1:" + std::to_string(receiver.Port());
     constexpr uint64_t kFlood = 5000;
     SendAll(to, std::vector<Packet>(kFlood, Osc("/kovra/effect/up")));
+    // Then oversized datagrams whose bytes alone pass the socket's receive buffer (which its
+    // socket shares with any new one), so that the socket overflows however large it is.
+    UdpSocket probe;
+    ASSERT_TRUE(probe.Bind("127.0.0.1", 0, error)) << error;
+    int buffer = 0;
+    socklen_t length = sizeof buffer;
+    ASSERT_EQ(::getsockopt(probe.Fd(), SOL_SOCKET, SO_RCVBUF, &buffer, &length), 0);
+    const Packet big(60000, 'x');
+    const uint64_t bigs = static_cast<uint64_t>(buffer) / big.size() + 3;
+    SendAll(to, std::vector<Packet>(bigs, big));
     const OscReceiver::Counts& counts = receiver.GetCounts();
     // The kernel tells the drops with the next datagram the socket takes; the first of these
     // may find the socket still full.
     uint64_t downsSent = 0;
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
-            if (target.ups + target.downs + counts.dropped == kFlood + downsSent) return true;
+            if (target.ups + target.downs + counts.bad + counts.dropped ==
+                kFlood + bigs + downsSent)
+                return true;
             SendAll(to, {Osc("/kovra/effect/down")});
             ++downsSent;
             return false;
         },
         30000))
-        << target.ups << " handled, " << counts.dropped << " dropped";
+        << target.ups << " handled, " << counts.bad << " bad, " << counts.dropped << " dropped";
     EXPECT_GT(counts.dropped, 0u);
     EXPECT_GT(target.upsAtTurn, 0u);
     EXPECT_LE(target.upsAtTurn, static_cast<uint64_t>(OscReceiver::kPacketsPerWake * 2));
