@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchWindow.h"
 #include "CaptureSetup.h"
 #include "DeviceList.h"
 #include "MainDlg.h"
@@ -52,20 +53,6 @@ double FinishedMs(Part part)
     return clock.nsecsElapsed() / 1e6;
 }
 
-double Median(std::vector<double> values)
-{
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-int DevicePosition(const std::vector<std::string>& names, const char* name)
-{
-    const auto found = std::find(names.begin(), names.end(), name);
-    return found == names.end() ? 0 : static_cast<int>(found - names.begin()) + 1;
-}
-
 // The main window, kept open across the benchmarks: opening one and starting both cameras
 // costs seconds each time. Made by the first benchmark, closed by main before Qt goes.
 struct Stage {
@@ -88,24 +75,11 @@ CMainDlg* OpenStage(std::string& error)
     const int ball = DevicePosition(names, kTestPatternBall);
     const std::string path = stage.folder.filePath("Kovra.ini").toStdString();
     std::ofstream(path) << "[CAMERA]\nDEVICE1=" << bars << "\nDEVICE2=" << ball << "\n";
-    auto dlg = std::make_unique<CMainDlg>();
-    dlg->m_settingsPath = path;
-    if (!dlg->Setup()) {
-        stage.error = error = "no OpenGL window";
+    auto dlg = OpenBenchWindow(path, error);
+    if (!dlg) {
+        stage.error = error;
         return nullptr;
     }
-    dlg->move(0, 0);
-    dlg->show();
-    if (!QTest::qWaitForWindowExposed(dlg.get())) {
-        stage.error = error = "the window was not shown";
-        return nullptr;
-    }
-    if (!QTest::qWaitFor([&] { return dlg->m_memA.Capture() && dlg->m_memB.Capture(); }, 30000)) {
-        stage.error = error = "the test-pattern cameras did not start";
-        return nullptr;
-    }
-    dlg->Performance().SetCtrl1(64, ChangeSource::Dialog);
-    dlg->Performance().SetCtrl2(64, ChangeSource::Dialog);
     stage.dlg = std::move(dlg);
     return stage.dlg.get();
 }

@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchWindow.h"
 #include "CaptureSetup.h"
 #include "DeviceList.h"
 #include "IniFile.h"
@@ -50,14 +51,6 @@ using Way = CPictureOut::Way;
 const char* const kWayNames[CPictureOut::kWays] = {"send", "stream", "record"};
 // The way's line at its stop, as the program gives it.
 const char* const kWayDone[CPictureOut::kWays] = {"sent to other programs", "streamed", "recorded"};
-
-double Median(std::vector<double> values)
-{
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
 
 double Percentile99(std::vector<double> values)
 {
@@ -230,12 +223,6 @@ int FreeUdpPort()
     return port;
 }
 
-int DevicePosition(const std::vector<std::string>& names, const char* name)
-{
-    const auto found = std::find(names.begin(), names.end(), name);
-    return found == names.end() ? 0 : static_cast<int>(found - names.begin()) + 1;
-}
-
 // The main window, kept open across the cases: opening one and starting both cameras costs
 // seconds each time. Made by the first case, closed by main before Qt goes.
 struct Stage {
@@ -270,25 +257,12 @@ CMainDlg* OpenStage(int width, int height, std::string& error)
     stage.port = FreeUdpPort();
     stage.settings = stage.folder.filePath("Kovra.ini").toStdString();
     WriteSettings(stage, width, height);
-    auto dlg = std::make_unique<CMainDlg>();
-    dlg->m_settingsPath = stage.settings;
-    if (!dlg->Setup()) {
-        stage.error = error = "no OpenGL window";
-        return nullptr;
-    }
-    dlg->move(0, 0);
-    dlg->show();
-    if (!QTest::qWaitForWindowExposed(dlg.get())) {
-        stage.error = error = "the window was not shown";
-        return nullptr;
-    }
-    if (!QTest::qWaitFor([&] { return dlg->m_memA.Capture() && dlg->m_memB.Capture(); }, 30000)) {
-        stage.error = error = "the test-pattern cameras did not start";
+    auto dlg = OpenBenchWindow(stage.settings, error);
+    if (!dlg) {
+        stage.error = error;
         return nullptr;
     }
     dlg->Performance().SetEffect(kEffect, ChangeSource::Dialog);
-    dlg->Performance().SetCtrl1(64, ChangeSource::Dialog);
-    dlg->Performance().SetCtrl2(64, ChangeSource::Dialog);
     stage.dlg = std::move(dlg);
     return stage.dlg.get();
 }

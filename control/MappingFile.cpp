@@ -163,6 +163,15 @@ bool ParseBindingValue(const std::string& text, Bindings::Actions& actions)
     return !actions.empty();
 }
 
+// The binding of the line `name` in the file, false for a line Kovra does not know.
+static bool ReadBindingLine(IniProfile& profile, const std::string& name, MessageKey& key,
+                            Bindings::Actions& actions)
+{
+    std::string value;
+    return ParseBindingKey(name, key) && profile.GetString(kSection, name, value) &&
+           ParseBindingValue(value, actions);
+}
+
 Bindings ReadMappingFile(const std::string& path, const Bindings& defaults)
 {
     Bindings bindings = defaults;
@@ -170,12 +179,9 @@ Bindings ReadMappingFile(const std::string& path, const Bindings& defaults)
     std::set<MessageKey> seen;
     for (const std::string& name : profile.Keys(kSection)) {
         MessageKey key;
-        std::string value;
         Bindings::Actions actions;
-        if (!ParseBindingKey(name, key) || !profile.GetString(kSection, name, value) ||
-            !ParseBindingValue(value, actions))
-            continue;
-        if (seen.insert(key).second) bindings.Set(key, actions);
+        if (ReadBindingLine(profile, name, key, actions) && seen.insert(key).second)
+            bindings.Set(key, actions);
     }
     return bindings;
 }
@@ -193,10 +199,8 @@ bool WriteMappingFile(const std::string& path, const Bindings& bindings, const B
     bool removing = false;
     for (const std::string& name : profile.Keys(kSection)) {
         MessageKey key;
-        std::string value;
         Bindings::Actions actions;
-        if (!ParseBindingKey(name, key) || !profile.GetString(kSection, name, value) ||
-            !ParseBindingValue(value, actions))
+        if (!ReadBindingLine(profile, name, key, actions))
             continue;  // a line Kovra does not know stays
         // A line that will be set again under the same name is replaced in place.
         if (differing.count(key) == 0 || !SameText(name, BindingKeyText(key)))

@@ -261,15 +261,15 @@ bool COutPipeline::StartEncoder(std::string& error)
     return true;
 }
 
-bool COutPipeline::AddBranch(const Branch& spec, std::string& error)
+bool COutPipeline::AddBranch(const Branch& way, std::string& error)
 {
-    if (!Start(error) || (spec.encoded && !StartEncoder(error))) {
+    if (!Start(error) || (way.encoded && !StartEncoder(error))) {
         if (m_branches.empty()) Stop();
         return false;
     }
     const std::string description = "queue name=leak leaky=downstream max-size-buffers=" +
-                                    std::to_string(std::max(1, spec.queued)) +
-                                    " max-size-bytes=0 max-size-time=0 ! " + spec.chain;
+                                    std::to_string(std::max(1, way.queued)) +
+                                    " max-size-bytes=0 max-size-time=0 ! " + way.chain;
     GError* parseError = nullptr;
     GstElement* bin = gst_parse_bin_from_description(description.c_str(), TRUE, &parseError);
     if (!bin) {
@@ -279,13 +279,13 @@ bool COutPipeline::AddBranch(const Branch& spec, std::string& error)
     }
     if (parseError) g_error_free(parseError);
     auto branch = std::make_unique<Joined>();
-    branch->name = spec.name;
-    branch->encoded = spec.encoded;
-    branch->finish = spec.finish;
+    branch->name = way.name;
+    branch->encoded = way.encoded;
+    branch->finish = way.finish;
     branch->bin = bin;
-    branch->tee = spec.encoded ? m_encodedTee : m_tee;
+    branch->tee = way.encoded ? m_encodedTee : m_tee;
     g_object_set_qdata(G_OBJECT(bin), Joined::Key(), branch.get());
-    gst_element_set_name(bin, spec.name.c_str());
+    gst_element_set_name(bin, way.name.c_str());
     gst_bin_add(GST_BIN(m_pipeline), bin);
 
     GstElement* queue = gst_bin_get_by_name(GST_BIN(bin), "leak");
@@ -293,13 +293,13 @@ bool COutPipeline::AddBranch(const Branch& spec, std::string& error)
     gst_pad_add_probe(queueOut, GST_PAD_PROBE_TYPE_BUFFER, Joined::CountSent, branch.get(),
                       nullptr);
     gst_object_unref(queueOut);
-    if (spec.encoded) {
+    if (way.encoded) {
         GstPad* queueIn = gst_element_get_static_pad(queue, "sink");
         gst_pad_add_probe(queueIn, GST_PAD_PROBE_TYPE_BUFFER, DropUntilKeyFrame, nullptr, nullptr);
         gst_object_unref(queueIn);
     }
     gst_object_unref(queue);
-    if (spec.finish) {
+    if (way.finish) {
         GstIterator* sinks = gst_bin_iterate_sinks(GST_BIN(bin));
         GValue item = G_VALUE_INIT;
         if (gst_iterator_next(sinks, &item) == GST_ITERATOR_OK) {
@@ -313,7 +313,7 @@ bool COutPipeline::AddBranch(const Branch& spec, std::string& error)
         gst_iterator_free(sinks);
     }
 
-    bool ok = !spec.configure || spec.configure(GST_BIN(bin), error);
+    bool ok = !way.configure || way.configure(GST_BIN(bin), error);
     // Playing before it is linked: a tee pushing into a branch that is not yet playing would
     // stop every other way out.
     if (ok && gst_element_set_state(bin, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
@@ -324,7 +324,7 @@ bool COutPipeline::AddBranch(const Branch& spec, std::string& error)
         branch->pushedAtJoin = m_pushed.load();
         ok = branch->Hang();
         if (!ok) error = "the way out takes no such frames";
-        if (ok && spec.encoded)
+        if (ok && way.encoded)
             gst_pad_send_event(branch->teePad, gst_video_event_new_upstream_force_key_unit(
                                                    GST_CLOCK_TIME_NONE, TRUE, 0));
     }
