@@ -43,7 +43,7 @@ public:
     void FillDeviceList();
     // Shows the channel and controller numbers.
     void ShowValues();
-    // Takes the channel and controller numbers from the controls.
+    // Takes the channel, the controller numbers and the OSC port from the controls.
     void ReadValues();
     // Takes the selected device and its name (with none selected: the device id 0, or
     // nothing while a remembered device is absent) and the values, and closes with OK.

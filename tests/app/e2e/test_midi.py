@@ -154,7 +154,8 @@ class MidiLearnTest(KovraTestCase):
         self.assertTrue(taken, f"the list did not take {event}")
 
     def test_learned_controls_act_are_kept_in_the_file_and_only_for_their_controller(self):
-        ini = f"[MIDI]\nDEVICE={self.device}\nCH=0\nCTRL1=1\nCTRL2=2\n[CAMERA]\nDEVICE1={self.bars}\n"
+        ini = (f"[MIDI]\nDEVICE={self.device}\nCH=0\nCTRL1=1\nCTRL2=2\n"
+               f"[CAMERA]\nDEVICE1={self.bars}\n")
         k = self.start(ini, self.pads)
         k.click_menu_title(3)
         dialog = poll(lambda: k.window_named("^MIDI Device$"), bool, 30.0)
@@ -199,7 +200,8 @@ class MidiLearnTest(KovraTestCase):
         controllers = os.path.join(k.dir, "controllers")
         files = glob.glob(os.path.join(controllers, "*.ini"))
         self.assertEqual(len(files), 1, files)
-        bindings = read_ini(open(files[0], encoding="utf-8").read())["BINDINGS"]
+        with open(files[0], encoding="utf-8") as f:
+            bindings = read_ini(f.read())["BINDINGS"]
         self.assertEqual(bindings, {"NOTE 3 60": "MEMA3", "CC 3 7": "CTRL2"})
 
         # The next start plays the file's map.
