@@ -476,15 +476,13 @@ TEST_F(MidiWindow, TheDialogsOscPortOpensOscAfterOkAndIsWrittenBack)
     }
     Open(0);
     EXPECT_EQ(m_dlg->Osc(), nullptr);
-    const auto setPort = [](const std::string& text, bool ok) {
-        return [text, ok](CMidiDeviceDlg& dialog) {
+    const auto setPort = [](const std::string& text) {
+        return [text](CMidiDeviceDlg& dialog) {
             dialog.findChild<QLineEdit*>("1004")->setText(QString::fromStdString(text));
-            if (ok) dialog.OnOK();
+            dialog.OnOK();
         };
     };
-    RunMidiCommand(setPort(std::to_string(port), false));  // cancelled
-    EXPECT_EQ(m_dlg->Osc(), nullptr);
-    RunMidiCommand(setPort(std::to_string(port), true));
+    RunMidiCommand(setPort(std::to_string(port)));
     ASSERT_NE(m_dlg->Osc(), nullptr);
     EXPECT_EQ(m_dlg->Osc()->Port(), port);
     m_dlg->close();
@@ -494,7 +492,7 @@ TEST_F(MidiWindow, TheDialogsOscPortOpensOscAfterOkAndIsWrittenBack)
     m_moreSettings = "[OSC]\nPORT=" + std::to_string(port) + "\n";
     Open(0);
     ASSERT_NE(m_dlg->Osc(), nullptr);
-    RunMidiCommand(setPort("0", true));
+    RunMidiCommand(setPort("0"));
     EXPECT_EQ(m_dlg->Osc(), nullptr);
 }
 

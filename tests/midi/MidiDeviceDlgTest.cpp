@@ -207,25 +207,6 @@ TEST_F(MidiDeviceDlgTest, ControllerFieldsTakeDigitsOnlyRightAligned)
     }
 }
 
-TEST_F(MidiDeviceDlgTest, TheOscPortIsShownAndOkStoresItWithinItsRange)
-{
-    for (const auto& [typed, stored] : std::vector<std::pair<const char*, int>>{
-             {"9000", 9000}, {"0", 0}, {"65535", 65535}, {"70000", 65535}, {"", 0}}) {
-        Make(0);
-        m_dlg->SetOscPort(4242);
-        m_dlg->show();
-        EXPECT_EQ(m_oscPort->text(), "4242");
-        m_oscPort->setText(typed);
-        Ok();
-        EXPECT_EQ(m_dlg->OscPort(), stored) << typed;
-    }
-    Open(0);
-    m_dlg->SetOscPort(1);
-    m_oscPort->setText("2");
-    m_dlg->reject();
-    EXPECT_EQ(m_dlg->OscPort(), 1);
-}
-
 TEST_F(MidiDeviceDlgTest, SaysWhenTheChosenControllersMappingFileLiesOverTheFields)
 {
     const std::string file = MappingFilePath(m_session.SettingsPath(), "Pads");
