@@ -308,6 +308,7 @@ void CMainDlg::ExchangeSettings(bool load)
         return;
     }
     m_midi.ExchangeSettings(profile, false);
+    m_oscSettings.Save(profile);
     for (const Setting& s : settings) profile.Set(s.section, s.key, std::to_string(*s.value));
     ExchangeCameraSettings(profile, false);
     m_frameLoop.ExchangeSettings(profile, false);
@@ -481,8 +482,14 @@ void CMainDlg::OnMidi()
 {
     m_midi.BeginDialog();
     CMidiDeviceDlg dlg(m_midi, this);
-    dlg.exec();  // OK or cancel: the values are set through the session
+    dlg.SetOscPort(m_oscSettings.port);
+    const bool ok = dlg.exec() == QDialog::Accepted;  // the MIDI values set through the session
     m_midi.EndDialog();
+    if (ok && dlg.OscPort() != m_oscSettings.port) {
+        m_oscSettings.port = dlg.OscPort();
+        m_osc.reset();  // its port let go of first: the new one may be the same
+        OpenOsc();
+    }
 }
 
 void CMainDlg::PostShortMessage(uint32_t message) { OnMidiInData(message); }

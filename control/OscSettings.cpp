@@ -10,3 +10,10 @@ void OscSettings::Load(IniProfile& profile)
     profile.GetString("OSC", "ADDRESS", address);
     remoteOutputs = profile.GetInt("OSC", "REMOTEOUTPUTS", 0) != 0;
 }
+
+void OscSettings::Save(IniProfile& profile) const
+{
+    std::string stored;
+    if (port == 0 && !profile.GetString("OSC", "PORT", stored)) return;
+    profile.Set("OSC", "PORT", std::to_string(port));
+}

@@ -12,8 +12,10 @@ struct OscSettings {
     std::string address = "127.0.0.1";
     bool remoteOutputs = false;
 
-    // Read only: nothing in the program changes them, and the file keeps what it holds.
+    // The MIDI Device dialog changes the port alone; the file keeps the rest as it holds it.
     void Load(IniProfile& profile);
+    // PORT, where the file has one or the port is on: a file without the section stays so.
+    void Save(IniProfile& profile) const;
 };
 
 #endif

@@ -2,6 +2,7 @@
 #include "MidiDeviceDlg.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,8 +11,11 @@
 #include <algorithm>
 
 #include "ComboSelection.h"
+#include "DefaultMap.h"
 #include "DialogUnits.h"
 #include "LeadingDigits.h"
+#include "MappingFile.h"
+#include "MidiLearnDlg.h"
 #include "MidiPortNames.h"
 #include "MidiSession.h"
 
@@ -19,18 +23,21 @@ namespace {
 
 constexpr int kChannelCount = 16;
 constexpr int kCtrlMax = 127;
+constexpr int kPortMax = 65535;
 
-// A controller number as typed: its leading digits after optional blanks and sign, as atoi
-// reads them, within 0-127. Too many digits saturate rather than overflow.
-int ReadCtrl(const QString& text)
+// A number as typed: its leading digits after optional blanks and sign, as atoi reads them,
+// within 0-max. Too many digits saturate rather than overflow.
+int ReadNumber(const QString& text, int max)
 {
     int i = 0;
     while (i < text.size() && text[i].isSpace()) ++i;
     const LeadingDigits read =
         ReadLeadingDigits(reinterpret_cast<const char16_t*>(text.utf16()),
-                          static_cast<size_t>(text.size()), static_cast<size_t>(i), kCtrlMax + 1);
-    return read.negative ? 0 : static_cast<int>(std::min<int64_t>(read.magnitude, kCtrlMax));
+                          static_cast<size_t>(text.size()), static_cast<size_t>(i), max + 1);
+    return read.negative ? 0 : static_cast<int>(std::min<int64_t>(read.magnitude, max));
 }
+
+int ReadCtrl(const QString& text) { return ReadNumber(text, kCtrlMax); }
 
 // A drop-down whose list is `listHeight` pixels down from its top, field included; the field
 // itself keeps the height its font needs.
@@ -53,7 +60,7 @@ CMidiDeviceDlg::CMidiDeviceDlg(CMidiSession& session, QWidget* parent)
     setModal(true);
 
     const CDialogUnits units(font());
-    setFixedSize(units.Size(190, 97));
+    setFixedSize(units.Size(190, 104));
 
     // Created in tab order.
     m_pOk = new QPushButton(QStringLiteral("OK"), this);
@@ -99,6 +106,21 @@ CMidiDeviceDlg::CMidiDeviceDlg(CMidiSession& session, QWidget* parent)
     m_pCtrl1Edit = addNumberEdit(IDC_CTRL1, units.Rect(138, 36, 30, 14));
     addLabel("Ctrl 2", units.Rect(108, 57, 18, 8));
     m_pCtrl2Edit = addNumberEdit(IDC_CTRL2, units.Rect(138, 54, 30, 14));
+    addLabel("OSC port", units.Rect(12, 57, 30, 8));
+    m_pOscEdit = addNumberEdit(IDC_OSCPORT, units.Rect(48, 54, 30, 14));
+
+    m_pLearn = new QPushButton(QStringLiteral("Learn..."), this);
+    m_pLearn->setObjectName(QString::number(IDC_LEARN));
+    m_pLearn->setGeometry(units.Rect(122, 72, 50, 14));
+    m_pLearn->setAutoDefault(false);
+    connect(m_pLearn, &QPushButton::clicked, this, &CMidiDeviceDlg::OnLearn);
+
+    // The fields still make the default map; a mapping file's lines replace parts of it.
+    m_pFileNote = new QLabel(QStringLiteral("A mapping file lies over these fields."), this);
+    m_pFileNote->setObjectName(QString::number(IDC_FILENOTE));
+    m_pFileNote->setGeometry(units.Rect(12, 90, 166, 8));
+    m_pFileNote->hide();
+    connect(m_pDevices, &QComboBox::currentIndexChanged, this, &CMidiDeviceDlg::ShowFileNote);
 }
 
 void CMidiDeviceDlg::showEvent(QShowEvent* event)
@@ -107,6 +129,7 @@ void CMidiDeviceDlg::showEvent(QShowEvent* event)
     if (!event->spontaneous()) {
         FillDeviceList();
         ShowValues();
+        ShowFileNote();
         m_pOk->setFocus(Qt::OtherFocusReason);
     }
     QDialog::showEvent(event);
@@ -142,6 +165,7 @@ void CMidiDeviceDlg::ShowValues()
 {
     m_pCtrl1Edit->setText(QString::number(m_session.Ctrl1()));
     m_pCtrl2Edit->setText(QString::number(m_session.Ctrl2()));
+    m_pOscEdit->setText(QString::number(m_nOscPort));
     // A channel outside the list selects nothing, and the field shows empty.
     const int channel = m_session.Channel();
     m_pChannels->setCurrentIndex(channel >= 0 && channel < kChannelCount ? channel : -1);
@@ -152,6 +176,7 @@ void CMidiDeviceDlg::ReadValues()
     m_session.SetChannel(std::max(SelectedComboEntry(m_pChannels), 0));
     m_session.SetCtrl1(ReadCtrl(m_pCtrl1Edit->text()));
     m_session.SetCtrl2(ReadCtrl(m_pCtrl2Edit->text()));
+    m_nOscPort = ReadNumber(m_pOscEdit->text(), kPortMax);
 }
 
 void CMidiDeviceDlg::OnOK()
@@ -166,4 +191,41 @@ void CMidiDeviceDlg::OnOK()
     }
     ReadValues();
     accept();
+}
+
+std::string CMidiDeviceDlg::ChosenName(int& device) const
+{
+    const int entry = SelectedComboEntry(m_pDevices);
+    device = entry >= 0 ? m_pDevices->itemData(entry).toInt() : -1;
+    return device >= 0 ? StoredPortName(m_names, static_cast<unsigned>(device)) : m_session.Name();
+}
+
+void CMidiDeviceDlg::ShowFileNote()
+{
+    int device = 0;
+    const std::string name = ChosenName(device);
+    const std::string& settings = m_session.SettingsPath();
+    // Without a settings file there is no folder for mapping files either.
+    const bool learnable = !name.empty() && !settings.empty();
+    m_pLearn->setEnabled(learnable);
+    m_pFileNote->setVisible(
+        learnable && QFileInfo::exists(QString::fromStdString(MappingFilePath(settings, name))));
+}
+
+void CMidiDeviceDlg::OnLearn()
+{
+    int device = 0;
+    const std::string name = ChosenName(device);
+    if (name.empty() || m_session.SettingsPath().empty()) return;
+    // The defaults of the fields as they stand, which OK would store.
+    const int channel = std::max(SelectedComboEntry(m_pChannels), 0);
+    CMidiLearnDlg learn(
+        MappingFilePath(m_session.SettingsPath(), name),
+        DefaultBindings(channel, ReadCtrl(m_pCtrl1Edit->text()), ReadCtrl(m_pCtrl2Edit->text())),
+        this);
+    if (device >= 0) m_session.BeginLearn(device, [&learn](uint32_t m) { learn.Take(m); });
+    learn.exec();
+    // Closed before the list goes: what its stop still hands over reaches a list still there.
+    m_session.EndLearn();
+    ShowFileNote();
 }

@@ -88,6 +88,27 @@ void CMidiSession::EndDialog()
     ArmLook();
 }
 
+bool CMidiSession::BeginLearn(int device, std::function<void(uint32_t message)> take)
+{
+    CloseInput();
+    // The input opens the id it points at: the dialog's choice for the list's while, the
+    // setting itself left to the dialog's OK.
+    const int kept = std::exchange(m_nMidiDevice, device);
+    const bool opened = m_midiIn.Open(this);
+    m_nMidiDevice = kept;
+    if (!opened) return false;
+    m_learnTake = std::move(take);
+    m_midiIn.Start();
+    return true;
+}
+
+void CMidiSession::EndLearn()
+{
+    // What the stop's reset still hands over goes to Learn too, never to the picture.
+    CloseInput();
+    m_learnTake = nullptr;
+}
+
 bool CMidiSession::InRange(unsigned n) const
 {
     // An id equal to the count reaches the open, which fails and says so.
@@ -259,6 +280,10 @@ void CMidiSession::RefreshMap()
 void CMidiSession::OnData(uint32_t message)
 {
     if (!m_midiIn.IsStarted()) return;  // posted before a stop
+    if (m_learnTake) {
+        m_learnTake(message);
+        return;
+    }
     if (ClassifyMidiMessage(message, m_midiIn.FilterSource()) == 0) return;
     ControlMessage control;
     if (!ControlMessageFromShort(message, control)) return;

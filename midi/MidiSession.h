@@ -39,6 +39,7 @@ public:
     void SetControlTarget(ControlTarget* target) { m_target = target; }
     // The settings file, beside which the controllers' mapping files lie; none without it.
     void SetSettingsPath(std::string path);
+    const std::string& SettingsPath() const { return m_settingsPath; }
     CMidiIn& Input() { return m_midiIn; }
     const CMidiIn& Input() const { return m_midiIn; }
 
@@ -49,6 +50,11 @@ public:
     // The MIDI Device dialog's run: closed before it, the choice opened after it.
     void BeginDialog();
     void EndDialog();
+    // The Learn list's run within the dialog: the device `device` opened and started, its
+    // messages handed to `take` and played nowhere; EndLearn stops and closes it. False when
+    // it could not be opened (reported as any open is).
+    bool BeginLearn(int device, std::function<void(uint32_t message)> take);
+    void EndLearn();
     // Whatever is open is stopped and closed first; then the remembered device of the
     // listing is opened and started (an id not past the count; see the README). Without a
     // listing, one is made.
@@ -146,6 +152,7 @@ private:
     };
     MapSource m_mapSource{-1, -1, -1, {}};
     bool m_bMapStale = true;
+    std::function<void(uint32_t)> m_learnTake;  // set while the Learn list listens
     CMidiIn m_midiIn;
     int m_nMidiDevice = 0;
     int m_nMidiChannel = 0;

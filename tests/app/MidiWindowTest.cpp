@@ -2,7 +2,8 @@
 // the "Midi" command and closing open, start, stop and close the input, as a driver of the
 // tests' own records; deliveries from a reader thread reach the window's state through the
 // driver's hand-off; the returned system-exclusive buffers; and the message box of a
-// failing call. The device's mapping file, and an OSC datagram playing the window.
+// failing call. The device's mapping file, the Learn list that writes it, an OSC datagram
+// playing the window, and the dialog's OSC port.
 #include <gtest/gtest.h>
 #include <lo/lo_lowlevel.h>
 #include <netinet/in.h>
@@ -12,12 +13,16 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -28,6 +33,7 @@
 #include "MidiDelivery.h"
 #include "MidiDeviceDlg.h"
 #include "MidiIn.h"
+#include "MidiLearnDlg.h"
 #include "MidiMessage.h"
 #include "RecordingEffects.h"
 #include "Resources.h"
@@ -411,6 +417,83 @@ TEST_F(MidiWindow, AnOscDatagramSetsTheEffectInTheTitle)
               static_cast<ssize_t>(packet.size()));
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_dlg->Performance().Effect() == 3; }));
     EXPECT_EQ(m_dlg->windowTitle(), "Kovra 1.00 EFF:3 C1:0 C2:0 FS:0.0");
+}
+
+TEST_F(MidiWindow, ALearnListListensToTheChosenDeviceWhileThePictureGoesOnAndOkWritesTheMap)
+{
+    m_driver.names = {"JACK: keys:out", "JACK: pads:out"};
+    Open(0, 0, 1, 2, "JACK: keys:out");
+    m_driver.calls.clear();
+    Calls callsWhileLearning;
+    int ctrl2WhileLearning = -1;
+    bool ticked = false;
+    QString listed;
+    RunMidiCommand([&](CMidiDeviceDlg& dialog) {
+        dialog.findChild<QComboBox*>("1006")->setCurrentIndex(1);
+        QTimer::singleShot(0, [&] {
+            auto* learn = qobject_cast<CMidiLearnDlg*>(QApplication::activeModalWidget());
+            if (!learn) return;
+            callsWhileLearning = m_driver.calls;
+            auto* list = learn->findChild<QTreeWidget*>("1020");
+            QTreeWidgetItem* row = list->topLevelItem(static_cast<int>(Action::Ctrl2));
+            // Controller 2 on channel 1 would set Ctrl 2, were it played.
+            m_driver.receiver->PostShortMessage(0x4002B0);
+            list->setCurrentItem(row);
+            QTest::mouseClick(learn->findChild<QPushButton*>("1021"), Qt::LeftButton);
+            m_driver.receiver->PostShortMessage(0x4007B2);  // CC 7 on channel 3, as it comes
+            ctrl2WhileLearning = m_dlg->Performance().Ctrl2();
+            listed = row->text(1);
+            const int frames = m_dlg->m_nFrameCount;
+            ticked = QTest::qWaitFor([&] { return m_dlg->m_nFrameCount != frames; });
+            QTest::mouseClick(learn->findChild<QPushButton*>("1"), Qt::LeftButton);
+        });
+        QTest::mouseClick(dialog.findChild<QPushButton*>("1005"), Qt::LeftButton);
+        EXPECT_TRUE(dialog.findChild<QLabel*>("1007")->isVisible()) << "the file lies over";
+        dialog.OnOK();
+    });
+    EXPECT_EQ(callsWhileLearning, (Calls{"reset", "close", "open 1", "start"}));
+    EXPECT_EQ(m_driver.calls,
+              (Calls{"reset", "close", "open 1", "start", "reset", "close", "open 1", "start"}));
+    EXPECT_EQ(ctrl2WhileLearning, 0) << "a message to Learn plays nothing";
+    EXPECT_EQ(listed, "CC 1 2, CC 3 7");
+    EXPECT_TRUE(ticked) << "the frame loop stopped while the list was up";
+
+    std::ifstream file(MappingFilePath(SettingsFile(), "JACK: pads:out"));
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "[BINDINGS]\nCC 3 7=CTRL2\n");
+    Deliver({0x6407B2});
+    EXPECT_EQ(m_dlg->Performance().Ctrl2(), 100) << "the learned map plays after OK";
+}
+
+TEST_F(MidiWindow, TheDialogsOscPortOpensOscAfterOkAndIsWrittenBack)
+{
+    int port = 0;
+    {
+        UdpSocket probe;
+        std::string error;
+        ASSERT_TRUE(probe.Bind("127.0.0.1", 0, error)) << error;
+        port = probe.LocalPort();
+    }
+    Open(0);
+    EXPECT_EQ(m_dlg->Osc(), nullptr);
+    const auto setPort = [](const std::string& text) {
+        return [text](CMidiDeviceDlg& dialog) {
+            dialog.findChild<QLineEdit*>("1004")->setText(QString::fromStdString(text));
+            dialog.OnOK();
+        };
+    };
+    RunMidiCommand(setPort(std::to_string(port)));
+    ASSERT_NE(m_dlg->Osc(), nullptr);
+    EXPECT_EQ(m_dlg->Osc()->Port(), port);
+    m_dlg->close();
+    IniProfile profile(SettingsFile());
+    EXPECT_EQ(profile.GetInt("OSC", "PORT", -1), port);
+
+    m_moreSettings = "[OSC]\nPORT=" + std::to_string(port) + "\n";
+    Open(0);
+    ASSERT_NE(m_dlg->Osc(), nullptr);
+    RunMidiCommand(setPort("0"));
+    EXPECT_EQ(m_dlg->Osc(), nullptr);
 }
 
 TEST(MidiErrorBox, ShowsTheMessageWithOnlyAnOkButtonUnderTheProgramsName)

@@ -1,20 +1,26 @@
 // The MIDI Device dialog on Qt's offscreen platform, over a MIDI driver of the tests' own that
 // names a chosen number of devices: its layout, what it shows on opening, and what OK and
-// cancelling store. Holds main() for the dialog tests.
+// cancelling store; the OSC port and the note that a mapping file lies over the fields.
+// Holds main() for the dialog tests.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "DialogUnits.h"
+#include "MappingFile.h"
 #include "MidiDeviceDlg.h"
 #include "MidiSession.h"
 
@@ -56,6 +62,9 @@ protected:
     {
         m_driver.names = {"USB Keys", "Pads", "Fader Box"};
         m_session.SetDriver(&m_driver);
+        // Learn needs a folder for the mapping files.
+        ASSERT_TRUE(m_settingsDir.isValid());
+        m_session.SetSettingsPath(m_settingsDir.filePath("Kovra.ini").toStdString());
         m_main = std::make_unique<QWidget>();
     }
     void TearDown() override { m_session.SetDriver(nullptr); }
@@ -75,7 +84,11 @@ protected:
         m_channels = m_dlg->findChild<QComboBox*>(child(CMidiDeviceDlg::IDC_CHANNEL));
         m_edit1 = m_dlg->findChild<QLineEdit*>(child(CMidiDeviceDlg::IDC_CTRL1));
         m_edit2 = m_dlg->findChild<QLineEdit*>(child(CMidiDeviceDlg::IDC_CTRL2));
-        ASSERT_TRUE(m_ok && m_devices && m_channels && m_edit1 && m_edit2);
+        m_oscPort = m_dlg->findChild<QLineEdit*>(child(CMidiDeviceDlg::IDC_OSCPORT));
+        m_learn = m_dlg->findChild<QPushButton*>(child(CMidiDeviceDlg::IDC_LEARN));
+        m_fileNote = m_dlg->findChild<QLabel*>(child(CMidiDeviceDlg::IDC_FILENOTE));
+        ASSERT_TRUE(m_ok && m_devices && m_channels && m_edit1 && m_edit2 && m_oscPort && m_learn &&
+                    m_fileNote);
         // Both lists are drop-downs with a field to type in.
         ASSERT_TRUE(m_devices->lineEdit() && m_channels->lineEdit());
     }
@@ -88,6 +101,7 @@ protected:
     }
     void Ok() { QTest::mouseClick(m_ok, Qt::LeftButton); }
 
+    QTemporaryDir m_settingsDir;
     NamingDriver m_driver;
     std::unique_ptr<QWidget> m_main;
     NoPerformance m_performance;
@@ -98,24 +112,30 @@ protected:
     QComboBox* m_channels = nullptr;
     QLineEdit* m_edit1 = nullptr;
     QLineEdit* m_edit2 = nullptr;
+    QLineEdit* m_oscPort = nullptr;
+    QPushButton* m_learn = nullptr;
+    QLabel* m_fileNote = nullptr;
 };
 
-TEST_F(MidiDeviceDlgTest, IsAFixedSizeModalDialogWithOnlyAnOkButton)
+TEST_F(MidiDeviceDlgTest, IsAFixedSizeModalDialogWithAnOkAndALearnButton)
 {
     Make(0);
     EXPECT_EQ(m_dlg->windowTitle(), "MIDI Device");
     EXPECT_EQ(m_dlg->objectName(), "131");
     EXPECT_TRUE(m_dlg->isModal());
     EXPECT_EQ(m_dlg->parentWidget(), m_main.get());
-    const QSize size = CDialogUnits(m_dlg->font()).Size(190, 97);
+    const QSize size = CDialogUnits(m_dlg->font()).Size(190, 104);
     EXPECT_EQ(m_dlg->minimumSize(), size);
     EXPECT_EQ(m_dlg->maximumSize(), size);
     EXPECT_EQ(m_ok->text(), "OK");
     EXPECT_TRUE(m_ok->isDefault());
-    EXPECT_EQ(m_dlg->findChildren<QPushButton*>().size(), 1);
+    EXPECT_EQ(m_learn->text(), "Learn...");
+    EXPECT_FALSE(m_learn->isDefault());
+    EXPECT_EQ(m_dlg->findChildren<QPushButton*>().size(), 2);
     // Nothing is shown before the dialog opens.
     EXPECT_EQ(m_edit1->text(), "");
     EXPECT_EQ(m_edit2->text(), "");
+    EXPECT_EQ(m_oscPort->text(), "");
     EXPECT_EQ(m_devices->count(), 0);
 }
 
@@ -127,10 +147,19 @@ TEST_F(MidiDeviceDlgTest, ControlsComeInTabOrderAtTheirPlaces)
         int x, y, w, h;
     };
     // Combo box heights are those of their dropped lists, so only their fields' tops count.
-    const Place places[] = {
-        {"1", 66, 72, 50, 14},     {"1006", 48, 12, 125, 0},   {"1000", 48, 36, 30, 0},
-        {"Device", 12, 16, 22, 8}, {"Channel", 12, 40, 30, 8}, {"Ctrl 1", 108, 39, 18, 8},
-        {"1002", 138, 36, 30, 14}, {"Ctrl 2", 108, 57, 18, 8}, {"1003", 138, 54, 30, 14}};
+    const Place places[] = {{"1", 66, 72, 50, 14},
+                            {"1006", 48, 12, 125, 0},
+                            {"1000", 48, 36, 30, 0},
+                            {"Device", 12, 16, 22, 8},
+                            {"Channel", 12, 40, 30, 8},
+                            {"Ctrl 1", 108, 39, 18, 8},
+                            {"1002", 138, 36, 30, 14},
+                            {"Ctrl 2", 108, 57, 18, 8},
+                            {"1003", 138, 54, 30, 14},
+                            {"OSC port", 12, 57, 30, 8},
+                            {"1004", 48, 54, 30, 14},
+                            {"1005", 122, 72, 50, 14},
+                            {"A mapping file lies over these fields.", 12, 90, 166, 8}};
     const QList<QWidget*> controls = m_dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     ASSERT_EQ(controls.size(), std::size(places));
     const CDialogUnits units(m_dlg->font());
@@ -141,6 +170,9 @@ TEST_F(MidiDeviceDlgTest, ControlsComeInTabOrderAtTheirPlaces)
         const QRect want = units.Rect(p.x, p.y, p.w, p.h);
         const QRect got = controls[k]->geometry();
         EXPECT_EQ(got.topLeft(), want.topLeft()) << p.name;
+        if (label) {
+            EXPECT_GE(got.width(), label->sizeHint().width()) << p.name << " is cut";
+        }
         // Labels may be widened to their text; combo boxes are as tall as their fields.
         if (!label) {
             EXPECT_EQ(got.width(), want.width()) << p.name;
@@ -153,7 +185,7 @@ TEST_F(MidiDeviceDlgTest, ControlsComeInTabOrderAtTheirPlaces)
     // Focus starts on OK; Tab visits the fields in order and comes back round.
     m_dlg->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(m_dlg));
-    const QWidget* order[] = {m_devices, m_channels, m_edit1, m_edit2, m_ok};
+    const QWidget* order[] = {m_devices, m_channels, m_edit1, m_edit2, m_oscPort, m_learn, m_ok};
     EXPECT_EQ(QApplication::focusWidget(), m_ok);
     for (const QWidget* next : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -173,6 +205,28 @@ TEST_F(MidiDeviceDlgTest, ControllerFieldsTakeDigitsOnlyRightAligned)
         QTest::keyClicks(edit, "a-1");
         EXPECT_EQ(edit->text(), "1");
     }
+}
+
+TEST_F(MidiDeviceDlgTest, SaysWhenTheChosenControllersMappingFileLiesOverTheFields)
+{
+    const std::string file = MappingFilePath(m_session.SettingsPath(), "Pads");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(QString::fromStdString(file)).path()));
+    std::ofstream(file) << "[BINDINGS]\nCC 1 21=CTRL2\n";
+    Open(0);
+    EXPECT_FALSE(m_fileNote->isVisible());
+    EXPECT_TRUE(m_learn->isEnabled());
+    m_devices->setCurrentIndex(1);
+    EXPECT_TRUE(m_fileNote->isVisible());
+    m_devices->setCurrentIndex(2);
+    EXPECT_FALSE(m_fileNote->isVisible());
+    Open(1);
+    EXPECT_TRUE(m_fileNote->isVisible()) << "at opening";
+
+    // Without a settings file there is nowhere to learn into.
+    m_session.SetSettingsPath("");
+    Open(1);
+    EXPECT_FALSE(m_fileNote->isVisible());
+    EXPECT_FALSE(m_learn->isEnabled());
 }
 
 TEST_F(MidiDeviceDlgTest, WithoutDevicesTheListIsEmptyAndOkStoresDeviceZero)

@@ -1,5 +1,10 @@
 #!/usr/bin/env python3
-# MIDI through a JACK server of the test's own, from a second client that sends.
+# MIDI through a JACK server of the test's own, from a second client that sends; MIDI learn
+# through the MIDI Device dialog and the mapping file it writes.
+import glob
+import os
+import shutil
+
 from kovra_driver import (
     JackServer,
     Kovra,
@@ -114,6 +119,106 @@ class MidiTest(KovraTestCase):
         self.assertStatus(k, 4, 0, 0)
         k.keys("Escape")
         self.assertEqual(k.wait_exit(), 0)
+
+
+class MidiLearnTest(KovraTestCase):
+    def setUp(self):
+        super().setUp()
+        self.server = JackServer(self)
+        self.pads = Sender(self, self.server, "pads")
+        self.device, _ = midi_device_id(self.pads.port, self.server.env)
+        self.bars = device_position("Test Pattern (Bars)")
+
+    def start(self, ini, sender, controllers=None):
+        """Kovra on the settings, with the mapping files of the folder given, once it has
+        connected to the sender."""
+        k = Kovra(self, ini=ini, env=self.server.env)
+        if controllers:
+            shutil.copytree(controllers, os.path.join(k.dir, "controllers"))
+        k.open()
+        self.assertTrue(sender.ask("connected"), "Kovra did not connect to the sender")
+        return k
+
+    def learn(self, k, keys, event):
+        """In the Learn list: the keys choose an action and press Learn; the event is sent
+        until the list has taken it (one within the gesture of the last is ignored)."""
+        xdo("key", "--delay", "60", *keys)
+        armed = poll(lambda: k.window_named("^MIDI Learn - "), bool, 30.0)
+        self.assertTrue(armed, "Learn did not arm")
+        taken = None
+        for _ in range(30):
+            self.pads.send(*event)
+            taken = poll(lambda: k.window_named("^MIDI Learn$"), bool, 1.0)
+            if taken:
+                break
+        self.assertTrue(taken, f"the list did not take {event}")
+
+    def test_learned_controls_act_are_kept_in_the_file_and_only_for_their_controller(self):
+        ini = (f"[MIDI]\nDEVICE={self.device}\nCH=0\nCTRL1=1\nCTRL2=2\n"
+               f"[CAMERA]\nDEVICE1={self.bars}\n")
+        k = self.start(ini, self.pads)
+        k.click_menu_title(3)
+        dialog = poll(lambda: k.window_named("^MIDI Device$"), bool, 30.0)
+        self.assertTrue(dialog, "no MIDI Device dialog")
+        k.focus(dialog)
+        # From OK: Tab past the device, channel, Ctrl 1, Ctrl 2 and OSC port to Learn...
+        xdo("key", "--delay", "60", *["Tab"] * 6, "space")
+        listing = poll(lambda: k.window_named("^MIDI Learn$"), bool, 30.0)
+        self.assertTrue(listing, "no Learn list")
+        self.assertTrue(self.pads.ask("connected"), "the device is not open for Learn")
+        k.focus(listing)
+        # The list starts on EFFECT: CTRL2 is four down, MEMA3 seven further.
+        self.learn(k, ["Down"] * 4 + ["Tab", "space"], ("b2 07 40",))  # CC 7 on channel 3
+        self.learn(k, ["shift+Tab"] + ["Down"] * 7 + ["Tab", "space"], ("92 3c 7f", "82 3c 00"))
+        # A key to the window while the list is up plays nothing: the effect stays at 0 below.
+        xdo("key", "--window", str(k.win), "x")
+        k.focus(listing)
+        xdo("key", "Return")  # OK
+        poll(lambda: k.window_named("^MIDI Learn$"), lambda w: w is None, 30.0)
+        k.focus(dialog)
+        xdo("key", "Return")
+        poll(lambda: k.window_named("^MIDI Device$"), lambda w: w is None, 30.0)
+        self.assertTrue(self.pads.ask("connected"), "not reconnected after the dialog")
+        xdo("key", "--window", str(k.win), "x")
+        self.assertStatus(k, 1, 0, 0)
+
+        self.pads.send("b2 07 64")  # the learned Ctrl 2
+        self.assertStatus(k, 1, 0, 100)
+        self.pads.send("b0 01 7f")  # effect 1 at Ctrl 1 = 127: camera A alone
+        self.assertStatus(k, 1, 127, 100)
+        rect = k.picture()
+
+        def black(screen):
+            return not off_colour(screen.samples(rect, .05, .95, .05, .95), BLACK)
+
+        self.assertFalse(black(k.wait_picture(lambda s: not black(s))), "no live picture")
+        self.pads.send("92 3c 7f")  # the learned MEMA3 held: a slot never recorded
+        self.assertPictureIs(k.wait_picture(black), rect, BLACK, "MEMA3's empty slot")
+        self.pads.send("82 3c 00")
+        k.keys("Escape")
+        self.assertEqual(k.wait_exit(), 0)
+        controllers = os.path.join(k.dir, "controllers")
+        files = glob.glob(os.path.join(controllers, "*.ini"))
+        self.assertEqual(len(files), 1, files)
+        with open(files[0], encoding="utf-8") as f:
+            bindings = read_ini(f.read())["BINDINGS"]
+        self.assertEqual(bindings, {"NOTE 3 60": "MEMA3", "CC 3 7": "CTRL2"})
+
+        # The next start plays the file's map.
+        k = self.start(k.ini_text(), self.pads, controllers)
+        self.pads.send("b2 07 20")
+        self.assertStatus(k, 0, 0, 32)
+        k.keys("Escape")
+        self.assertEqual(k.wait_exit(), 0)
+
+        # A controller of another name plays the default map.
+        faders = Sender(self, self.server, "faders")
+        device, _ = midi_device_id(faders.port, self.server.env)
+        k = self.start(f"[MIDI]\nDEVICE={device}\nCH=0\nCTRL1=1\nCTRL2=2\n", faders, controllers)
+        faders.send("b2 07 20", "b0 01 05")  # Ctrl 1 marks that the first was handled
+        self.assertStatus(k, 0, 5, 0)
+        faders.send("b0 02 21")
+        self.assertStatus(k, 0, 5, 33)
 
 
 if __name__ == "__main__":
