@@ -59,6 +59,7 @@ bench: build
 	@$(BUILD)/bench/kovra_camera_latency_bench
 	@scripts/on-virtual-display $(BUILD)/bench/kovra_camera_hotplug_bench
 	@scripts/on-virtual-display $(BUILD)/bench/kovra_midi_bench
+	@scripts/on-virtual-display $(BUILD)/bench/kovra_osc_bench
 	@scripts/on-virtual-display $(BUILD)/bench/kovra_midi_hotplug_bench
 	@$(MAKE) --no-print-directory soak
 
