@@ -104,6 +104,7 @@ void ReportSamples(benchmark::State& state, const std::string& prefix,
     state.counters[prefix + "handoff_ms_median"] = Percentile(handOff, 0.5);
     state.counters[prefix + "handoff_ms_p99"] = Percentile(handOff, 0.99);
     state.counters[prefix + "handle_us_median"] = Percentile(handling, 0.5);
+    state.counters[prefix + "handle_us_p99"] = Percentile(handling, 0.99);
     state.counters[prefix + "total_ms_median"] = Percentile(total, 0.5);
     state.counters[prefix + "total_ms_p99"] = Percentile(total, 0.99);
     state.counters[prefix + "tick_wait_ms_median"] = Percentile(wait, 0.5);

@@ -79,7 +79,8 @@ std::vector<ControlSample> MatchToTicks(const std::vector<uint64_t>& sent,
                                         const ControlProbe& probe);
 
 // Counters `<prefix>handoff_ms_p99` and so on (messages, hand-off and total median and 99th
-// percentile, handling, tick wait and work medians) for the samples that `take` keeps.
+// percentile, handling median and 99th percentile, tick wait and work medians) for the samples
+// that `take` keeps.
 void ReportSamples(benchmark::State& state, const std::string& prefix,
                    const std::vector<ControlSample>& samples,
                    const std::function<bool(const ControlSample&)>& take);

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "ControlBench.h"
+#include "DefaultMap.h"
 #include "JackServer.h"
 #include "MainDlg.h"
 #include "MappingFile.h"
@@ -30,6 +31,7 @@
 #include "MidiInterpreter.h"
 #include "MidiMessage.h"
 #include "MidiPortNames.h"
+#include "PadBindings.h"
 #include "RtMidiDriver.h"
 
 namespace {
@@ -99,27 +101,8 @@ private:
     Split m_split{*this};
 };
 
-// A pad controller's mapping file: 8 channels of 32 controllers and 2 channels of notes, with
-// controller 1 of channel 1 on Ctrl 1 as in the default map.
-void WriteBigMappingFile(const std::string& path)
-{
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream file(path);
-    file << "[BINDINGS]\n";
-    for (int channel = 1; channel <= 8; ++channel) {
-        for (int number = 0; number < 32; ++number) {
-            const bool ctrl1 = channel == 1 && number == kCtrl1Number;
-            file << "CC " << channel << " " << number << "=" << (ctrl1 ? "CTRL1" : "CTRL2") << "\n";
-        }
-    }
-    for (int channel = 1; channel <= 2; ++channel) {
-        for (int note = 0; note < 128; ++note)
-            file << "NOTE " << channel << " " << note << "=MEMA" << 1 + note % 8 << "\n";
-    }
-}
-
-// Kovra's window listening to the sender's port, Ctrl 1 on controller 1; with `bigMap`, the
-// port's mapping file holds 512 bindings.
+// Kovra's window listening to the sender's port, Ctrl 1 on controller 1; with `padMap`, the
+// port's mapping file lays a pad controller's 512 bindings over the default map.
 struct Stage {
     JackServer server{64};
     JackSender sender;
@@ -127,7 +110,7 @@ struct Stage {
     QTemporaryDir dir;
     std::unique_ptr<CMainDlg> dlg;
 
-    bool Open(bool bigMap, std::string& error)
+    bool Open(bool padMap, std::string& error)
     {
         if (!server.IsRunning() || !sender.IsOpen()) return (error = "no JACK server"), false;
         std::vector<std::string> names;
@@ -137,9 +120,13 @@ struct Stage {
         const std::string path = dir.filePath("Kovra.ini").toStdString();
         std::ofstream(path) << "[MIDI]\nDEVICE=" << id - names.begin()
                             << "\nCH=0\nCTRL1=" << kCtrl1Number << "\nCTRL2=2\n";
-        if (bigMap && id != names.end()) {
-            const std::string name = StoredPortName(names, id - names.begin());
-            WriteBigMappingFile(MappingFilePath(path, name));
+        if (padMap && id != names.end()) {
+            const std::string file =
+                MappingFilePath(path, StoredPortName(names, id - names.begin()));
+            std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+            const Bindings defaults = DefaultBindings(0, kCtrl1Number, 2);
+            if (!WriteMappingFile(file, PadBindings(defaults, kCtrl1Number), defaults))
+                return (error = "the mapping file was not written"), false;
         }
         dlg = OpenControlWindow(path, &driver, error);
         if (!dlg) return false;
