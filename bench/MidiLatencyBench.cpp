@@ -134,6 +134,14 @@ struct Stage {
         if (!dlg->Midi().Input().IsStarted() || !sender.WaitConnected(5000)) {
             return (error = "the sender is not connected"), false;
         }
+        // Controller 31 of channel 8 sets Ctrl 2 through the pad controller's bindings only;
+        // controller 1 of channel 1, coming after it, sets Ctrl 1 through either map.
+        sender.Send({0xB7, 31, 78});
+        sender.Send({0xB0, kCtrl1Number, 56});
+        if (!QTest::qWaitFor([&] { return dlg->Performance().Ctrl1() == 56; }, 5000))
+            return (error = "the window does not play the sender"), false;
+        if ((dlg->Performance().Ctrl2() == 78) != padMap)
+            return (error = "the window plays another map"), false;
         return true;
     }
     ~Stage()
@@ -160,7 +168,8 @@ void BM_MidiToPicture(benchmark::State& state)
                            [&] { return stage.driver.DeliveryCounts().delivered; });
         probe.handled.reserve(count);
         probe.ticks.reserve(count * 4);
-        stage.sender.KeepCycleTimes(count);
+        const std::size_t first = stage.sender.Sent();  // the stage's own messages
+        stage.sender.KeepCycleTimes(first + count);
         qApp->installEventFilter(&probe);
 
         // Messages at random moments against the tick, each a new value.
@@ -174,8 +183,9 @@ void BM_MidiToPicture(benchmark::State& state)
         qApp->removeEventFilter(&probe);
 
         std::vector<uint64_t> sent(count);
-        for (std::size_t i = 0; i < count; ++i) sent[i] = stage.sender.CycleTime(i);
+        for (std::size_t i = 0; i < count; ++i) sent[i] = stage.sender.CycleTime(first + i);
         const std::vector<ControlSample> samples = MatchToTicks(sent, probe);
+        state.counters["handled"] = static_cast<double>(probe.handled.size());
         ReportSamples(state, "fixed_", samples,
                       [](const ControlSample& s) { return s.message % 2 == 0; });
         ReportSamples(state, "map_", samples,
