@@ -50,8 +50,8 @@ bool ControlProbe::eventFilter(QObject* watched, QEvent* event)
         watched->event(event);
         const uint64_t end = m_now();
         const uint64_t count = m_count() - before;
-        for (uint64_t i = 0; i < count && handled.size() < handled.capacity(); ++i)
-            handled.push_back({start, end, count});
+        if (count > 0 && handled.size() < handled.capacity())
+            handled.push_back({start, end, count, m_dlg.Performance().Ctrl1()});
         handledCount += static_cast<long>(count);
         return true;
     }
@@ -73,16 +73,20 @@ std::vector<ControlSample> MatchToTicks(const std::vector<uint64_t>& sent,
         return (static_cast<double>(to) - static_cast<double>(from)) / 1000.0;
     };
     std::vector<ControlSample> samples;
-    std::size_t tick = 0;
-    for (std::size_t i = 0; i < sent.size() && i < probe.handled.size(); ++i) {
-        const ControlProbe::Handling& handled = probe.handled[i];
+    std::size_t wake = 0, tick = 0;
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        if (sent[i] == 0) continue;
+        while (wake < probe.handled.size() && probe.handled[wake].end < sent[i]) ++wake;
+        if (wake == probe.handled.size()) break;
+        const ControlProbe::Handling& handled = probe.handled[wake];
+        if (handled.ctrl1 != TimedCtrl1(i) || handled.batch != 1) continue;
         while (tick < probe.ticks.size() && probe.ticks[tick].start < handled.end) ++tick;
         if (tick == probe.ticks.size()) break;
         const ControlProbe::Tick& drawn = probe.ticks[tick];
-        if (sent[i] == 0 || drawn.ctrl1 != TimedCtrl1(i)) continue;  // a later one drew it
+        if (drawn.ctrl1 != TimedCtrl1(i)) continue;  // a later one drew it
         samples.push_back({i, ms(sent[i], drawn.end), ms(sent[i], handled.end),
                            ms(handled.end, drawn.start), ms(drawn.start, drawn.end),
-                           static_cast<double>(handled.end - handled.start) / handled.batch});
+                           static_cast<double>(handled.end - handled.start)});
     }
     return samples;
 }

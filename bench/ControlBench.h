@@ -43,16 +43,18 @@ public:
     using Count = std::function<uint64_t()>;
     ControlProbe(CMainDlg& dlg, Clock now, Count handled);
 
+    // A wake-up that handled messages, and the Ctrl 1 value it left.
     struct Handling {
         uint64_t start, end;
-        uint64_t batch;  // the messages of its wake-up
+        uint64_t batch;  // the messages it handled
+        int ctrl1;
     };
     struct Tick {
         uint64_t start, end;
         int ctrl1;
     };
     // Filled up to the capacity reserved beforehand: the probe allocates nothing meanwhile.
-    std::vector<Handling> handled;  // each message, in order
+    std::vector<Handling> handled;
     std::vector<Tick> ticks;
     std::atomic<long> handledCount{0};
 
@@ -73,8 +75,10 @@ struct ControlSample {
     double total, handOff, wait, work, handlingUs;
 };
 
-// The samples of the messages sent at `sent[i]` (0: not known) whose value TimedCtrl1(i) the
-// first tick after their handling drew; the others were drawn together with a later one.
+// The samples of the messages sent at `sent[i]` (0: not known) that a wake-up of their own
+// handled (the first after the sending that left Ctrl 1 at TimedCtrl1(i)) and whose value the
+// first tick after it drew. Known by their values, not by their order: a message handled
+// beside another, or drawn together with a later one, is left out and the rest still match.
 std::vector<ControlSample> MatchToTicks(const std::vector<uint64_t>& sent,
                                         const ControlProbe& probe);
 
