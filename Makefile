@@ -58,7 +58,10 @@ bench: build
 	  --benchmark_report_aggregates_only=true
 	@$(BUILD)/bench/kovra_camera_latency_bench
 	@scripts/on-virtual-display $(BUILD)/bench/kovra_camera_hotplug_bench
+	@$(BUILD)/bench/kovra_control_bench --benchmark_repetitions=5 \
+	  --benchmark_report_aggregates_only=true
 	@scripts/on-virtual-display $(BUILD)/bench/kovra_midi_bench
+	@scripts/on-virtual-display $(BUILD)/bench/kovra_osc_bench
 	@scripts/on-virtual-display $(BUILD)/bench/kovra_midi_hotplug_bench
 	@$(MAKE) --no-print-directory soak
 

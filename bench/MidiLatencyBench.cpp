@@ -1,51 +1,44 @@
 // MIDI to picture on the real program: a JACK client sends Control Change messages through a
 // JACK server of the bench's own (a 64-frame, 1.3 ms period) to Kovra's window, which draws
 // them with the real effects library. Measured: from the JACK cycle the message went out in
-// to the end of the first tick that drew it, split into the hand-off to the window, the wait
-// for the tick and the tick's own work; and floods of 1000 and 5000 controllers a second for
-// 10 s, with the xruns the JACK server reports meanwhile and the window's tick rate (none a
-// second: the same 10 s without MIDI, what the machine itself costs).
+// to the end of the window's handling and to the end of the first tick that drew it, the
+// messages played alternately through the control map (the default map, or a mapping file's
+// worth of bindings over it) and through the fixed interpretation it replaced; and floods of
+// 1000 and 5000 controllers a second for 10 s, with the xruns the JACK server reports
+// meanwhile and the window's tick rate (none a second: the same 10 s without MIDI, what the
+// machine itself costs).
 // Runs on an X display (make bench starts a virtual one).
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <thread>
 #include <vector>
 
+#include "ControlBench.h"
+#include "DefaultMap.h"
 #include "JackServer.h"
 #include "MainDlg.h"
+#include "MappingFile.h"
 #include "MidiIn.h"
+#include "MidiInterpreter.h"
+#include "MidiMessage.h"
+#include "MidiPortNames.h"
+#include "PadBindings.h"
 #include "RtMidiDriver.h"
 
 namespace {
 
 constexpr int kCtrl1Number = 1;
 
-// Runs the event loop as the program's own does, waking for each posted event at once
-// (QTest::qWait sleeps in steps of 10 ms between its rounds).
-void RunEventLoopFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-double Percentile(std::vector<double> values, double p)
-{
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    return values[static_cast<std::size_t>(p * (values.size() - 1) + 0.5)];
-}
+uint64_t JackNow() { return jack_get_time(); }
 
 // Counts the xruns the JACK server reports to its clients.
 class XrunCounter {
@@ -73,149 +66,134 @@ private:
     std::atomic<long> m_count{0};
 };
 
-// Sees every event before the window does: stamps each MIDI message as the driver's wake-up
-// hands it to the window and runs each frame tick itself, so that its start, its end and the
-// Ctrl 1 value it drew are known. Times in microseconds of jack_get_time, the clock of the
-// JACK cycle times.
-class Probe : public QObject {
+// The real driver, whose device hands each Control Change of an odd value to the fixed
+// interpretation onto the performance, as the window did before the control map, and every
+// other message to the window's MIDI session, which plays it through the map. The two ways
+// thus alternate message by message in one run, on one machine load.
+class SplitDriver : public CRtMidiDriver {
 public:
-    Probe(CMainDlg& dlg, CRtMidiDriver& driver) : m_dlg(dlg), m_driver(driver) {}
+    CMainDlg* dlg = nullptr;
 
-    struct Tick {
-        jack_time_t start, end;
-        int ctrl1;
-    };
-    std::vector<jack_time_t> handled;  // each MIDI message, when it was handled
-    std::vector<double> handlingUs;    // how long handling it took
-    std::vector<Tick> ticks;
-    std::atomic<long> handledCount{0};
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
+    int Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver) override
     {
-        if (qobject_cast<QSocketNotifier*>(watched) && event->type() == QEvent::SockAct) {
-            const uint64_t before = m_driver.DeliveryCounts().delivered;
-            const jack_time_t start = jack_get_time();
-            watched->event(event);
-            const jack_time_t end = jack_get_time();
-            const uint64_t count = m_driver.DeliveryCounts().delivered - before;
-            for (uint64_t i = 0; i < count; ++i) {
-                if (handled.size() < handled.capacity()) handled.push_back(start);
-                if (handlingUs.size() < handlingUs.capacity()) {
-                    handlingUs.push_back(static_cast<double>(end - start) / count);
-                }
-            }
-            handledCount += static_cast<long>(count);
-            return true;
-        }
-        auto* timer = qobject_cast<QTimer*>(watched);
-        if (timer && event->type() == QEvent::Timer && timer->timerType() == Qt::PreciseTimer &&
-            timer->isSingleShot() && timer->interval() <= m_dlg.m_nInterval) {
-            const Tick tick{jack_get_time(), 0, m_dlg.Performance().Ctrl1()};
-            watched->event(event);  // the tick: pictures, draw, present
-            if (ticks.size() < ticks.capacity())
-                ticks.push_back({tick.start, jack_get_time(), tick.ctrl1});
-            return true;
-        }
-        return false;
+        m_split.session = receiver;
+        return CRtMidiDriver::Open(handle, id, &m_split);
     }
 
 private:
-    CMainDlg& m_dlg;
-    CRtMidiDriver& m_driver;
+    struct Split : MidiReceiver {
+        SplitDriver& driver;
+        MidiReceiver* session = nullptr;
+        explicit Split(SplitDriver& d) : driver(d) {}
+        void PostShortMessage(uint32_t message) override
+        {
+            if (driver.dlg && MidiStatus(message) >> 4 == 0xB && MidiData2(message) % 2 == 1) {
+                CMidiSession& midi = driver.dlg->Midi();
+                const int channel = midi.Channel(), ctrl1 = midi.Ctrl1(), ctrl2 = midi.Ctrl2();
+                InterpretMidiMessage(message, midi.Input().IsStarted(), midi.Input().FilterSource(),
+                                     {channel, ctrl1, ctrl2}, driver.dlg->Performance());
+                return;
+            }
+            session->PostShortMessage(message);
+        }
+        void PostLongData(MidiHeader* header) override { session->PostLongData(header); }
+    };
+    Split m_split{*this};
 };
 
-// Kovra's window listening to the sender's port, Ctrl 1 on controller 1.
+// Kovra's window listening to the sender's port, Ctrl 1 on controller 1; with `padMap`, the
+// port's mapping file lays a pad controller's 512 bindings over the default map.
 struct Stage {
     JackServer server{64};
     JackSender sender;
-    CRtMidiDriver driver;
+    SplitDriver driver;
     QTemporaryDir dir;
     std::unique_ptr<CMainDlg> dlg;
 
-    bool Open(std::string& error)
+    bool Open(bool padMap, std::string& error)
     {
         if (!server.IsRunning() || !sender.IsOpen()) return (error = "no JACK server"), false;
-        const unsigned n = driver.GetNumDevs();
-        unsigned id = 0;
-        while (id < n && driver.GetDeviceName(id) != "JACK: " + sender.PortName()) ++id;
+        std::vector<std::string> names;
+        for (unsigned id = 0; id < driver.GetNumDevs(); ++id)
+            names.push_back(driver.GetDeviceName(id));
+        const auto id = std::find(names.begin(), names.end(), "JACK: " + sender.PortName());
         const std::string path = dir.filePath("Kovra.ini").toStdString();
-        std::ofstream(path) << "[MIDI]\nDEVICE=" << id << "\nCH=0\nCTRL1=" << kCtrl1Number
-                            << "\nCTRL2=2\n";
-        dlg = std::make_unique<CMainDlg>();
-        dlg->Midi().SetDriver(&driver);
-        dlg->m_settingsPath = path;
-        if (!dlg->Setup()) return (error = "no OpenGL window"), false;
-        dlg->show();
-        if (!QTest::qWaitForWindowExposed(dlg.get())) return (error = "window not shown"), false;
-        dlg->Performance().SetEffect(10, ChangeSource::Dialog);  // spheres: a busy effect
-        QTest::qWait(300);
+        std::ofstream(path) << "[MIDI]\nDEVICE=" << id - names.begin()
+                            << "\nCH=0\nCTRL1=" << kCtrl1Number << "\nCTRL2=2\n";
+        if (padMap && id != names.end()) {
+            const std::string file =
+                MappingFilePath(path, StoredPortName(names, id - names.begin()));
+            std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+            const Bindings defaults = DefaultBindings(0, kCtrl1Number, 2);
+            if (!WriteMappingFile(file, PadBindings(defaults, kCtrl1Number), defaults))
+                return (error = "the mapping file was not written"), false;
+        }
+        dlg = OpenControlWindow(path, &driver, error);
+        if (!dlg) return false;
+        driver.dlg = dlg.get();
         if (!dlg->Midi().Input().IsStarted() || !sender.WaitConnected(5000)) {
             return (error = "the sender is not connected"), false;
         }
+        // Controller 31 of channel 8 sets Ctrl 2 through the pad controller's bindings only;
+        // controller 1 of channel 1, coming after it, sets Ctrl 1 through either map.
+        sender.Send({0xB7, 31, 78});
+        sender.Send({0xB0, kCtrl1Number, 56});
+        if (!QTest::qWaitFor([&] { return dlg->Performance().Ctrl1() == 56; }, 5000))
+            return (error = "the window does not play the sender"), false;
+        if ((dlg->Performance().Ctrl2() == 78) != padMap)
+            return (error = "the window plays another map"), false;
         return true;
     }
     ~Stage()
     {
+        driver.dlg = nullptr;
         if (dlg) dlg->close();
         if (dlg) dlg->Midi().SetDriver(nullptr);
         dlg.reset();
     }
 };
 
+// Arg 0: the default map; 1: the mapping file. Even messages take the fixed interpretation.
 void BM_MidiToPicture(benchmark::State& state)
 {
-    const std::size_t count = static_cast<std::size_t>(state.range(0));
+    const std::size_t count = 800;
     for (auto _ : state) {
         Stage stage;
         std::string error;
-        if (!stage.Open(error)) {
+        if (!stage.Open(state.range(0) == 1, error)) {
             state.SkipWithError(error.c_str());
             return;
         }
-        Probe probe(*stage.dlg, stage.driver);
+        ControlProbe probe(*stage.dlg, &JackNow,
+                           [&] { return stage.driver.DeliveryCounts().delivered; });
         probe.handled.reserve(count);
-        probe.handlingUs.reserve(count);
         probe.ticks.reserve(count * 4);
-        stage.sender.KeepCycleTimes(count);
+        const std::size_t first = stage.sender.Sent();  // the stage's own messages
+        stage.sender.KeepCycleTimes(first + count);
         qApp->installEventFilter(&probe);
 
         // Messages at random moments against the tick, each a new value.
         std::mt19937 random(7);
         std::uniform_int_distribution<int> gap(20, 60);
         for (std::size_t i = 0; i < count; ++i) {
-            const int value = 1 + static_cast<int>(i % 126);
-            stage.sender.Send({0xB0, kCtrl1Number, static_cast<uint8_t>(value)});
+            stage.sender.Send({0xB0, kCtrl1Number, static_cast<uint8_t>(TimedCtrl1(i))});
             RunEventLoopFor(gap(random));
         }
         RunEventLoopFor(200);
         qApp->removeEventFilter(&probe);
 
-        std::vector<double> total, handOff, wait, work;
-        std::size_t tick = 0;
-        for (std::size_t i = 0; i < count && i < probe.handled.size(); ++i) {
-            const jack_time_t sent = stage.sender.CycleTime(i);
-            const jack_time_t handled = probe.handled[i];
-            while (tick < probe.ticks.size() && probe.ticks[tick].start < handled) ++tick;
-            if (tick == probe.ticks.size() || sent == 0) break;
-            const Probe::Tick& drawn = probe.ticks[tick];
-            if (drawn.ctrl1 != 1 + static_cast<int>(i % 126)) continue;  // a later one drew it
-            const auto ms = [](jack_time_t from, jack_time_t to) {
-                return (static_cast<double>(to) - static_cast<double>(from)) / 1000.0;
-            };
-            total.push_back(ms(sent, drawn.end));
-            handOff.push_back(ms(sent, handled));
-            wait.push_back(ms(handled, drawn.start));
-            work.push_back(ms(drawn.start, drawn.end));
-        }
-        state.counters["messages"] = static_cast<double>(total.size());
-        state.counters["total_ms_median"] = Percentile(total, 0.5);
-        state.counters["total_ms_p99"] = Percentile(total, 0.99);
-        state.counters["handoff_ms_median"] = Percentile(handOff, 0.5);
-        state.counters["handoff_ms_p99"] = Percentile(handOff, 0.99);
-        state.counters["tick_wait_ms_median"] = Percentile(wait, 0.5);
-        state.counters["tick_work_ms_median"] = Percentile(work, 0.5);
-        state.counters["tick_work_ms_p99"] = Percentile(work, 0.99);
+        std::vector<uint64_t> sent(count);
+        for (std::size_t i = 0; i < count; ++i) sent[i] = stage.sender.CycleTime(first + i);
+        const std::vector<ControlSample> samples = MatchToTicks(sent, probe);
+        state.counters["handled"] = static_cast<double>(probe.handledCount.load());
+        ReportSamples(state, "fixed_", samples,
+                      [](const ControlSample& s) { return s.message % 2 == 0; });
+        ReportSamples(state, "map_", samples,
+                      [](const ControlSample& s) { return s.message % 2 == 1; });
+        state.counters["map_added_ms_median"] =
+            state.counters["map_handoff_ms_median"] - state.counters["fixed_handoff_ms_median"];
+        state.counters["map_added_ms_p99"] =
+            state.counters["map_handoff_ms_p99"] - state.counters["fixed_handoff_ms_p99"];
     }
 }
 
@@ -226,13 +204,15 @@ void BM_ControllerFlood(benchmark::State& state)
     for (auto _ : state) {
         Stage stage;
         std::string error;
-        if (!stage.Open(error)) {
+        if (!stage.Open(false, error)) {
             state.SkipWithError(error.c_str());
             return;
         }
-        Probe probe(*stage.dlg, stage.driver);
+        stage.driver.dlg = nullptr;  // every message through the map, as the program plays it
+        ControlProbe probe(*stage.dlg, &JackNow,
+                           [&] { return stage.driver.DeliveryCounts().delivered; });
         XrunCounter xruns;
-        probe.handlingUs.reserve(static_cast<std::size_t>(perSecond * seconds));
+        probe.handled.reserve(static_cast<std::size_t>(perSecond * seconds));
         probe.ticks.reserve(static_cast<std::size_t>(seconds * 40));
         qApp->installEventFilter(&probe);
 
@@ -267,9 +247,12 @@ void BM_ControllerFlood(benchmark::State& state)
             stage.dlg->Performance().SetCtrl1(i % 128, ChangeSource::Midi);
             title.push_back(static_cast<double>(jack_get_time() - start));
         }
-        std::vector<double> work;
-        for (const Probe::Tick& tick : probe.ticks)
+        std::vector<double> work, handling;
+        for (const ControlProbe::Tick& tick : probe.ticks)
             work.push_back((tick.end - tick.start) / 1000.0);
+        for (const ControlProbe::Handling& h : probe.handled)
+            handling.insert(handling.end(), h.batch,
+                            static_cast<double>(h.end - h.start) / h.batch);
         state.counters["sent"] = static_cast<double>(sent.load());
         state.counters["sent_out"] = static_cast<double>(stage.sender.Sent());  // gone out to JACK
         state.counters["handled"] = static_cast<double>(probe.handledCount.load());
@@ -277,14 +260,14 @@ void BM_ControllerFlood(benchmark::State& state)
         state.counters["max_backlog"] = static_cast<double>(backlog);
         state.counters["jack_xruns"] = static_cast<double>(xruns.Count());
         state.counters["ticks_per_s"] = probe.ticks.size() / elapsed;
-        state.counters["handle_us_median"] = Percentile(probe.handlingUs, 0.5);
-        state.counters["handle_us_p99"] = Percentile(probe.handlingUs, 0.99);
+        state.counters["handle_us_median"] = Percentile(handling, 0.5);
+        state.counters["handle_us_p99"] = Percentile(handling, 0.99);
         state.counters["title_us_median"] = Percentile(title, 0.5);
         state.counters["tick_work_ms_median"] = Percentile(work, 0.5);
     }
 }
 
-BENCHMARK(BM_MidiToPicture)->Arg(300)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_MidiToPicture)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_ControllerFlood)
     ->Arg(0)
     ->Arg(1000)
