@@ -9,4 +9,5 @@ void OscSettings::Load(IniProfile& profile)
     port = profile.GetInt("OSC", "PORT", 0);
     profile.GetString("OSC", "ADDRESS", address);
     remoteOutputs = profile.GetInt("OSC", "REMOTEOUTPUTS", 0) != 0;
+    profile.GetString("OSC", "FEEDBACK", feedback);
 }
