@@ -21,6 +21,7 @@ CJackMidiInput::Result CJackMidiInput::Open(const char* clientName, const char* 
     Result result = Result::kFailed;
     m_port = jack_port_register(m_client, portName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     m_outPort = jack_port_register(m_client, outName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    if (m_outPort) m_outName = jack_port_name(m_outPort);
     if (!jack_port_by_name(m_client, source.c_str())) {
         result = Result::kNoPort;
     } else if (m_port && jack_set_process_callback(m_client, &Process, this) == 0 &&

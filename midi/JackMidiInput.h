@@ -38,6 +38,9 @@ public:
                 const char* outName);
     // Whether the output port is connected to the source's client.
     bool HasOutput() const { return m_out != nullptr; }
+    // The output port's full name ("Kovra:MIDI Out"), which the listing leaves out: it is
+    // ours, not a device; "" without one.
+    const std::string& OutputName() const { return m_outName; }
     // One short message queued for the next cycle, from one thread (the user-interface
     // thread); false, and counted, when the queue is full. Never waits.
     bool Send(const uint8_t* bytes, std::size_t size);
@@ -60,7 +63,8 @@ private:
     jack_client_t* m_client = nullptr;
     jack_port_t* m_port = nullptr;
     jack_port_t* m_outPort = nullptr;
-    jack_port_t* m_out = nullptr;          // m_outPort once connected
+    jack_port_t* m_out = nullptr;  // m_outPort once connected
+    std::string m_outName;
     CSpscRing<uint32_t, 1024> m_outQueue;  // packed, status byte lowest
     std::atomic<uint64_t> m_outDropped{0};
     int m_noticeFd;

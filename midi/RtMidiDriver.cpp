@@ -201,10 +201,13 @@ std::vector<CRtMidiDriver::Port> CRtMidiDriver::ListAlsa()
     m_bAlsaListed = m_alsaWatch && m_alsaWatch->IsOpen();
     if (std::unique_ptr<RtMidiIn> alsa = MakeClient(RtMidi::LINUX_ALSA, nullptr)) {
         const unsigned n = alsa->getPortCount();
+        // The output sides of Kovra's devices are readable ports too, and no devices.
+        const std::string ours = std::string(kClientName) + ":" + kOutPortName + " ";
         for (unsigned i = 0; i < n; ++i) {
             Port port;
             port.api = RtMidi::LINUX_ALSA;
             port.rawName = alsa->getPortName(i);
+            if (port.rawName.rfind(ours, 0) == 0) continue;
             port.name = kAlsaPrefix + port.rawName;
             ports.push_back(std::move(port));
         }
@@ -229,17 +232,20 @@ std::vector<CRtMidiDriver::Port> CRtMidiDriver::ListJack()
     // A restart since the last look counts before the inputs are asked whether they are lost:
     // otherwise a new watch client would join the old server's connection.
     if (m_jackPorts) m_jackPorts->TakeServerChanges();
+    std::vector<std::string> ours;  // our devices' output ports, which are no devices
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         for (const auto* list : {&m_devices, &m_closing}) {
             for (const std::unique_ptr<Device>& device : *list) {
                 lost = lost || device->Lost(m_jackPorts ? m_jackPorts->Generation() : 0);
+                if (device->m_jack) ours.push_back(device->m_jack->OutputName());
             }
         }
     }
     if (lost && m_jackPorts) m_jackPorts->Disconnect();
     if (m_jackPorts && !lost) {
         for (std::string& name : m_jackPorts->List()) {
+            if (std::find(ours.begin(), ours.end(), name) != ours.end()) continue;
             Port port;
             port.api = RtMidi::UNIX_JACK;
             port.name = kJackPrefix + name;
