@@ -8,12 +8,13 @@
 void CControlFeedback::Begin(const std::string& oscFeedback)
 {
     CPerformance& performance = m_window.Performance();
-    QObject::connect(&performance, &CPerformance::Changed, &performance,
-                     [this](CPerformance::Value value, int newValue, ChangeSource source) {
-                         static constexpr Action kActions[] = {Action::Effect, Action::Ctrl1,
-                                                               Action::Ctrl2, Action::Store};
-                         Changed(kActions[static_cast<int>(value)], newValue, source);
-                     });
+    m_performanceChanged =
+        QObject::connect(&performance, &CPerformance::Changed, &performance,
+                         [this](CPerformance::Value value, int newValue, ChangeSource source) {
+                             static constexpr Action kActions[] = {Action::Effect, Action::Ctrl1,
+                                                                   Action::Ctrl2, Action::Store};
+                             Changed(kActions[static_cast<int>(value)], newValue, source);
+                         });
     for (int camera = 0; camera < 2; ++camera) {
         CFrameMemory& memory = camera == 0 ? m_window.m_memA : m_window.m_memB;
         // The slot's flag is the program's, whatever pressed the key.
@@ -34,6 +35,14 @@ void CControlFeedback::Begin(const std::string& oscFeedback)
         const Action action = static_cast<Action>(i);
         if (KindOf(action) != ActionKind::Step) SendOsc(action, ValueOf(action));
     }
+}
+
+CControlFeedback::~CControlFeedback()
+{
+    QObject::disconnect(m_performanceChanged);
+    m_window.m_memA.SetFilledHandler(nullptr);
+    m_window.m_memB.SetFilledHandler(nullptr);
+    m_window.Midi().SetFeedbackState(nullptr);
 }
 
 int CControlFeedback::ValueOf(Action action) const

@@ -4,6 +4,7 @@
 #ifndef KOVRA_APP_CONTROLFEEDBACK_H
 #define KOVRA_APP_CONTROLFEEDBACK_H
 
+#include <QMetaObject>
 #include <string>
 
 #include "Action.h"
@@ -17,6 +18,11 @@ class CMainDlg;
 class CControlFeedback {
 public:
     explicit CControlFeedback(CMainDlg& window) : m_window(window) {}
+    // Lets go of what outlives it: the frame memories (whose close at the end empties their
+    // slots), the performance state and the MIDI session. Full screen goes before it.
+    ~CControlFeedback();
+    CControlFeedback(const CControlFeedback&) = delete;
+    CControlFeedback& operator=(const CControlFeedback&) = delete;
 
     // Set-up: the notifications followed, the MIDI session told where the values are, and
     // OSC's feedback opened where `oscFeedback` names one ("host:port"), with the whole
@@ -56,6 +62,7 @@ private:
     void SendOsc(Action action, int value);
 
     CMainDlg& m_window;
+    QMetaObject::Connection m_performanceChanged;
     OscFeedback m_osc;
     static constexpr Action kToggles[] = {Action::FullScreen, Action::Send, Action::Stream,
                                           Action::Record};
