@@ -348,7 +348,8 @@ int CRtMidiDriver::OpenPort(const Port& port, MidiHandle* handle, MidiReceiver* 
         while (index < n && client.getPortName(index) != port.rawName) ++index;
         if (index == n) return kBadDeviceId;
         if (!device->Connect(index)) return kNoDriver;
-        device->ConnectAlsaOutput(port.rawName);
+        // A loopback port would hand the feedback back to our own input, a toggle's included.
+        if (!IsMidiThroughPort(port.name)) device->ConnectAlsaOutput(port.rawName);
     }
     *handle = device.get();
     std::lock_guard<std::mutex> lock(m_mutex);
