@@ -48,6 +48,7 @@ void CFrameMemory::Close()
     for (std::vector<uint8_t>* buffer : {&m_pRaw, &m_pScaled}) std::vector<uint8_t>().swap(*buffer);
     for (auto& slot : m_pSlot) std::vector<uint8_t>().swap(slot);
     m_tables = ScaleTables();
+    for (int key = 0; key < kKeys; ++key) SetFilled(key, false);
     if (m_pCapture) {
         m_pCapture->StopGraph();  // whatever it says, the object goes
         m_pCapture.reset();
@@ -207,6 +208,14 @@ void CFrameMemory::KeyEvent(int key, bool pressed, bool record)
     // Without a camera there are no pictures to copy between.
     if (record && !m_pScaled.empty() && m_pSlot[result].size() == m_pScaled.size()) {
         std::copy(m_pScaled.begin(), m_pScaled.end(), m_pSlot[result].begin());
+        SetFilled(result, true);
     }
     m_nShown = result;
+}
+
+void CFrameMemory::SetFilled(int key, bool filled)
+{
+    if (m_bFilled[key] == filled) return;
+    m_bFilled[key] = filled;
+    if (m_filledChanged) m_filledChanged(key, filled);
 }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -71,6 +72,15 @@ public:
     static void ConvertAndScalePortable(const uint8_t* frame, const ScaleTables& tables,
                                         uint8_t* destination);
 
+    // Whether a key's slot holds a stored picture: set when one is stored into it, cleared
+    // for every slot when a camera opens (and at the close). The handler hears of each slot
+    // that becomes filled or empty (feedback to the controller's LEDs).
+    bool Filled(int key) const { return key >= 0 && key < kKeys && m_bFilled[key]; }
+    void SetFilledHandler(std::function<void(int key, bool filled)> handler)
+    {
+        m_filledChanged = std::move(handler);
+    }
+
     int Shown() const { return m_nShown; }
     bool IsOpen() const { return m_pCapture != nullptr; }
     CVideoCapture* Capture() const { return m_pCapture.get(); }
@@ -88,6 +98,9 @@ private:
     ScaleTables m_tables;
     int m_nShown = -1;  // -1: the live picture; 0..7: that key's stored picture
     std::array<int, kKeys> m_nStamp = {-1, -1, -1, -1, -1, -1, -1, -1};
+    std::array<bool, kKeys> m_bFilled{};
+    std::function<void(int, bool)> m_filledChanged;
+    void SetFilled(int key, bool filled);
 };
 
 #endif

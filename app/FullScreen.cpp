@@ -45,6 +45,7 @@ void CFullScreen::Enter()
     } else {
         CoverWithMain(true);
     }
+    if (m_changed) m_changed();
 }
 
 void CFullScreen::Leave()
@@ -52,6 +53,7 @@ void CFullScreen::Leave()
     m_bFullScreen = false;
     CloseOutput();
     CoverWithMain(false);
+    if (m_changed) m_changed();
 }
 
 void CFullScreen::OnScreensChanged(bool chosen)

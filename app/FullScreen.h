@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "GlView.h"
@@ -26,6 +27,8 @@ public:
                 CGlView::Events outputEvents);
     ~CFullScreen() override;
 
+    // Told after full screen went on or off (feedback to the controllers).
+    void SetChanged(std::function<void()> changed) { m_changed = std::move(changed); }
     void Toggle();
     void Enter();
     void Leave();
@@ -52,6 +55,7 @@ private:
     bool m_bMainCovers = false;  // full screen is the main window itself
     bool m_bChanging = false;    // our own switch is under way
     QTimer m_settle;             // ends that wait
+    std::function<void()> m_changed;
 };
 
 #endif

@@ -165,6 +165,7 @@ bool CMainDlg::Setup()
     }
     StartCameras();
 
+    m_feedback.Begin(m_oscSettings.feedback);
     m_midi.Begin();
     OpenOsc();
 
@@ -275,6 +276,7 @@ void CMainDlg::OnDestroy()
     StopCameras();
     m_midi.Finish();
     m_osc.reset();
+    m_feedback.End();
     m_out.StopAll();
     m_pPlaceholderA = {};
     m_pPlaceholderB = {};
@@ -332,6 +334,7 @@ void CMainDlg::ShowWaysOut(bool opening)
                              (way == CPictureOut::Send ? CPictureOut::SendAvailable()
                                                        : CPictureOut::EncoderAvailable()));
     }
+    m_feedback.FollowToggles();  // a wish changed: by the menu, a control, or by itself
 }
 
 void CMainDlg::UpdateTitle()
@@ -433,6 +436,7 @@ void CMainDlg::OnCommand(int id)
         case ID_VIEW_RECORD: {
             const int way = WayOutOf(id);
             m_out.Set(static_cast<CPictureOut::Way>(way), m_pWayItems[way]->isChecked());
+            m_feedback.FollowToggles();
             break;
         }
         case ID_VIEW_CONTROL:

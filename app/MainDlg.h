@@ -15,6 +15,7 @@
 
 #include "CameraStarter.h"
 #include "CameraWatch.h"
+#include "ControlFeedback.h"
 #include "FrameLoop.h"
 #include "FrameMemory.h"
 #include "FullScreen.h"
@@ -104,6 +105,8 @@ public:
     CFullScreen& FullScreen() { return m_fullScreen; }
     // The ways out of the picture: Send to Other Programs, Stream and Record.
     CPictureOut& PictureOut() { return m_out; }
+    // Feedback to the MIDI device and to OSC's FEEDBACK address.
+    CControlFeedback& Feedback() { return m_feedback; }
     // The OSC input, from set-up while [OSC] PORT asks for one and its port could be had.
     const OscReceiver* Osc() const { return m_osc.get(); }
 
@@ -195,6 +198,7 @@ private:
     CMidiSession m_midi{m_performance};
     CWindowControl m_midiControl{*this, ChangeSource::Midi};
     CWindowControl m_oscControl{*this, ChangeSource::Osc};
+    CControlFeedback m_feedback{*this};
     OscSettings m_oscSettings;
     std::unique_ptr<OscReceiver> m_osc;
     std::unique_ptr<CCameraStarter> m_pStarter;  // from Setup until the window closes

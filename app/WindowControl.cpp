@@ -3,10 +3,7 @@
 
 #include "MainDlg.h"
 
-namespace {
-
-// The way out of a toggle action; -1 for FULLSCREEN and the rest.
-int WayOf(Action action)
+int WayOutOf(Action action)
 {
     switch (action) {
         case Action::Send:
@@ -19,8 +16,6 @@ int WayOf(Action action)
             return -1;
     }
 }
-
-}  // namespace
 
 void CWindowControl::SetEffect(int value) { m_window.Performance().SetEffect(value, m_source); }
 
@@ -54,7 +49,7 @@ void CWindowControl::Store(bool pressed) { m_window.Performance().SetRecord(pres
 bool CWindowControl::IsOn(Action action) const
 {
     if (action == Action::FullScreen) return m_window.m_bFullScreen;
-    const int way = WayOf(action);
+    const int way = WayOutOf(action);
     return way >= 0 && m_window.PictureOut().Wanted(static_cast<CPictureOut::Way>(way));
 }
 
@@ -63,11 +58,12 @@ void CWindowControl::Toggle(Action action) { SetToggle(action, !IsOn(action)); }
 void CWindowControl::SetToggle(Action action, bool on)
 {
     if (IsOn(action) == on) return;
+    const CControlFeedback::Acting acting(m_window.Feedback(), m_source);
     if (action == Action::FullScreen) {
         m_window.ToggleFullScreen();
         return;
     }
-    const int way = WayOf(action);
+    const int way = WayOutOf(action);
     if (way < 0) return;
     m_window.PictureOut().Set(static_cast<CPictureOut::Way>(way), on);
     m_window.ShowWaysOut(false);

@@ -8,6 +8,9 @@
 
 class CMainDlg;
 
+// The way out (CPictureOut::Way) of SEND, STREAM or RECORD; -1 for any other action.
+int WayOutOf(Action action);
+
 // User-interface thread only. Values are clamped by the performance state's setters, and the
 // steps are the keys' own.
 class CWindowControl : public ControlTarget {

@@ -43,6 +43,7 @@ void OscFeedback::SendToggle(Action action, bool on)
                        : action == Action::Send     ? "send"
                        : action == Action::Stream   ? "stream"
                        : action == Action::Record   ? "record"
+                       : action == Action::Store    ? "store"
                                                     : nullptr;
     if (name != nullptr) Send(std::string("/kovra/") + name, on ? 1 : 0);
 }

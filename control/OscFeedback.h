@@ -22,7 +22,7 @@ public:
     void SendCtrl(int ctrl, int value);  // ctrl 1 or 2, value 0..127
     // A frame-memory key of camera 0 (A) or 1 (B), key 0..7: 1 when its slot holds a picture.
     void SendMemory(int camera, int key, bool filled);
-    // FULLSCREEN, SEND, STREAM or RECORD: `i` 1 on, 0 off.
+    // FULLSCREEN, SEND, STREAM, RECORD or STORE (the record flag): `i` 1 on, 0 off.
     void SendToggle(Action action, bool on);
 
     uint64_t Sent() const { return m_sent; }

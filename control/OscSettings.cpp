@@ -9,6 +9,7 @@ void OscSettings::Load(IniProfile& profile)
     port = profile.GetInt("OSC", "PORT", 0);
     profile.GetString("OSC", "ADDRESS", address);
     remoteOutputs = profile.GetInt("OSC", "REMOTEOUTPUTS", 0) != 0;
+    profile.GetString("OSC", "FEEDBACK", feedback);
 }
 
 void OscSettings::Save(IniProfile& profile) const

@@ -3,14 +3,23 @@
 
 #include <QSocketNotifier>
 #include <algorithm>
+#include <atomic>
 
 #include "MidiPortNames.h"
+#include "SpscRing.h"
 
 // What an open on a lane hands back; read by the user-interface thread only after the job
 // has run (the worker's task orders the two).
 struct OpenResult {
     int result = CBoundedMidiDriver::kNoDriver;
     MidiHandle handle = nullptr;
+};
+
+// A device's feedback on its way to a back end whose sends may wait: filled on the
+// user-interface thread, emptied by one job on the device's lane at a time.
+struct OutQueue {
+    CSpscRing<uint32_t, CBoundedMidiDriver::kOutQueue> ring;  // packed, status byte lowest
+    std::atomic<bool> draining{false};                        // a job is posted and not yet begun
 };
 
 namespace {
@@ -233,6 +242,7 @@ CWorker::Job CBoundedMidiDriver::CloseJob(MidiHandle handle)
     auto found = m_open.find(handle);
     const std::string backend = found != m_open.end() ? found->second : m_backends.front();
     if (found != m_open.end()) m_open.erase(found);
+    m_outs.erase(handle);  // what is queued is sent before the close, on the same lane
     CWorker::Job job;
     job.name = "MIDI close (" + backend + ")";
     job.work = [driver = m_driver, handle] { driver->Disconnect(handle); };
@@ -314,4 +324,43 @@ int CBoundedMidiDriver::Reset(MidiHandle handle) { return m_driver->Reset(handle
 int CBoundedMidiDriver::UnprepareHeader(MidiHandle handle, MidiHeader* header)
 {
     return m_driver->UnprepareHeader(handle, header);
+}
+
+bool CBoundedMidiDriver::Send(MidiHandle handle, const uint8_t* bytes, std::size_t size)
+{
+    const auto open = m_open.find(handle);
+    if (open == m_open.end() || size == 0 || size > 3) return false;
+    if (!m_driver->SendWaits(open->second)) return m_driver->Send(handle, bytes, size);
+    std::shared_ptr<OutQueue>& queue = m_outs[handle];
+    if (!queue) queue = std::make_shared<OutQueue>();
+    uint32_t packed = 0;
+    for (std::size_t i = 0; i < size; ++i) packed |= static_cast<uint32_t>(bytes[i]) << (8 * i);
+    if (!queue->ring.Push(packed)) {
+        ++m_outDropped;
+        return false;
+    }
+    // Cleared by the job before it empties the ring: a message pushed after that is taken
+    // by it or by the next job, never left behind.
+    if (queue->draining.exchange(true)) return true;
+    CWorker::Job job;
+    job.name = "MIDI feedback (" + open->second + ")";
+    job.work = [driver = m_driver, queue, handle] {
+        queue->draining.store(false);
+        uint32_t message = 0;
+        while (queue->ring.Pop(message)) {
+            const uint8_t out[3] = {static_cast<uint8_t>(message),
+                                    static_cast<uint8_t>(message >> 8),
+                                    static_cast<uint8_t>(message >> 16)};
+            // A Program Change and a Channel Pressure have one data byte.
+            const int status = out[0] >> 4;
+            driver->Send(handle, out, status == 0xC || status == 0xD ? 2 : 3);
+        }
+    };
+    job.timeout = m_bound;
+    job.skipAtExit = true;
+    if (m_worker.Post(open->second, std::move(job))->Refused()) {
+        // A hung lane: the ring fills and drops until the lane returns.
+        queue->draining.store(false);
+    }
+    return true;
 }

@@ -60,6 +60,15 @@ public:
     // hands its names over, and the caller then looks again by itself.
     bool Announces() override;
     bool Lost(MidiHandle handle) override { return m_driver->Lost(handle); }
+    bool HasOutput(MidiHandle handle) override { return m_driver->HasOutput(handle); }
+    // Straight to the driver below where its Send never waits; otherwise queued (at most
+    // kOutQueue messages a device, beyond that dropped and counted) and sent on the device's
+    // lane, behind that lane's earlier jobs and before its close.
+    bool Send(MidiHandle handle, const uint8_t* bytes, std::size_t size) override;
+    bool SendWaits(const std::string&) override { return false; }
+    // Messages a full output queue or a hung lane dropped, since this driver began.
+    uint64_t OutputDropped() const { return m_outDropped; }
+    static constexpr std::size_t kOutQueue = 256;
 
     static constexpr int kBadDeviceId = 2;
     static constexpr int kNoDriver = 6;
@@ -85,7 +94,9 @@ private:
     std::chrono::milliseconds m_bound;
     std::vector<std::string> m_backends;
     std::map<std::string, Lane> m_lanes;
-    std::map<MidiHandle, std::string> m_open;  // each open device's back end
+    std::map<MidiHandle, std::string> m_open;                       // each open device's back end
+    std::map<MidiHandle, std::shared_ptr<struct OutQueue>> m_outs;  // queued feedback
+    uint64_t m_outDropped = 0;
     std::vector<std::string> m_names;
     Listed m_listed;
     std::function<void()> m_changed;

@@ -5,6 +5,7 @@
 #ifndef KOVRA_MIDI_MIDIDRIVER_H
 #define KOVRA_MIDI_MIDIDRIVER_H
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -98,6 +99,26 @@ public:
         (void)handle;
         return false;
     }
+    // The output side of an open device, where its client has one (feedback to the
+    // controller): whether it was opened with the device, and one short message (1 to 3
+    // bytes) sent to it; false when it was dropped. Send never waits unless SendWaits says so
+    // for the device's back end (the bounded driver then sends on that back end's lane).
+    virtual bool HasOutput(MidiHandle handle)
+    {
+        (void)handle;
+        return false;
+    }
+    virtual bool Send(MidiHandle handle, const uint8_t* bytes, std::size_t size)
+    {
+        (void)handle, (void)bytes, (void)size;
+        return false;
+    }
+    virtual bool SendWaits(const std::string& backend)
+    {
+        (void)backend;
+        return true;
+    }
+
     // What a back end lets go of before the driver goes, on that back end's thread.
     virtual void ReleaseBackend(const std::string& backend) { (void)backend; }
 

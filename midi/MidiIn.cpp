@@ -157,3 +157,12 @@ int CMidiIn::ClassifyMessage(uint32_t message) const
 }
 
 bool CMidiIn::IsSysExEnabled() const { return !m_pFilter || (*m_pFilter & MIDI_FILTER_SYSEX); }
+
+bool CMidiIn::Send(uint32_t message)
+{
+    if (!m_hDevice || !m_pDriver) return false;
+    const uint8_t bytes[3] = {static_cast<uint8_t>(message), static_cast<uint8_t>(message >> 8),
+                              static_cast<uint8_t>(message >> 16)};
+    const int status = bytes[0] >> 4;
+    return m_pDriver->Send(m_hDevice, bytes, status == 0xC || status == 0xD ? 2 : 3);
+}

@@ -53,6 +53,10 @@ public:
     bool IsLost() const { return m_hDevice && m_pDriver && m_pDriver->Lost(m_hDevice); }
     int ClassifyMessage(uint32_t message) const;
     bool IsSysExEnabled() const;
+    // The device's output side (see MidiDriver::HasOutput), and one short message to it,
+    // packed as the input delivers them; false when dropped. Never waits.
+    bool HasOutput() const { return m_hDevice && m_pDriver && m_pDriver->HasOutput(m_hDevice); }
+    bool Send(uint32_t message);
     // The filter word the classification reads (null: every class passes).
     const unsigned* FilterSource() const { return m_pFilter; }
     // Device count from the driver (0 without one), and a device's display name.

@@ -72,3 +72,31 @@ unsigned IdFromOldOrder(const std::vector<std::string>& names, unsigned oldId)
     }
     return old[oldId];
 }
+
+namespace {
+
+// RtMidi's ALSA names end in the client and port numbers, "20:0"; "" when they do not.
+std::string AlsaAddress(const std::string& name)
+{
+    const size_t space = name.rfind(' ');
+    const std::string address = space == std::string::npos ? "" : name.substr(space + 1);
+    const size_t colon = address.find(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == address.size()) return "";
+    return address.find_first_not_of("0123456789:") == std::string::npos ? address : "";
+}
+
+}  // namespace
+
+int AlsaOutputOf(const std::string& input, const std::vector<std::string>& outputs)
+{
+    const std::string address = AlsaAddress(input);
+    if (address.empty()) return -1;
+    const std::string client = address.substr(0, address.find(':') + 1);
+    int sameClient = -1;
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        const std::string other = AlsaAddress(outputs[i]);
+        if (other == address) return static_cast<int>(i);
+        if (sameClient < 0 && other.rfind(client, 0) == 0) sameClient = static_cast<int>(i);
+    }
+    return sameClient;
+}

@@ -158,6 +158,7 @@ void CMidiSession::OpenInput(const std::vector<std::string>* listing)
     // Its mapping file read now, which may have changed since, not on its first message.
     m_bMapStale = true;
     RefreshMap();
+    SendWholeState();
 }
 
 void CMidiSession::CloseInput()
@@ -235,6 +236,7 @@ void CMidiSession::StartLater()
         if (opened) m_midiIn.Start();
         m_bMapStale = true;
         RefreshMap();
+        SendWholeState();
         if (std::exchange(m_bLookOwed, false)) Look();
         ArmLook();
     });
@@ -289,9 +291,40 @@ void CMidiSession::OnData(uint32_t message)
     if (!ControlMessageFromShort(message, control)) return;
     RefreshMap();
     const bool record = m_performance.Record();
-    m_map.Interpret(control, m_player);
+    Interpret(control, message);
     // A held STORE set or cleared it.
     if (m_performance.Record() != record) m_bMidiRecord = m_performance.Record();
+}
+
+void CMidiSession::Interpret(const ControlMessage& control, uint32_t message)
+{
+    m_bInterpreting = KeyOf(control, m_echo.key);
+    m_echo.message = message & 0xFFFFFF;
+    m_map.Interpret(control, m_player);
+    m_bInterpreting = false;
+}
+
+void CMidiSession::SendFeedback(Action action, int value)
+{
+    // The Learn list's device is heard by the list alone, and the map is not its own.
+    if (m_learnTake || !m_midiIn.IsStarted() || !m_midiIn.HasOutput()) return;
+    m_feedback.clear();
+    AppendFeedback(m_map.GetBindings(), action, value, m_bInterpreting ? &m_echo : nullptr,
+                   m_feedback);
+    SendQueued();
+}
+
+void CMidiSession::SendWholeState()
+{
+    if (m_learnTake || !m_valueOf || !m_midiIn.IsStarted() || !m_midiIn.HasOutput()) return;
+    m_feedback.clear();
+    AppendWholeState(m_map.GetBindings(), m_valueOf, m_feedback);
+    SendQueued();
+}
+
+void CMidiSession::SendQueued()
+{
+    for (uint32_t message : m_feedback) m_midiIn.Send(message);
 }
 
 void CMidiSession::OnLongData(MidiHeader* header)

@@ -14,6 +14,7 @@
 
 #include "ControlMap.h"
 #include "ControlTarget.h"
+#include "Feedback.h"
 #include "MidiDriver.h"
 #include "MidiIn.h"
 #include "MidiPerformance.h"
@@ -87,6 +88,14 @@ public:
     // The record flag was taken by the keys (Shift): an unplug leaves it alone.
     void RecordTaken() { m_bMidiRecord = false; }
 
+    // Feedback to the device's output side, where it has one. The value of an action changed
+    // (from any source; see Feedback.h for what a value is): each of its bindings is told,
+    // except the one whose message is being interpreted, where that message said the same.
+    void SendFeedback(Action action, int value);
+    // Where the current values come from (the window's), for the whole state that is sent
+    // at each open; without one, nothing is sent at an open.
+    void SetFeedbackState(std::function<int(Action)> valueOf) { m_valueOf = std::move(valueOf); }
+
 private:
     // What the map acts on when the window gave nothing.
     class PerformanceTarget : public ControlTarget {
@@ -138,6 +147,11 @@ private:
     void Unplugged();
     void StartLater();
     void LoadName(const std::string* name, bool hasDevice);
+    // The map acts on one message, which is then the echo of what it changes.
+    void Interpret(const ControlMessage& control, uint32_t message);
+    // At each open, once the map is built: every binding's current value.
+    void SendWholeState();
+    void SendQueued();
 
     MidiPerformance& m_performance;
     PerformanceTarget m_performanceTarget{m_performance};
@@ -170,6 +184,12 @@ private:
     bool m_bMidiHeld[2][8] = {};   // frame-memory keys that MIDI notes hold down
     bool m_bMidiRecord = false;    // the record flag is on because a black key set it
     QTimer m_look;
+    // Feedback: the message the map is acting on, and the messages to send (kept, so that
+    // after the first few nothing allocates).
+    std::function<int(Action)> m_valueOf;
+    FeedbackEcho m_echo;
+    bool m_bInterpreting = false;
+    std::vector<uint32_t> m_feedback;
 };
 
 #endif

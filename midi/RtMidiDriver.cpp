@@ -23,6 +23,7 @@ namespace {
 
 constexpr const char* kClientName = "Kovra";
 constexpr const char* kPortName = "MIDI In";
+constexpr const char* kOutPortName = "MIDI Out";
 constexpr const char* kSequencerDevice = "/dev/snd/seq";
 
 // What a device's name starts with, after its back end.
@@ -49,17 +50,19 @@ void SilentJack(const char*) {}
 void SilentAlsa(const char*, int, const char*, int, const char*, ...) {}
 
 // A client of one back end, or null where that back end cannot run here (the ALSA back
-// end throws where the sequencer device is missing).
-std::unique_ptr<RtMidiIn> MakeClient(RtMidi::Api api, bool* failed)
+// end throws where the sequencer device is missing). RtMidiIn, or RtMidiOut for the output
+// side.
+template <class Client = RtMidiIn>
+std::unique_ptr<Client> MakeClient(RtMidi::Api api, bool* failed)
 {
     if (!Compiled(api)) return nullptr;
     if (api == RtMidi::LINUX_ALSA && access(kSequencerDevice, R_OK | W_OK) != 0) return nullptr;
     // RtMidi writes its start-up failures to the standard error stream before our error
     // callback can be set; they only mean that this back end has no ports here.
     std::streambuf* terminal = std::cerr.rdbuf(nullptr);
-    std::unique_ptr<RtMidiIn> client;
+    std::unique_ptr<Client> client;
     try {
-        client = std::make_unique<RtMidiIn>(api, kClientName);
+        client = std::make_unique<Client>(api, kClientName);
         client->setErrorCallback(&OnRtMidiError, failed);
     } catch (const RtMidiError&) {
         client.reset();
@@ -85,12 +88,35 @@ public:
         m_client->openPort(index, kPortName);
         return !m_bFailed && m_client->isPortOpen();
     }
+    // Opens the writable port of the same ALSA client as `input` (RtMidi's name), if any: a
+    // device that only sends plays on without feedback.
+    void ConnectAlsaOutput(const std::string& input)
+    {
+        m_out = MakeClient<RtMidiOut>(RtMidi::LINUX_ALSA, &m_bOutFailed);
+        if (!m_out) return;
+        std::vector<std::string> outputs;
+        for (unsigned i = 0, n = m_out->getPortCount(); i < n; ++i)
+            outputs.push_back(m_out->getPortName(i));
+        const int index = AlsaOutputOf(input, outputs);
+        if (index >= 0) m_out->openPort(static_cast<unsigned>(index), kOutPortName);
+        if (index < 0 || m_bOutFailed || !m_out->isPortOpen()) m_out.reset();
+    }
+    bool HasOutput() const { return m_out || (m_jack && m_jack->HasOutput()); }
+    // JACK's: a push into its queue. ALSA's: the sequencer's write, on the ALSA lane.
+    bool Send(const uint8_t* bytes, std::size_t size)
+    {
+        if (m_jack) return m_jack->Send(bytes, size);
+        if (!m_out) return false;
+        m_bOutFailed = false;
+        m_out->sendMessage(bytes, size);
+        return !m_bOutFailed;
+    }
     // Starts reading the JACK port `source` ("client:port") through a client of our own.
     int ConnectJack(const std::string& source, int noticeFd)
     {
         if (!m_delivery.IsValid()) return kNoDriver;
         m_jack = std::make_unique<CJackMidiInput>(m_delivery, noticeFd);
-        switch (m_jack->Open(kClientName, kPortName, source)) {
+        switch (m_jack->Open(kClientName, kPortName, source, kOutPortName)) {
             case CJackMidiInput::Result::kOpened:
                 return MIDI_NOERROR;
             case CJackMidiInput::Result::kNoPort:
@@ -103,6 +129,7 @@ public:
     void Disconnect()
     {
         m_jack.reset();
+        m_out.reset();
         m_client.reset();
     }
     // Its server went: told by the client's shutdown, or seen as a new server's socket.
@@ -129,8 +156,10 @@ public:
     CMidiDelivery m_delivery;
     std::unique_ptr<RtMidiIn> m_client;
     std::unique_ptr<CJackMidiInput> m_jack;
+    std::unique_ptr<RtMidiOut> m_out;  // ALSA's output side
     RtMidi::Api m_api = RtMidi::UNSPECIFIED;
     bool m_bFailed = false;     // RtMidi reported an error while opening
+    bool m_bOutFailed = false;  // ... or while opening or writing the output side
     unsigned m_generation = 0;  // of the JACK server it was opened on
 };
 
@@ -172,10 +201,13 @@ std::vector<CRtMidiDriver::Port> CRtMidiDriver::ListAlsa()
     m_bAlsaListed = m_alsaWatch && m_alsaWatch->IsOpen();
     if (std::unique_ptr<RtMidiIn> alsa = MakeClient(RtMidi::LINUX_ALSA, nullptr)) {
         const unsigned n = alsa->getPortCount();
+        // The output sides of Kovra's devices are readable ports too, and no devices.
+        const std::string ours = std::string(kClientName) + ":" + kOutPortName + " ";
         for (unsigned i = 0; i < n; ++i) {
             Port port;
             port.api = RtMidi::LINUX_ALSA;
             port.rawName = alsa->getPortName(i);
+            if (port.rawName.rfind(ours, 0) == 0) continue;
             port.name = kAlsaPrefix + port.rawName;
             ports.push_back(std::move(port));
         }
@@ -200,17 +232,20 @@ std::vector<CRtMidiDriver::Port> CRtMidiDriver::ListJack()
     // A restart since the last look counts before the inputs are asked whether they are lost:
     // otherwise a new watch client would join the old server's connection.
     if (m_jackPorts) m_jackPorts->TakeServerChanges();
+    std::vector<std::string> ours;  // our devices' output ports, which are no devices
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         for (const auto* list : {&m_devices, &m_closing}) {
             for (const std::unique_ptr<Device>& device : *list) {
                 lost = lost || device->Lost(m_jackPorts ? m_jackPorts->Generation() : 0);
+                if (device->m_jack) ours.push_back(device->m_jack->OutputName());
             }
         }
     }
     if (lost && m_jackPorts) m_jackPorts->Disconnect();
     if (m_jackPorts && !lost) {
         for (std::string& name : m_jackPorts->List()) {
+            if (std::find(ours.begin(), ours.end(), name) != ours.end()) continue;
             Port port;
             port.api = RtMidi::UNIX_JACK;
             port.name = kJackPrefix + name;
@@ -313,6 +348,8 @@ int CRtMidiDriver::OpenPort(const Port& port, MidiHandle* handle, MidiReceiver* 
         while (index < n && client.getPortName(index) != port.rawName) ++index;
         if (index == n) return kBadDeviceId;
         if (!device->Connect(index)) return kNoDriver;
+        // A loopback port would hand the feedback back to our own input, a toggle's included.
+        if (!IsMidiThroughPort(port.name)) device->ConnectAlsaOutput(port.rawName);
     }
     *handle = device.get();
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -430,6 +467,21 @@ void CRtMidiDriver::Release(MidiHandle handle)
     }
     if (device) Retire(std::move(device));
 }
+
+bool CRtMidiDriver::HasOutput(MidiHandle handle)
+{
+    const Device* device = Find(handle);
+    return device && device->HasOutput();
+}
+
+bool CRtMidiDriver::Send(MidiHandle handle, const uint8_t* bytes, std::size_t size)
+{
+    // An open device only: one being closed is on its lane, behind what is queued for it.
+    Device* device = Find(handle);
+    return device && bytes && device->Send(bytes, size);
+}
+
+bool CRtMidiDriver::SendWaits(const std::string& backend) { return backend != "jack"; }
 
 bool CRtMidiDriver::Lost(MidiHandle handle)
 {

@@ -47,6 +47,13 @@ public:
     void Release(MidiHandle handle) override;
     void ReleaseBackend(const std::string& backend) override;
     bool Lost(MidiHandle handle) override;
+    // The output side: JACK's output port of the device's own client, connected to the
+    // sending client's MIDI input (a push into its queue, drained in the process callback:
+    // never waits); ALSA's writable port of the same client (the sequencer's write, which may
+    // wait: the bounded driver sends it on the ALSA lane).
+    bool HasOutput(MidiHandle handle) override;
+    bool Send(MidiHandle handle, const uint8_t* bytes, std::size_t size) override;
+    bool SendWaits(const std::string& backend) override;
     // ALSA's announce port, and JACK's port registrations and server shutdowns.
     std::vector<Notice> Notices() override;
     bool Announces() override;

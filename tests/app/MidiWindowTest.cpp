@@ -21,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -91,7 +92,19 @@ public:
         return MIDI_NOERROR;
     }
 
+    // The output side, when `output` says it has one: what is sent, packed.
+    bool HasOutput(MidiHandle) override { return output; }
+    bool Send(MidiHandle, const uint8_t* bytes, std::size_t size) override
+    {
+        uint32_t packed = 0;
+        for (std::size_t i = 0; i < size; ++i) packed |= uint32_t{bytes[i]} << (8 * i);
+        sent.push_back(packed);
+        return true;
+    }
+
     unsigned devices = 2;
+    bool output = false;
+    std::vector<uint32_t> sent;
     std::vector<std::string> names;  // in place of "Port <id>"
     std::vector<std::string> calls;
     int prepares = 0, adds = 0, unprepares = 0;
@@ -392,29 +405,59 @@ TEST_F(MidiWindow, TheDevicesMappingFileChangesWhatAMessageDoesAndOtherDevicesPl
     EXPECT_EQ(m_dlg->Performance().Ctrl2(), 0);
 }
 
-TEST_F(MidiWindow, AnOscDatagramSetsTheEffectInTheTitle)
+// A free UDP port of the test's own.
+int FreePort()
 {
-    int port = 0;
-    {
-        UdpSocket probe;  // a free port of the test's own
-        std::string error;
-        ASSERT_TRUE(probe.Bind("127.0.0.1", 0, error)) << error;
-        port = probe.LocalPort();
-    }
-    m_moreSettings = "[OSC]\nPORT=" + std::to_string(port) + "\n";
-    Open(0);
-    ASSERT_NE(m_dlg->Osc(), nullptr);
+    UdpSocket probe;
+    std::string error;
+    EXPECT_TRUE(probe.Bind("127.0.0.1", 0, error)) << error;
+    return probe.LocalPort();
+}
 
+// One OSC message with one int to 127.0.0.1:port.
+void SendOsc(int port, const char* path, int value)
+{
     lo_message message = lo_message_new();
-    lo_message_add_int32(message, 3);
-    std::vector<char> packet(lo_message_length(message, "/kovra/effect"));
-    lo_message_serialise(message, "/kovra/effect", packet.data(), nullptr);
+    lo_message_add_int32(message, value);
+    std::vector<char> packet(lo_message_length(message, path));
+    lo_message_serialise(message, path, packet.data(), nullptr);
     lo_message_free(message);
     UdpSocket sender;
     std::string error;
     ASSERT_TRUE(sender.Connect("127.0.0.1:" + std::to_string(port), error)) << error;
     ASSERT_EQ(::send(sender.Fd(), packet.data(), packet.size(), 0),
               static_cast<ssize_t>(packet.size()));
+}
+
+// The OSC messages a socket holds now, each as "path value".
+void TakeOsc(int fd, std::vector<std::string>& got)
+{
+    char buffer[512];
+    ssize_t size = 0;
+    while ((size = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) {
+        int result = 0;
+        lo_message message = lo_message_deserialise(buffer, static_cast<size_t>(size), &result);
+        if (!message) continue;
+        if (lo_message_get_argc(message) == 1 && lo_message_get_types(message)[0] == 'i')
+            got.push_back(std::string(lo_get_path(buffer, size)) + " " +
+                          std::to_string(lo_message_get_argv(message)[0]->i));
+        lo_message_free(message);
+    }
+}
+
+bool Has(const std::vector<std::string>& got, const std::string& message)
+{
+    return std::find(got.begin(), got.end(), message) != got.end();
+}
+
+TEST_F(MidiWindow, AnOscDatagramSetsTheEffectInTheTitle)
+{
+    const int port = FreePort();
+    m_moreSettings = "[OSC]\nPORT=" + std::to_string(port) + "\n";
+    Open(0);
+    ASSERT_NE(m_dlg->Osc(), nullptr);
+
+    SendOsc(port, "/kovra/effect", 3);
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_dlg->Performance().Effect() == 3; }));
     EXPECT_EQ(m_dlg->windowTitle(), "Kovra 1.00 EFF:3 C1:0 C2:0 FS:0.0");
 }
@@ -494,6 +537,53 @@ TEST_F(MidiWindow, TheDialogsOscPortOpensOscAfterOkAndIsWrittenBack)
     ASSERT_NE(m_dlg->Osc(), nullptr);
     RunMidiCommand(setPort("0"));
     EXPECT_EQ(m_dlg->Osc(), nullptr);
+}
+
+TEST_F(MidiWindow, OscFeedbackHasTheWholeStateAtTheOpenThenEachChangeButNotOscsOwn)
+{
+    UdpSocket listener;
+    std::string error;
+    ASSERT_TRUE(listener.Bind("127.0.0.1", 0, error)) << error;
+    const int port = FreePort();
+    m_moreSettings = "[OSC]\nPORT=" + std::to_string(port) +
+                     "\nFEEDBACK=127.0.0.1:" + std::to_string(listener.LocalPort()) + "\n";
+    Open(0);
+    ASSERT_NE(m_dlg->Osc(), nullptr);
+
+    std::vector<std::string> got;
+    const std::vector<std::string> whole = {"/kovra/ctrl2 0", "/kovra/memory/b/8 0",
+                                            "/kovra/store 0", "/kovra/record 0"};
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        TakeOsc(listener.Fd(), got);
+        return std::all_of(whole.begin(), whole.end(), [&](auto& m) { return Has(got, m); });
+    }));
+
+    // OSC's own value is not sent back to it; a value from elsewhere is.
+    got.clear();
+    SendOsc(port, "/kovra/effect", 3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_dlg->Performance().Effect() == 3; }));
+    m_dlg->Performance().SetCtrl1(5, ChangeSource::Keys);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        TakeOsc(listener.Fd(), got);
+        return Has(got, "/kovra/ctrl1 5");
+    }));
+    EXPECT_FALSE(Has(got, "/kovra/effect 3"));
+}
+
+TEST_F(MidiWindow, FullScreenLightsThePadThatToggledItAndGoesOutFromElsewhere)
+{
+    m_driver.names = {"JACK: pads:out"};
+    const QString file = QString::fromStdString(MappingFilePath(SettingsFile(), "JACK: pads:out"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
+    std::ofstream(file.toStdString()) << "[BINDINGS]\nNOTE 1 36=FULLSCREEN\n";
+    m_driver.output = true;
+    Open(0, 0, 1, 2, "JACK: pads:out");
+    m_driver.sent.clear();
+    Deliver({0x7F2490});  // the pad pressed: its LED shows full screen, whatever it sent
+    ASSERT_TRUE(m_dlg->m_bFullScreen);
+    EXPECT_EQ(m_driver.sent, std::vector<uint32_t>{0x7F2490});
+    m_dlg->ToggleFullScreen();
+    EXPECT_EQ(m_driver.sent.back(), 0x002490u);
 }
 
 TEST(MidiErrorBox, ShowsTheMessageWithOnlyAnOkButtonUnderTheProgramsName)

@@ -2,6 +2,7 @@
 // hang until the test lets them go; and the names under which devices are remembered.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -226,6 +227,39 @@ public:
         return count;
     }
 
+    // The calls' names in the order they came.
+    std::vector<std::string> Order()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        std::vector<std::string> names;
+        for (const auto& call : m_calls) names.push_back(call.first);
+        return names;
+    }
+    // Feedback: ALSA's sends wait inside the call while held, and are kept, packed.
+    void HoldSends(bool held)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bSendHeld = held;
+        m_released.notify_all();
+    }
+    std::vector<uint32_t> Sent()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_sent;
+    }
+    bool HasOutput(MidiHandle) override { return true; }
+    bool SendWaits(const std::string& backend) override { return backend != "jack"; }
+    bool Send(MidiHandle, const uint8_t* bytes, std::size_t size) override
+    {
+        Note("send");
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_released.wait(lock, [this] { return !m_bSendHeld; });
+        uint32_t packed = 0;
+        for (std::size_t i = 0; i < size; ++i) packed |= uint32_t{bytes[i]} << (8 * i);
+        m_sent.push_back(packed);
+        return true;
+    }
+
     std::vector<std::string> Backends() override { return {"alsa", "jack"}; }
     std::string BackendOf(const std::string& name) override
     {
@@ -279,6 +313,8 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_released;
     bool m_bHeld = false;
+    bool m_bSendHeld = false;
+    std::vector<uint32_t> m_sent;
     int m_nJackListings = 0;
     std::vector<std::pair<std::string, bool>> m_calls;
     std::thread::id m_main = std::this_thread::get_id();
@@ -353,6 +389,44 @@ TEST(BoundedMidiDriver, AHungJackTakesOnlyJackOutAndIsAskedAgainOnceItReturns)
     EXPECT_EQ(worker.ThreadsStarted(), 2u) << "one thread per back end, never more";
 }
 
+TEST(BoundedMidiDriver, FeedbackToAlsaGoesOnItsLaneInOrderNeverWaitsAndGoesBeforeTheClose)
+{
+    auto inner = std::make_shared<TwoBackendDriver>();
+    CWorker worker;
+    CBoundedMidiDriver driver(worker, inner);
+    ThreadReceiver receiver;
+    ASSERT_EQ(driver.GetNumDevs(), 2u);
+    MidiHandle handle = nullptr;
+    ASSERT_EQ(driver.Open(&handle, 0, &receiver), MIDI_NOERROR);  // ALSA's
+    ASSERT_TRUE(driver.HasOutput(handle));
+
+    // The sequencer stalls: the caller goes on, the queue fills, and the rest is dropped.
+    inner->HoldSends(true);
+    constexpr int kMessages = static_cast<int>(CBoundedMidiDriver::kOutQueue) + 50;
+    int taken = 0;
+    for (int i = 0; i < kMessages; ++i) {
+        const uint8_t bytes[3] = {0xB0, 7, static_cast<uint8_t>(i & 0x7F)};
+        if (driver.Send(handle, bytes, 3)) ++taken;
+    }
+    EXPECT_GE(taken, static_cast<int>(CBoundedMidiDriver::kOutQueue));
+    EXPECT_EQ(driver.OutputDropped(), static_cast<uint64_t>(kMessages - taken));
+    inner->HoldSends(false);
+    EXPECT_EQ(driver.Close(handle), MIDI_NOERROR);
+
+    // Those taken arrive whole, in order, on the lane, and before the close's own part.
+    const std::vector<uint32_t> sent = inner->Sent();
+    ASSERT_EQ(sent.size(), static_cast<size_t>(taken));
+    for (int i = 0; i < taken; ++i) EXPECT_EQ(sent[i], 0xB0u | 7u << 8 | uint32_t(i & 0x7F) << 16);
+    EXPECT_EQ(inner->Calls("send"), std::make_pair(taken, taken));
+    const std::vector<std::string> order = inner->Order();
+    const auto lastSend = std::find(order.rbegin(), order.rend(), "send");
+    const auto disconnect = std::find(order.begin(), order.end(), "disconnect");
+    ASSERT_NE(disconnect, order.end());
+    EXPECT_LT(order.rend() - lastSend - 1, disconnect - order.begin());
+    const uint8_t again[3] = {0xB0, 7, 1};
+    EXPECT_FALSE(driver.Send(handle, again, 3)) << "nothing goes to a closed device";
+}
+
 TEST(MidiPortNames, StoredWithoutAlsaNumbersAndCountedAmongEqualNames)
 {
     const std::vector<std::string> names = {
@@ -373,6 +447,14 @@ TEST(MidiPortNames, StoredWithoutAlsaNumbersAndCountedAmongEqualNames)
     EXPECT_EQ(IdFromOldOrder(names, 3), 1u);
     EXPECT_EQ(IdFromOldOrder(names, 4), 4u);
     EXPECT_EQ(IdFromOldOrder(names, 7), 7u);
+
+    // An ALSA device's output side: its own client and port first, else its client's first.
+    const std::vector<std::string> outputs = {"Synth:In 128:0", "Pad:Pad MIDI 2 24:1",
+                                              "Pad:Pad MIDI 1 24:0"};
+    EXPECT_EQ(AlsaOutputOf("Pad:Pad MIDI 1 24:0", outputs), 2);
+    EXPECT_EQ(AlsaOutputOf("Pad:Pad MIDI 3 24:2", outputs), 1);
+    EXPECT_EQ(AlsaOutputOf("Keys:Keys 32:0", outputs), -1);
+    EXPECT_EQ(AlsaOutputOf("Pad:Pad MIDI 1 124:0", outputs), -1) << "not 24's";
 }
 
 }  // namespace

@@ -153,12 +153,15 @@ TEST_F(JackDriver, ListsTheSendersPortByItsJackName)
     EXPECT_EQ(m_driver.GetDeviceName(id), "JACK: sender:out");
     EXPECT_EQ(m_driver.GetDeviceName(m_driver.GetNumDevs()), "");
 
-    // Our own input port is no device, and a second sender comes after the first.
+    // Our own ports are no devices (the output side, to the sender's input, included), and
+    // a second sender comes after the first.
     OpenSender();
+    EXPECT_TRUE(m_driver.HasOutput(m_handle));
     JackSender second("second");
     ASSERT_TRUE(second.IsOpen());
     const std::vector<std::string> names = ListingWith("JACK: second:out");
     EXPECT_EQ(std::count(names.begin(), names.end(), "JACK: Kovra:MIDI In"), 0);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "JACK: Kovra:MIDI Out"), 0);
     EXPECT_EQ(std::count(names.begin(), names.end(), "JACK: second:out"), 1);
     EXPECT_EQ(m_driver.Close(m_handle), MIDI_NOERROR);
 }

@@ -137,10 +137,11 @@ JackSender::JackSender(const std::string& clientName)
     if (!m_client) return;
     m_queue = jack_ringbuffer_create(kQueueBytes);
     m_port = jack_port_register(m_client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    m_inPort = jack_port_register(m_client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     jack_on_shutdown(
         m_client, [](void* self) { static_cast<JackSender*>(self)->m_bServerGone = true; }, this);
-    if (!m_queue || !m_port || jack_set_process_callback(m_client, &Process, this) != 0 ||
-        jack_activate(m_client) != 0) {
+    if (!m_queue || !m_port || !m_inPort ||
+        jack_set_process_callback(m_client, &Process, this) != 0 || jack_activate(m_client) != 0) {
         Close();
     }
 }
@@ -162,6 +163,13 @@ void JackSender::Close()
     }
     m_client = nullptr;
     m_port = nullptr;
+    m_inPort = nullptr;
+}
+
+std::vector<uint32_t> JackSender::Received() const
+{
+    const std::size_t count = m_receivedCount.load(std::memory_order_acquire);
+    return std::vector<uint32_t>(m_received.begin(), m_received.begin() + count);
 }
 
 std::string JackSender::PortName() const { return m_port ? jack_port_name(m_port) : ""; }
@@ -213,6 +221,16 @@ int JackSender::Process(jack_nframes_t frames, void* self)
 {
     JackSender& sender = *static_cast<JackSender*>(self);
     ++sender.m_cycles;
+    void* input = jack_port_get_buffer(sender.m_inPort, frames);
+    for (uint32_t i = 0, n = jack_midi_get_event_count(input); i < n; ++i) {
+        jack_midi_event_t event;
+        const std::size_t kept = sender.m_receivedCount.load(std::memory_order_relaxed);
+        if (jack_midi_event_get(&event, input, i) != 0 || event.size > 3 || kept == kKept) continue;
+        uint32_t packed = 0;
+        for (std::size_t b = 0; b < event.size; ++b) packed |= uint32_t{event.buffer[b]} << (8 * b);
+        sender.m_received[kept] = packed;
+        sender.m_receivedCount.store(kept + 1, std::memory_order_release);
+    }
     void* buffer = jack_port_get_buffer(sender.m_port, frames);
     jack_midi_clear_buffer(buffer);
     // When this cycle ran here; the server's own cycle times are smoothed estimates that

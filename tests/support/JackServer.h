@@ -1,6 +1,7 @@
 // A JACK server of the test's own (the dummy back end, no sound hardware), under a name of
 // its own so that tests running side by side never share one, and a second JACK client
-// with one MIDI output port that sends what the test gives it.
+// with one MIDI output port that sends what the test gives it and one MIDI input port
+// ("<name>:in") that keeps what it receives.
 #ifndef KOVRA_TESTS_JACKSERVER_H
 #define KOVRA_TESTS_JACKSERVER_H
 
@@ -70,6 +71,10 @@ public:
     uint64_t Sent() const { return m_sent.load(); }
     void KeepCycleTimes(std::size_t count) { m_cycleTimes.assign(count, 0); }
     jack_time_t CycleTime(std::size_t event) const { return m_cycleTimes[event]; }
+    // The short messages received on the input port so far (up to kKept of them), each
+    // packed with its status byte lowest.
+    std::vector<uint32_t> Received() const;
+    static constexpr std::size_t kKept = 4096;
     // Closes the client: its port disappears, as an unplugged device's does.
     void Close();
 
@@ -78,6 +83,10 @@ private:
 
     jack_client_t* m_client = nullptr;
     jack_port_t* m_port = nullptr;
+    jack_port_t* m_inPort = nullptr;
+    // Written by the process callback alone, each place before the count that shows it.
+    std::vector<uint32_t> m_received = std::vector<uint32_t>(kKept);
+    std::atomic<std::size_t> m_receivedCount{0};
     jack_ringbuffer_t* m_queue = nullptr;
     // Held by Send while it writes the queue; the process callback only tries it and leaves
     // the queue for the next cycle when it is taken, so it never waits. The lock also makes

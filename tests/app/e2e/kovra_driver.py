@@ -481,7 +481,8 @@ class JackServer:
 
 
 class Sender:
-    """A JACK client with one MIDI output port; each send is one event."""
+    """A JACK client with one MIDI output port, each send one event, and one MIDI input port
+    that keeps what it receives."""
 
     def __init__(self, test, server, name="sender"):
         self.proc = subprocess.Popen([KOVRA_JACK_SEND, name], stdin=subprocess.PIPE,
@@ -495,6 +496,15 @@ class Sender:
         self.proc.stdin.write(what + "\n")
         self.proc.stdin.flush()
         return self.proc.stdout.readline().strip() == "ok"
+
+    def received(self):
+        """Every short message received so far, as "b0 01 05"."""
+        self.proc.stdin.write("received\n")
+        self.proc.stdin.flush()
+        line = self.proc.stdout.readline().rstrip("\n")
+        assert line.startswith("received"), line
+        text = line[len("received "):]
+        return text.split(",") if text else []
 
     def send(self, *events):
         for event in events:

@@ -107,6 +107,30 @@ class MidiTest(KovraTestCase):
         midi = read_ini(k.ini_text())["MIDI"]
         self.assertEqual((midi["DEVICE"], midi["CH"]), (str(self.device), "1"))
 
+    def test_feedback_sends_the_whole_state_then_each_change_but_never_the_echo(self):
+        k = self.play()
+        # At the open, every binding of the default map: the effect, both controls, and the
+        # 24 notes (the memory keys' empty slots, the black keys' record flag) at 0.
+        whole = {"c0 00", "b0 01 00", "b0 02 00"} | {f"90 {n:02x} 00" for n in range(48, 72)}
+        got = poll(lambda: set(self.sender.received()), lambda r: whole <= r, 30.0)
+        self.assertEqual(whole - got, set(), "not sent at the open")
+
+        k.keys("v")  # a key sets Ctrl 1 to 1: the controller hears it
+        got = poll(self.sender.received, lambda r: "b0 01 01" in r, 30.0)
+        self.assertIn("b0 01 01", got)
+
+        # Ctrl 1 from the controller, then a marker from the keys: everything Kovra sent in
+        # answer to the first came before the marker, and none of it is the controller's own.
+        before = len(got)
+        self.sender.send("b0 01 64")
+        self.assertStatus(k, 0, 100, 0)
+        k.keys("n")  # Ctrl 2 to 1
+        got = poll(self.sender.received, lambda r: "b0 02 01" in r[before:], 30.0)
+        self.assertIn("b0 02 01", got[before:])
+        self.assertNotIn("b0 01 64", got[before:], "the controller's value came back")
+        k.keys("Escape")
+        self.assertEqual(k.wait_exit(), 0)
+
     def test_sender_and_server_going_away_leave_kovra_playing(self):
         k = self.play()
         self.sender.send("c0 02")
