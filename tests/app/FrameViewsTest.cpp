@@ -3,21 +3,28 @@
 // window (so the framebuffer tests depth as a window does, and the textured draw keeps out of
 // the effect's state), and the preview beside it shows the same picture; while a way out is on,
 // the picture read back once a tick is that picture too, and with every way out off none is.
+// At PICTURE 720 and 1080 a test-pattern camera fills its texture's first rows and draws as
+// its picture does at the default size.
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QScreen>
 #include <QTest>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "CameraTexture.h"
+#include "DeviceList.h"
 #include "FrameLoop.h"
+#include "FrameMemory.h"
 #include "GlView.h"
 #include "KovraEff.h"
 #include "OutputWindow.h"
+#include "PictureSize.h"
 
 namespace {
 
@@ -148,6 +155,87 @@ TEST(FrameViews, OffscreenPictureEqualsTheDirectOneInBothViews)
     loop.Tick();
     loop.Tick();
     EXPECT_TRUE(times.empty()) << "read back with every way out off";
+    loop.Destroy();
+}
+
+// What the crossfade at camera A alone draws, read back as a way out takes it (RGBA rows).
+std::vector<uint8_t> DrawnThroughAWayOut(CFrameLoop& loop)
+{
+    std::vector<uint8_t> taken;
+    loop.SetOutTake([&](const uint8_t* rows, int stride, long long) {
+        taken.assign(rows, rows + static_cast<size_t>(stride) * kH);
+    });
+    loop.SetOutSize({kW, kH});
+    for (int tick = 0; tick < 3; ++tick) loop.Tick();  // handed over a tick late
+    loop.SetOutSize({});
+    return taken;
+}
+
+TEST(FrameViews, SharpPicturesAreStoredFillTheirTextureAndDrawAsTheDefaultPictureDoes)
+{
+    CGlView main(NoEvents());
+    ASSERT_TRUE(Shown(main));
+    EffectParams params = {};
+    params.ctrl1 = 127;  // the crossfade shows camera A alone
+    params.texA = kTextureA;
+    params.texB = kTextureB;
+    params.maxSA = params.maxSB = 1.0f;
+    params.maxTA = params.maxTB = 0.75f;
+    CFrameLoop loop([&] { KOVRAEFF_Draw(1, &params); }, [] { return true; });
+    ASSERT_TRUE(loop.Create(&main));
+    ASSERT_EQ(KOVRAEFF_Init(), 16);
+    CreateCameraTexture(kTextureB, kTextureSize, kTextureSize);
+    const std::vector<std::string> names = VideoDeviceNames();
+    const int bars =
+        static_cast<int>(std::find(names.begin(), names.end(), kTestPatternBars) - names.begin()) +
+        1;
+
+    for (const char* text : {"720", "1080"}) {
+        SCOPED_TRACE(std::string("PICTURE ") + text);
+        const PictureSize size = UsablePictureSize(ParsePictureSize(text));
+        ASSERT_EQ(size, ParsePictureSize(text)) << "this OpenGL takes any texture size";
+        const int w = size.width, h = size.height;
+        CFrameMemory memory;
+        memory.m_nTargetWidth = w;
+        memory.m_nTargetHeight = h;
+        ASSERT_TRUE(memory.Open(bars, nullptr, false));
+        std::vector<uint8_t> picture;
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            memory.Update();
+            picture.assign(memory.Picture(), memory.Picture() + static_cast<size_t>(w) * h * 3);
+            return std::any_of(picture.begin(), picture.end(), [](uint8_t b) { return b != 0; });
+        }));
+        memory.KeyEvent(3, true, true);
+        EXPECT_TRUE(std::equal(picture.begin(), picture.end(), memory.StoredPicture(3)));
+
+        // The texture holds the picture in its first rows and black above it.
+        ASSERT_TRUE(loop.MakeCurrent());
+        ASSERT_TRUE(CreateCameraTexture(kTextureA, size.TextureWidth(), size.TextureHeight()));
+        UploadCameraPicture(kTextureA, memory.StoredPicture(3), 1, 0, w, h);
+        std::vector<uint8_t> texture(static_cast<size_t>(w) * size.TextureHeight() * 3, 0x11);
+        glBindTexture(GL_TEXTURE_2D, kTextureA);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texture.data());
+        EXPECT_TRUE(std::equal(picture.begin(), picture.end(), texture.begin()));
+        EXPECT_TRUE(std::all_of(texture.begin() + static_cast<std::ptrdiff_t>(picture.size()),
+                                texture.end(), [](uint8_t b) { return b == 0; }));
+        const std::vector<uint8_t> sharp = DrawnThroughAWayOut(loop);
+
+        // The same picture at the default size in today's texture draws alike, but for the
+        // bars' edges, which the two sizes round differently.
+        std::vector<uint8_t> small(static_cast<size_t>(kPictureWidth) * kPictureHeight * 3);
+        CFrameMemory::Scale(picture.data(), w, h, small.data(), kPictureWidth, kPictureHeight);
+        ASSERT_TRUE(loop.MakeCurrent());
+        CreateCameraTexture(kTextureA, kTextureSize, kTextureSize);
+        UploadCameraPicture(kTextureA, small.data(), 1, 0, kPictureWidth, kPictureHeight);
+        const std::vector<uint8_t> today = DrawnThroughAWayOut(loop);
+        ASSERT_TRUE(!sharp.empty() && sharp.size() == today.size());
+        size_t unlike = 0;
+        for (size_t i = 0; i < sharp.size(); i += 4)
+            unlike += std::abs(sharp[i] - today[i]) + std::abs(sharp[i + 1] - today[i + 1]) +
+                          std::abs(sharp[i + 2] - today[i + 2]) >
+                      96;
+        EXPECT_LT(unlike, sharp.size() / 4 / 50) << unlike << " pixels of " << sharp.size() / 4;
+    }
     loop.Destroy();
 }
 
