@@ -30,14 +30,14 @@ void UploadCameraPicture(unsigned name, const uint8_t* pixels, int bands, int ba
     glBindTexture(GL_TEXTURE_2D, name);
     const int bandHeight = h / bands;
     const int firstRow = band * bandHeight;
-    // The default unpack alignment of 4 suits the 1536-byte rows.
+    // The default unpack alignment of 4 suits the rows: 3 bytes times a width divisible by 4.
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, firstRow, w, bandHeight, GL_RGB, GL_UNSIGNED_BYTE,
                     pixels + static_cast<std::size_t>(firstRow) * w * 3);
 }
 
-std::vector<uint8_t> MakePlaceholder(uint8_t r, uint8_t g, uint8_t b)
+std::vector<uint8_t> MakePlaceholder(uint8_t r, uint8_t g, uint8_t b, int w, int h)
 {
-    std::vector<uint8_t> picture(static_cast<std::size_t>(kPictureWidth) * kPictureHeight * 3);
+    std::vector<uint8_t> picture(static_cast<std::size_t>(w) * h * 3);
     for (std::size_t i = 0; i < picture.size(); i += 3) {
         picture[i] = r;
         picture[i + 1] = g;

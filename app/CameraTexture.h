@@ -1,5 +1,5 @@
-// The two camera textures (names 100 and 101, 512 x 512, the picture in rows 0..383) and
-// the placeholder pictures shown while a camera has no device.
+// The two camera textures (names 100 and 101; 512 x 512 at the default picture size, the
+// picture in rows 0..383) and the placeholder pictures shown while a camera has no device.
 #ifndef KOVRA_APP_CAMERATEXTURE_H
 #define KOVRA_APP_CAMERATEXTURE_H
 
@@ -21,7 +21,8 @@ bool CreateCameraTexture(unsigned name, int w, int h);
 // picture of w x h; the frame loop uploads the whole picture as one band.
 void UploadCameraPicture(unsigned name, const uint8_t* pixels, int bands, int band, int w, int h);
 
-// A picture of one colour, 512 x 384 RGB.
-std::vector<uint8_t> MakePlaceholder(uint8_t r, uint8_t g, uint8_t b);
+// A picture of one colour, w x h RGB (512 x 384 unless given).
+std::vector<uint8_t> MakePlaceholder(uint8_t r, uint8_t g, uint8_t b, int w = kPictureWidth,
+                                     int h = kPictureHeight);
 
 #endif

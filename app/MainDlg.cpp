@@ -153,15 +153,18 @@ bool CMainDlg::Setup()
 
     if (!m_frameLoop.Create(m_pDC)) return false;
 
-    CreateCameraTexture(kTextureA, kTextureSize, kTextureSize);
-    CreateCameraTexture(kTextureB, kTextureSize, kTextureSize);
-    m_pPlaceholderA = MakePlaceholder(200, 200, 255);
-    m_pPlaceholderB = MakePlaceholder(255, 200, 200);
+    m_picture = UsablePictureSize(m_picture);
+    const int w = m_picture.width;
+    const int h = m_picture.height;
+    CreateCameraTexture(kTextureA, m_picture.TextureWidth(), m_picture.TextureHeight());
+    CreateCameraTexture(kTextureB, m_picture.TextureWidth(), m_picture.TextureHeight());
+    m_pPlaceholderA = MakePlaceholder(200, 200, 255, w, h);
+    m_pPlaceholderB = MakePlaceholder(255, 200, 200, w, h);
 
     for (int camera = 0; camera < 2; ++camera) {
         const CameraSlot slot = Slot(camera);
-        slot.memory.m_nTargetWidth = kPictureWidth;
-        slot.memory.m_nTargetHeight = kPictureHeight;
+        slot.memory.m_nTargetWidth = w;
+        slot.memory.m_nTargetHeight = h;
     }
     StartCameras();
 
@@ -251,7 +254,8 @@ void CMainDlg::PickPicture(const CameraSlot& slot)
         slot.memory.Update();
         picture = slot.memory.Picture();
     }
-    if (picture) UploadCameraPicture(slot.texture, picture, 1, 0, kPictureWidth, kPictureHeight);
+    if (picture)
+        UploadCameraPicture(slot.texture, picture, 1, 0, m_picture.width, m_picture.height);
 }
 
 void CMainDlg::OnSize(int cx, int cy)
@@ -303,6 +307,9 @@ void CMainDlg::ExchangeSettings(bool load)
         m_midi.ExchangeSettings(profile, true);
         m_oscSettings.Load(profile);
         for (const Setting& s : settings) *s.value = profile.GetInt(s.section, s.key, 0);
+        std::string picture;
+        m_picture = profile.GetString("CAMERA", "PICTURE", picture) ? ParsePictureSize(picture)
+                                                                    : PictureSize();
         ExchangeCameraSettings(profile, true);
         m_frameLoop.ExchangeSettings(profile, true);
         m_fullScreen.Screen().ExchangeSettings(profile, true);

@@ -27,6 +27,7 @@
 #include "OscSettings.h"
 #include "Performance.h"
 #include "PictureOut.h"
+#include "PictureSize.h"
 #include "WindowControl.h"
 #include "Worker.h"
 
@@ -187,6 +188,9 @@ private:
     QAction* m_pPreviewItem = nullptr;
     QAction* m_pWayItems[CPictureOut::kWays] = {};
     CFrameLoop m_frameLoop{[this] { DrawFrame(); }, [this] { return OnScreen(); }};
+    // [CAMERA] PICTURE, read only (the user's own text stays as written); from set-up on, the
+    // size the GL can hold.
+    PictureSize m_picture;
     std::vector<uint8_t> m_pPlaceholderA;
     std::vector<uint8_t> m_pPlaceholderB;
     QTimer m_timer;

@@ -7,6 +7,7 @@
 
 #include "FrameMemory.h"
 #include "FramePathShuffle.h"
+#include "PictureSize.h"
 
 namespace {
 
@@ -149,22 +150,49 @@ TEST(ConvertAndScale, OnePassGivesTheTwoStepPictureByteForByte)
 {
     const int sizes[][2] = {{320, 240},  {640, 480},   {161, 120},
                             {1280, 720}, {1920, 1080}, {100, 500}};
+    // Every PICTURE size; at 1080 from a 1920x1080 camera the pass is the colour reorder alone.
+    const int pictures[][2] = {{512, 384}, {1280, 720}, {1920, 1080}};
     for (const auto& size : sizes) {
         const int w = size[0], h = size[1];
-        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
         int stride = 0;
         std::vector<uint8_t> frame = CameraFrame(w, h, stride);
         for (size_t i = 0; i < frame.size(); ++i) frame[i] ^= static_cast<uint8_t>(i * 7);
-
         std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
-        std::vector<uint8_t> twoStep(512 * 384 * 3, 0x11);
         CFrameMemory::ConvertToRgb(frame.data(), rgb.data(), w, h);
-        CFrameMemory::Scale(rgb.data(), w, h, twoStep.data(), 512, 384);
+        for (const auto& picture : pictures) {
+            const int tw = picture[0], th = picture[1];
+            SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " into " +
+                         std::to_string(tw) + "x" + std::to_string(th));
+            std::vector<uint8_t> twoStep(static_cast<size_t>(tw) * th * 3, 0x11);
+            CFrameMemory::Scale(rgb.data(), w, h, twoStep.data(), tw, th);
 
-        std::vector<uint8_t> onePass(512 * 384 * 3, 0x11);
-        CFrameMemory::ConvertAndScale(frame.data(), CFrameMemory::MakeScaleTables(w, h, 512, 384),
-                                      onePass.data());
-        EXPECT_TRUE(onePass == twoStep);
+            std::vector<uint8_t> onePass(twoStep.size(), 0x11);
+            CFrameMemory::ConvertAndScale(frame.data(), CFrameMemory::MakeScaleTables(w, h, tw, th),
+                                          onePass.data());
+            EXPECT_TRUE(onePass == twoStep);
+            if (w == tw && h == th) {
+                EXPECT_TRUE(onePass == rgb);
+            }
+        }
+    }
+}
+
+TEST(PictureSize, OnlyTheThreeHeightsAreReadAndTheTextureIsFourThirdsHigh)
+{
+    EXPECT_EQ(ParsePictureSize("384"), (PictureSize{512, 384}));
+    EXPECT_EQ(ParsePictureSize("720"), (PictureSize{1280, 720}));
+    EXPECT_EQ(ParsePictureSize("1080"), (PictureSize{1920, 1080}));
+    for (const char* other : {"", "0", "480", "1080p", "0720", "+720", "2160", "1920x1080"})
+        EXPECT_EQ(ParsePictureSize(other), (PictureSize{512, 384})) << '"' << other << '"';
+
+    // The picture fills the texture's first 3/4 of rows: 512x512 as always, and past a power
+    // of two above it.
+    const PictureSize sizes[] = {{512, 384}, {1280, 720}, {1920, 1080}};
+    const int textures[][2] = {{512, 512}, {1280, 960}, {1920, 1440}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(sizes[i].TextureWidth(), textures[i][0]);
+        EXPECT_EQ(sizes[i].TextureHeight(), textures[i][1]);
+        EXPECT_EQ(sizes[i].height * 4, sizes[i].TextureHeight() * 3) << "maxT stays 0.75";
     }
 }
 
@@ -197,6 +225,8 @@ TEST(ConvertAndScale, ShuffleRouteGivesThePortablePictureByteForByte)
     EXPECT_EQ(CFrameMemory::MakeScaleTables(640, 480, 512, 384).quadLoads, 1);
     EXPECT_EQ(CFrameMemory::MakeScaleTables(1920, 1080, 512, 384).quadLoads, 2);
     EXPECT_EQ(CFrameMemory::MakeScaleTables(2600, 5, 512, 384).quadLoads, 0) << "steps too wide";
+    EXPECT_EQ(CFrameMemory::MakeScaleTables(1920, 1080, 1920, 1080).quadLoads, 1)
+        << "the colour reorder at 1080 takes one load per quad";
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-# What the cameras' placeholders look like through the effects.
+# What the cameras' placeholders look like through the effects, and a camera at PICTURE 1080.
 from kovra_driver import (
     KovraTestCase,
     PALE_BLUE,
     PALE_RED,
+    device_position,
     off_colour,
     main,
 )
@@ -40,6 +41,23 @@ class PictureTest(KovraTestCase):
             and not off_colour(s.samples(rect, .58, .95, .05, .95), PALE_RED))
         self.assertPictureIs(screen, rect, PALE_BLUE, "the left half", x0=.05, x1=.42)
         self.assertPictureIs(screen, rect, PALE_RED, "the right half", x0=.58, x1=.95)
+
+    def test_at_picture_1080_the_bars_fill_the_picture_and_the_key_is_kept(self):
+        bars = device_position("Test Pattern (Bars)")
+        k = self.kovra(ini=f"[CAMERA]\nPICTURE=1080\nDEVICE1={bars}\n")
+        k.keys("x", *(["v"] * 127), delay=8)
+        self.assertStatus(k, 1, 127, 0, timeout=30)
+        rect = k.picture()
+        # The first of the seven bars is white, the last blue, across the whole height.
+        white, blue = (255, 255, 255), (0, 0, 255)
+        screen = k.wait_picture(
+            lambda s: not off_colour(s.samples(rect, .03, .1, .03, .97), white)
+            and not off_colour(s.samples(rect, .9, .97, .03, .97), blue))
+        self.assertPictureIs(screen, rect, white, "the first bar", x0=.03, x1=.1, y0=.03, y1=.97)
+        self.assertPictureIs(screen, rect, blue, "the last bar", x0=.9, x1=.97, y0=.03, y1=.97)
+        k.keys("Escape")
+        self.assertEqual(k.wait_exit(), 0)
+        self.assertIn("PICTURE=1080", k.ini_text())
 
 
 if __name__ == "__main__":
