@@ -40,6 +40,7 @@ void CFileWait::Look()
     job.done = [this, present, generation = m_generation, mine = *m_generation] {
         if (*generation != mine) return;  // stopped or replaced: `this` may be a new wait's
         m_looking = false;
+        ++m_looks;
         if (!*present) return;
         m_timer.stop();
         ++*m_generation;

@@ -25,6 +25,8 @@ public:
     // Ends the wait; a look on its way delivers nothing.
     void Stop();
     bool Waiting() const { return m_timer.isActive(); }
+    // Looks finished so far (for tests: a state to wait for).
+    unsigned Looks() const { return m_looks; }
 
     static constexpr int kLookPeriodMs = 1000;
 
@@ -39,6 +41,7 @@ private:
     // Shared with the looks on their way: a newer wait, a stop or the end makes them stale.
     std::shared_ptr<unsigned> m_generation = std::make_shared<unsigned>(0);
     bool m_looking = false;  // one look at a time, so a slow drive piles up nothing
+    unsigned m_looks = 0;
 };
 
 #endif
