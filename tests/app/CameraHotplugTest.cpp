@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -16,6 +17,7 @@
 
 #include "CaptureSetup.h"
 #include "DeviceList.h"
+#include "FileUri.h"
 #include "MainDlg.h"
 #include "Resources.h"
 #include "TestDevices.h"
@@ -149,6 +151,44 @@ TEST_F(CameraHotplug, ANamedCameraStartsWhereItNowSitsAndBothAreWrittenBack)
     EXPECT_NE(settings.find("DEVICE2=" + std::to_string(bars) + "\n"), settings.npos) << settings;
     EXPECT_NE(settings.find(std::string("NAME2=") + kTestPatternBars + "\n"), settings.npos)
         << settings;
+}
+
+TEST_F(CameraHotplug, ARememberedFileComesBackWhereTheListMovedItAndAMissingOneIsPickedUp)
+{
+    // The videos folder under this test's own home: its clips folder lists a.png first.
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", m_folder.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", m_folder.filePath("config").toUtf8());
+    const std::string root = m_folder.path().toStdString();
+    QDir(m_folder.path()).mkpath("Videos/Kovra/Clips");
+    QDir(m_folder.path()).mkpath("else");
+    std::ofstream(root + "/Videos/Kovra/Clips/a.png") << "x";
+    const std::string logo = root + "/else/logo.png";
+    const std::string late = root + "/else/late\nclip.mp4";
+    std::ofstream(logo) << "x";
+    const int first = static_cast<int>(VideoDeviceNames().size()) + 1;
+
+    // Written when the logo was first after the devices.
+    Start("[CAMERA]\nDEVICE1=" + std::to_string(first) + "\nPATH1=" + FileUriOfPath(logo) +
+          "\nPATH2=" + FileUriOfPath(late) + "\n");
+    EXPECT_EQ(m_dlg->m_cameraA.heldPosition, first + 1);
+    EXPECT_EQ(m_dlg->m_cameraB.heldPosition, first + 2);  // missing, still in its place
+    EXPECT_TRUE(WaitFor([&] { return m_dlg->m_cameraA.filesHanded == 1; }));
+    EXPECT_FALSE(m_dlg->m_cameraA.fileMissing);
+    EXPECT_TRUE(m_dlg->m_cameraB.fileMissing);
+    EXPECT_EQ(m_dlg->m_cameraB.filesHanded, 0u);
+
+    std::ofstream(late) << "x";
+    EXPECT_TRUE(WaitFor([&] { return m_dlg->m_cameraB.filesHanded == 1; }));
+    EXPECT_FALSE(m_dlg->m_cameraB.fileMissing);
+    m_dlg->OnDestroy();
+    qputenv("HOME", home);
+    qunsetenv("XDG_CONFIG_HOME");
+    const std::string settings = Settings();
+    EXPECT_NE(settings.find("DEVICE1=" + std::to_string(first + 1) + "\n"), settings.npos)
+        << settings;
+    EXPECT_NE(settings.find("PATH1=" + FileUriOfPath(logo) + "\n"), settings.npos) << settings;
+    EXPECT_NE(settings.find("PATH2=" + FileUriOfPath(late) + "\n"), settings.npos) << settings;
 }
 
 TEST_F(CameraHotplug, BothCamerasStartAtOnceWithinOneBoundAtSetUp)
