@@ -12,9 +12,16 @@ void CMainDlg::RememberFiles() { SetRememberedFiles({m_cameraA.file, m_cameraB.f
 
 void CMainDlg::StartFileEntry(const CameraSlot& slot, const SourceListing& listing)
 {
+    slot.device = 0;
+    if (slot.memo.file == Slot(1 - slot.index).memo.file) {
+        // One entry cannot feed both cameras: the first keeps it.
+        slot.memo.file.clear();
+        slot.memo.heldPosition = 0;
+        RememberFiles();
+        return;
+    }
     // Always listed, being remembered; 0 only when no listing came in time.
     slot.memo.heldPosition = PositionOfFile(listing, slot.memo.file);
-    slot.device = 0;  // no device: the position is written from heldPosition
     PlayFileEntry(slot);
 }
 

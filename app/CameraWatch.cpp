@@ -82,6 +82,14 @@ CCameraStarter::PendingPtr CMainDlg::StartCamera(const CameraSlot& slot,
         }
         slot.device = position;
     }
+    // A position or name of a file entry chooses that file, as the list numbers it.
+    if (slot.device >= 1 && slot.device <= static_cast<int>(listing->files.size()) &&
+        !listing->files[slot.device - 1].empty()) {
+        memo.file = listing->files[slot.device - 1];
+        RememberFiles();
+        StartFileEntry(slot, *listing);
+        return nullptr;
+    }
     memo.starting = true;
     const std::string name = memo.name.empty() ? RememberedName(names, slot.device) : memo.name;
     return m_pStarter->Start(slot.index, ++memo.ticket, name, slot.device);

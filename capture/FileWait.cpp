@@ -44,7 +44,10 @@ void CFileWait::Look()
         if (!*present) return;
         m_timer.stop();
         ++*m_generation;
-        if (m_appeared) m_appeared();
+        // Taken out first: what it calls may wait anew, replacing it.
+        const std::function<void()> appeared = std::move(m_appeared);
+        m_appeared = nullptr;
+        if (appeared) appeared();
     };
     if (m_worker.Post("file:" + m_path, std::move(job))->Refused()) m_looking = false;
 }

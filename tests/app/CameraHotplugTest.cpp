@@ -60,6 +60,25 @@ protected:
     {
         if (m_dlg) m_dlg->OnDestroy();
         for (const std::string& name : m_plugged) RemoveTestDevice(name);
+        if (m_homeMoved) {
+            qputenv("HOME", m_home);
+            qunsetenv("XDG_CONFIG_HOME");
+        }
+    }
+
+    // The videos folder under the test's own folder, its clips folder holding a.png, and a
+    // folder "else" beside it; returns the test's folder.
+    std::string ClipsHome()
+    {
+        m_home = qgetenv("HOME");
+        m_homeMoved = true;
+        qputenv("HOME", m_folder.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", m_folder.filePath("config").toUtf8());
+        const std::string root = m_folder.path().toStdString();
+        QDir(m_folder.path()).mkpath("Videos/Kovra/Clips");
+        QDir(m_folder.path()).mkpath("else");
+        std::ofstream(root + "/Videos/Kovra/Clips/a.png") << "x";
+        return root;
     }
 
     // A camera plugged in or out while the window runs; those left in go at the end.
@@ -123,6 +142,8 @@ protected:
     std::string m_path;
     std::unique_ptr<CMainDlg> m_dlg;
     std::vector<std::string> m_plugged;
+    QByteArray m_home;
+    bool m_homeMoved = false;
 };
 
 TEST_F(CameraHotplug, ANamedCameraStartsWhereItNowSitsAndBothAreWrittenBack)
@@ -155,20 +176,13 @@ TEST_F(CameraHotplug, ANamedCameraStartsWhereItNowSitsAndBothAreWrittenBack)
 
 TEST_F(CameraHotplug, ARememberedFileComesBackWhereTheListMovedItAndAMissingOneIsPickedUp)
 {
-    // The videos folder under this test's own home: its clips folder lists a.png first.
-    const QByteArray home = qgetenv("HOME");
-    qputenv("HOME", m_folder.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", m_folder.filePath("config").toUtf8());
-    const std::string root = m_folder.path().toStdString();
-    QDir(m_folder.path()).mkpath("Videos/Kovra/Clips");
-    QDir(m_folder.path()).mkpath("else");
-    std::ofstream(root + "/Videos/Kovra/Clips/a.png") << "x";
+    const std::string root = ClipsHome();
     const std::string logo = root + "/else/logo.png";
     const std::string late = root + "/else/late\nclip.mp4";
     std::ofstream(logo) << "x";
     const int first = static_cast<int>(VideoDeviceNames().size()) + 1;
 
-    // Written when the logo was first after the devices.
+    // Written when the logo was first after the devices; a.png is listed ahead of it now.
     Start("[CAMERA]\nDEVICE1=" + std::to_string(first) + "\nPATH1=" + FileUriOfPath(logo) +
           "\nPATH2=" + FileUriOfPath(late) + "\n");
     EXPECT_EQ(m_dlg->m_cameraA.heldPosition, first + 1);
@@ -182,13 +196,27 @@ TEST_F(CameraHotplug, ARememberedFileComesBackWhereTheListMovedItAndAMissingOneI
     EXPECT_TRUE(WaitFor([&] { return m_dlg->m_cameraB.filesHanded == 1; }));
     EXPECT_FALSE(m_dlg->m_cameraB.fileMissing);
     m_dlg->OnDestroy();
-    qputenv("HOME", home);
-    qunsetenv("XDG_CONFIG_HOME");
     const std::string settings = Settings();
     EXPECT_NE(settings.find("DEVICE1=" + std::to_string(first + 1) + "\n"), settings.npos)
         << settings;
     EXPECT_NE(settings.find("PATH1=" + FileUriOfPath(logo) + "\n"), settings.npos) << settings;
     EXPECT_NE(settings.find("PATH2=" + FileUriOfPath(late) + "\n"), settings.npos) << settings;
+}
+
+TEST_F(CameraHotplug, APositionOfAFileEntryChoosesThatFileForOneCameraOnly)
+{
+    const std::string clip = ClipsHome() + "/Videos/Kovra/Clips/a.png";
+    const int first = static_cast<int>(VideoDeviceNames().size()) + 1;
+    Start("[CAMERA]\nDEVICE1=" + std::to_string(first) + "\nDEVICE2=" + std::to_string(first) +
+          "\n");
+    EXPECT_EQ(m_dlg->m_cameraA.file, clip);
+    EXPECT_TRUE(m_dlg->m_cameraB.file.empty());
+    EXPECT_EQ(m_dlg->m_nDeviceB, 0);
+    EXPECT_TRUE(WaitFor([&] { return m_dlg->m_cameraA.filesHanded == 1; }));
+    m_dlg->OnDestroy();
+    const std::string settings = Settings();
+    EXPECT_NE(settings.find("PATH1=" + FileUriOfPath(clip) + "\n"), settings.npos) << settings;
+    EXPECT_NE(settings.find("DEVICE2=0\n"), settings.npos) << settings;
 }
 
 TEST_F(CameraHotplug, BothCamerasStartAtOnceWithinOneBoundAtSetUp)
