@@ -1,5 +1,6 @@
-// The Camera Device dialog: picks the device of one camera slot from the device list, by its
-// position (0 = None), and edits that position, and the name it is remembered under, in place.
+// The Camera Device dialog: picks the device or file of one camera slot from the device list,
+// by its position (0 = None), and edits that position, and the name (and file) it is
+// remembered under, in place.
 #ifndef KOVRA_CAPTURE_CAMERADEVICEDLG_H
 #define KOVRA_CAPTURE_CAMERADEVICEDLG_H
 
