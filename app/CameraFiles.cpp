@@ -14,7 +14,7 @@ void CMainDlg::StartFileEntry(const CameraSlot& slot, const SourceListing& listi
 {
     slot.device = 0;
     if (slot.memo.file == Slot(1 - slot.index).memo.file) {
-        // One entry cannot feed both cameras: the first keeps it.
+        // One entry cannot feed both cameras: the other camera keeps it.
         slot.memo.file.clear();
         slot.memo.heldPosition = 0;
         RememberFiles();

@@ -99,6 +99,7 @@ void CMainDlg::StopCameras()
 {
     for (int camera = 0; camera < 2; ++camera) {
         const CameraSlot slot = Slot(camera);
+        if (slot.memo.fileWait) slot.memo.fileWait->Stop();
         if (m_pStarter) m_pStarter->Dispose(slot.memo.name, slot.device, slot.memory.Detach());
         if (slot.device != 0) slot.memory.Close();
     }
