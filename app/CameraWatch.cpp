@@ -11,6 +11,8 @@
 #include "CameraDeviceDlg.h"
 #include "CameraStarter.h"
 #include "DeviceNames.h"
+#include "FileUri.h"
+#include "FileWait.h"
 #include "IniFile.h"
 #include "MainDlg.h"
 #include "VideoCapture.h"
@@ -33,8 +35,11 @@ void CMainDlg::StartCameras()
             ListedCamera(Slot(1), m_nDeviceA, names, number);
         };
         m_pStarter = std::make_unique<CCameraStarter>(m_worker, this, std::move(handlers));
+        m_cameraA.fileWait = std::make_shared<CFileWait>(m_worker, this);
+        m_cameraB.fileWait = std::make_shared<CFileWait>(m_worker, this);
     }
-    std::optional<std::vector<std::string>> listing;  // one for both cameras, made when needed
+    RememberFiles();                       // before the first listing, which lists them
+    std::optional<SourceListing> listing;  // one for both cameras, made when needed
     CCameraStarter::PendingPtr pending[2];
     for (int camera = 0; camera < 2; ++camera) pending[camera] = StartCamera(Slot(camera), listing);
     const Clock::time_point deadline = Clock::now() + kStartWait;
@@ -54,14 +59,18 @@ void CMainDlg::StartCameras()
 }
 
 CCameraStarter::PendingPtr CMainDlg::StartCamera(const CameraSlot& slot,
-                                                 std::optional<std::vector<std::string>>& listing)
+                                                 std::optional<SourceListing>& listing)
 {
     CameraMemo& memo = slot.memo;
     memo.absent = memo.starting = false;
-    if (slot.device == 0 && memo.name.empty()) return nullptr;
+    if (slot.device == 0 && memo.name.empty() && memo.file.empty()) return nullptr;
     // A listing that does not come in time finds nothing: a named camera is then waited for.
     if (!listing) m_pStarter->ListNow(listing.emplace(), kCameraListWaitMs);
-    const std::vector<std::string>& names = *listing;
+    if (!memo.file.empty()) {
+        StartFileEntry(slot, *listing);
+        return nullptr;
+    }
+    const std::vector<std::string>& names = listing->names;
     if (!memo.name.empty()) {
         const int position = PositionOfName(names, memo.name);
         if (position == 0) {
@@ -73,6 +82,14 @@ CCameraStarter::PendingPtr CMainDlg::StartCamera(const CameraSlot& slot,
         }
         slot.device = position;
     }
+    // A position or name of a file entry chooses that file, as the list numbers it.
+    if (slot.device >= 1 && slot.device <= static_cast<int>(listing->files.size()) &&
+        !listing->files[slot.device - 1].empty()) {
+        memo.file = listing->files[slot.device - 1];
+        RememberFiles();
+        StartFileEntry(slot, *listing);
+        return nullptr;
+    }
     memo.starting = true;
     const std::string name = memo.name.empty() ? RememberedName(names, slot.device) : memo.name;
     return m_pStarter->Start(slot.index, ++memo.ticket, name, slot.device);
@@ -82,6 +99,7 @@ void CMainDlg::StopCameras()
 {
     for (int camera = 0; camera < 2; ++camera) {
         const CameraSlot slot = Slot(camera);
+        if (slot.memo.fileWait) slot.memo.fileWait->Stop();
         if (m_pStarter) m_pStarter->Dispose(slot.memo.name, slot.device, slot.memory.Detach());
         if (slot.device != 0) slot.memory.Close();
     }
@@ -183,16 +201,23 @@ void CMainDlg::OnCameraDevice(const CameraSlot& slot, int otherDevice)
     // cancel, leaves the slot waiting for it.
     int position = slot.memo.absent ? -1 : slot.device;
     std::string name = slot.memo.name;
+    std::string file = slot.memo.file;
+    const std::string otherFile = Slot(1 - slot.index).memo.file;
     CCameraDeviceDlg dlg(position, name, this);
     // A camera driver that hangs in the listing leaves the dialog with the newest listing.
-    dlg.SetLister([this] {
-        std::vector<std::string> names;
-        m_pStarter->ListNow(names, kCameraListWaitMs);
-        return names;
-    });
+    // A chosen file opens the dialog on its entry wherever the list has moved it.
+    dlg.SetSources(
+        [this, &position, &file] {
+            SourceListing listing;
+            m_pStarter->ListNow(listing, kCameraListWaitMs);
+            if (!file.empty()) position = PositionOfFile(listing, file);
+            return listing;
+        },
+        [this] { return ChooseFile(); }, file);
     dlg.exec();  // OK or cancel: only the position counts
-    if (position < 0 || (position != 0 && position == otherDevice)) {
-        // Nothing chosen, or one device for both cameras: the camera runs on (or waits on).
+    if (position < 0 || (position != 0 && file.empty() && position == otherDevice) ||
+        (!file.empty() && file == otherFile)) {
+        // Nothing chosen, or one entry for both cameras: the camera runs on (or waits on).
         m_bRunning = true;
         return;
     }
@@ -201,6 +226,10 @@ void CMainDlg::OnCameraDevice(const CameraSlot& slot, int otherDevice)
     slot.memo.starting = false;
     ++slot.memo.ticket;
     slot.memo.name = name;  // "" for None
+    slot.memo.file = file;  // "" for a device
+    slot.memo.fileMissing = false;
+    slot.memo.fileWait->Stop();
+    RememberFiles();
     slot.device = position;
     // Also the unchanged device: closing the dialog restarts the camera on it, once the old
     // pipeline has let go of it (the same device's lane keeps the order).
@@ -208,7 +237,14 @@ void CMainDlg::OnCameraDevice(const CameraSlot& slot, int otherDevice)
         m_pStarter->Dispose(previousName, previous, slot.memory.Detach());
         slot.memory.Close();
     }
-    if (slot.device != 0 && !StartCameraNow(slot)) slot.device = 0;
+    if (!file.empty()) {
+        // Its place once remembered: a file from elsewhere joins the list before Open File.
+        SourceListing listing;
+        m_pStarter->ListNow(listing, kCameraListWaitMs);
+        StartFileEntry(slot, listing);
+    } else if (slot.device != 0 && !StartCameraNow(slot)) {
+        slot.device = 0;
+    }
     m_bRunning = true;
 }
 
@@ -242,14 +278,23 @@ void CMainDlg::ExchangeCameraSettings(IniProfile& profile, bool load)
 {
     const char* const keys[2] = {"NAME1", "NAME2"};
     const char* const positions[2] = {"DEVICE1", "DEVICE2"};
+    const char* const files[2] = {"PATH1", "PATH2"};
     for (int camera = 0; camera < 2; ++camera) {
         const CameraSlot slot = Slot(camera);
         CameraMemo& memo = slot.memo;
         if (load) {
             memo = CameraMemo();
             memo.nameInFile = profile.GetString("CAMERA", keys[camera], memo.name);
+            std::string uri;
+            memo.fileInFile = profile.GetString("CAMERA", files[camera], uri);
+            if (!uri.empty() && !PathOfFileUri(uri, memo.file)) memo.file.clear();
             continue;
         }
+        // A file has no device: its position is the one it had in the list.
+        if (!memo.file.empty())
+            profile.Set("CAMERA", positions[camera], std::to_string(memo.heldPosition));
+        if (!memo.file.empty() || memo.fileInFile)
+            profile.Set("CAMERA", files[camera], memo.file.empty() ? "" : FileUriOfPath(memo.file));
         // An absent camera keeps its position in the file; the key after the position's own
         // line in the same write wins.
         if (memo.absent)

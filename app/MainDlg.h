@@ -28,6 +28,7 @@
 #include "Performance.h"
 #include "PictureOut.h"
 #include "PictureSize.h"
+#include "SourceList.h"
 #include "WindowControl.h"
 #include "Worker.h"
 
@@ -159,7 +160,7 @@ private:
     // One camera's start, in one listing for both cameras made by the first that needs it;
     // none when it has no device or its remembered one is absent.
     CCameraStarter::PendingPtr StartCamera(const CameraSlot& slot,
-                                           std::optional<std::vector<std::string>>& listing);
+                                           std::optional<SourceListing>& listing);
     // The window's camera command's start of the slot's device, waited for at most 10 s.
     bool StartCameraNow(const CameraSlot& slot);
     // At the close: the cameras stop on the worker.
@@ -171,8 +172,15 @@ private:
     void ListedCamera(const CameraSlot& slot, int otherDevice,
                       const std::vector<std::string>& names, unsigned number);
     void TakeStartedCamera(CCameraStarter::Result& result);
-    // CameraWatch.cpp: the names in the settings file, beside the positions.
+    // CameraWatch.cpp: the names and files in the settings file, beside the positions.
     void ExchangeCameraSettings(IniProfile& profile, bool load);
+    // CameraFiles.cpp: the cameras' chosen files, listed after the clips folder's.
+    void RememberFiles();
+    // The slot's chosen file, where `listing` has put it, to the capture once it is there.
+    void StartFileEntry(const CameraSlot& slot, const SourceListing& listing);
+    void PlayFileEntry(const CameraSlot& slot);
+    // Open File...'s choice: any file's path, "" when none was chosen.
+    std::string ChooseFile();
     // The camera commands of one slot: choose its device, its format, its controls.
     void OnCameraDevice(const CameraSlot& slot, int otherDevice);
     void OnCameraPin(const CameraSlot& slot);

@@ -7,6 +7,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "ClipFolder.h"
 #include "ComboSelection.h"
 #include "DeviceList.h"
 #include "DeviceNames.h"
@@ -55,7 +56,12 @@ void CCameraDeviceDlg::FillDeviceList()
     m_pDevices->clear();
     m_pDevices->addItem("None", 0);
     int position = 1;
-    m_names = m_lister ? m_lister() : VideoDeviceNames();
+    if (m_sources) {
+        m_listing = m_sources();
+        m_names = m_listing.names;
+    } else {
+        m_names = m_lister ? m_lister() : VideoDeviceNames();
+    }
     for (const std::string& name : m_names) {
         m_pDevices->addItem(QString::fromStdString(name), position++);
     }
@@ -69,9 +75,20 @@ int CCameraDeviceDlg::SelectedEntry() const { return SelectedComboEntry(m_pDevic
 void CCameraDeviceDlg::OnOK()
 {
     const int entry = SelectedEntry();
-    if (entry >= 0) {
-        m_nPosition = m_pDevices->itemData(entry).toInt();
-        if (m_pName) *m_pName = RememberedName(m_names, m_nPosition);
+    if (entry < 0) {
+        accept();
+        return;
     }
+    const int position = m_pDevices->itemData(entry).toInt();
+    std::string file;
+    if (m_sources && IsOpenFileEntry(m_listing, position)) {
+        file = m_chooseFile ? m_chooseFile() : std::string();
+        if (file.empty()) return;  // nothing chosen: the list stays open
+    } else if (m_sources && position >= 1 && position <= static_cast<int>(m_listing.files.size())) {
+        file = m_listing.files[position - 1];
+    }
+    m_nPosition = position;
+    if (m_pName) *m_pName = file.empty() ? RememberedName(m_names, position) : FileNameOf(file);
+    if (m_pFile) *m_pFile = file;
     accept();
 }

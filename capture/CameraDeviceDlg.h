@@ -1,5 +1,6 @@
-// The Camera Device dialog: picks the device of one camera slot from the device list, by its
-// position (0 = None), and edits that position, and the name it is remembered under, in place.
+// The Camera Device dialog: picks the device or file of one camera slot from the device list,
+// by its position (0 = None), and edits that position, and the name (and file) it is
+// remembered under, in place.
 #ifndef KOVRA_CAPTURE_CAMERADEVICEDLG_H
 #define KOVRA_CAPTURE_CAMERADEVICEDLG_H
 
@@ -7,6 +8,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "SourceList.h"
 
 class QComboBox;
 class QShowEvent;
@@ -34,6 +37,17 @@ public:
         m_lister = std::move(lister);
     }
 
+    // Where the listing comes from when it has files too (the main window's): then a file
+    // entry's OK also writes its path into `file` ("" for a device or None), and Open File...
+    // asks `chooseFile` for a path (none: the dialog stays open) and writes it.
+    void SetSources(std::function<SourceListing()> lister, std::function<std::string()> chooseFile,
+                    std::string& file)
+    {
+        m_sources = std::move(lister);
+        m_chooseFile = std::move(chooseFile);
+        m_pFile = &file;
+    }
+
     // Lists "None" and every device in position order, each entry's item data its position,
     // and selects the entry of the current position (nothing when it is past the last).
     void FillDeviceList();
@@ -51,6 +65,10 @@ private:
     std::string* m_pName = nullptr;
     std::vector<std::string> m_names;  // the listing the entries were filled from
     std::function<std::vector<std::string>()> m_lister;
+    std::function<SourceListing()> m_sources;
+    std::function<std::string()> m_chooseFile;
+    std::string* m_pFile = nullptr;
+    SourceListing m_listing;          // with m_sources: the listing the entries were filled from
     QComboBox* m_pDevices = nullptr;  // control 1006
 };
 

@@ -12,6 +12,7 @@
 #include "DeviceList.h"
 #include "DeviceNames.h"
 #include "DeviceSource.h"
+#include "SourceList.h"
 #include "Worker.h"
 
 namespace {
@@ -84,7 +85,7 @@ struct CCameraStarter::Core : std::enable_shared_from_this<Core> {
     CWorker* worker = nullptr;
     QPointer<QObject> context;
     Handlers handlers;
-    std::vector<std::string> names;  // the newest listing
+    SourceListing newest;  // the newest listing, with its files
     unsigned asked = 0;
     int waiting = 0;  // listings asked for and not yet delivered
     std::shared_ptr<std::atomic<unsigned>> made = std::make_shared<std::atomic<unsigned>>(0);
@@ -93,10 +94,10 @@ struct CCameraStarter::Core : std::enable_shared_from_this<Core> {
     QTimer look;
     NotifierPtr notifier = std::make_shared<Notifier>();
 
-    // On any thread: a fresh listing, counted.
-    static std::vector<std::string> List(std::atomic<unsigned>& made)
+    // On any thread: a fresh listing of the devices and the files, counted.
+    static SourceListing List(std::atomic<unsigned>& made)
     {
-        std::vector<std::string> fresh = VideoDeviceNames();
+        SourceListing fresh = ListSources();
         ++made;
         return fresh;
     }
@@ -106,7 +107,7 @@ struct CCameraStarter::Core : std::enable_shared_from_this<Core> {
         if (waiting >= 2) return;  // one runs, one waits behind it: that one sees any change
         const unsigned number = ++asked;
         ++waiting;
-        auto fresh = std::make_shared<std::vector<std::string>>();
+        auto fresh = std::make_shared<SourceListing>();
         CWorker::Job job;
         job.name = "camera listing";
         job.work = [fresh, made = made] { *fresh = List(*made); };
@@ -116,8 +117,8 @@ struct CCameraStarter::Core : std::enable_shared_from_this<Core> {
             auto core = self.lock();
             if (!core) return;
             --core->waiting;
-            core->names = *fresh;
-            if (core->handlers.listed) core->handlers.listed(core->names, number);
+            core->newest = *fresh;
+            if (core->handlers.listed) core->handlers.listed(core->newest.names, number);
         };
         if (worker->Post(kListLane, std::move(job))->Refused()) --waiting;
     }
@@ -177,17 +178,27 @@ CCameraStarter::~CCameraStarter()
 
 bool CCameraStarter::ListNow(std::vector<std::string>& names, int timeoutMs)
 {
-    auto fresh = std::make_shared<std::vector<std::string>>();
+    SourceListing listing;
+    const bool listed = ListNow(listing, timeoutMs);
+    names = std::move(listing.names);
+    return listed;
+}
+
+bool CCameraStarter::ListNow(SourceListing& listing, int timeoutMs)
+{
+    auto fresh = std::make_shared<SourceListing>();
     CWorker::Job job;
     job.name = "camera listing";
     job.work = [fresh, made = m_core->made] { *fresh = Core::List(*made); };
     job.timeout = std::chrono::milliseconds(timeoutMs);
     job.skipAtExit = true;
     const bool listed = m_core->worker->Post(kListLane, std::move(job))->Wait();
-    if (listed) m_core->names = *fresh;
-    names = m_core->names;
+    if (listed) m_core->newest = *fresh;
+    listing = m_core->newest;
     return listed;
 }
+
+const SourceListing& CCameraStarter::Newest() const { return m_core->newest; }
 
 void CCameraStarter::ListLater() { m_core->ListLater(); }
 
@@ -230,7 +241,7 @@ CCameraStarter::PendingPtr CCameraStarter::Start(int slot, unsigned ticket, cons
 {
     return m_core->Post(name, position,
                         [slot, ticket, name, position, made = m_core->made](Result& result) {
-                            const std::vector<std::string> fresh = Core::List(*made);
+                            const std::vector<std::string> fresh = Core::List(*made).names;
                             result.slot = slot;
                             result.ticket = ticket;
                             result.position = name.empty() ? position : PositionOfName(fresh, name);

@@ -1,7 +1,7 @@
-// The cameras' work beside the window: listings, starts (with the wait for the first frame),
-// stops and releases run as jobs on the window's worker, one lane per camera device and one
-// for the listing and the device monitor. Finished starts and listings come back to the
-// user-interface thread through the event loop; a menu command may wait for its own start.
+// The cameras' work beside the window: listings (devices and clip files), starts (with the wait for
+// the first frame), stops and releases run as jobs on the window's worker, one lane per camera
+// device and one for the listing and the device monitor. Finished starts and listings come back to
+// the user-interface thread through the event loop; a menu command may wait for its own start.
 #ifndef KOVRA_CAPTURE_CAMERASTARTER_H
 #define KOVRA_CAPTURE_CAMERASTARTER_H
 
@@ -15,6 +15,7 @@
 
 class CWorker;
 class QObject;
+struct SourceListing;
 
 class CCameraStarter {
 public:
@@ -49,6 +50,10 @@ public:
     // Lists now and waits at most timeoutMs; false when no listing came (the names are then
     // the newest known, maybe none).
     bool ListNow(std::vector<std::string>& names, int timeoutMs);
+    // The same with each entry's file (see SourceList.h).
+    bool ListNow(SourceListing& listing, int timeoutMs);
+    // The newest listing known, with its files; empty before the first.
+    const SourceListing& Newest() const;
     // Asks for a listing, which comes to `listed`. At most one waits behind a running one.
     void ListLater();
     // Listings asked for so far: a delivered one of this number or less began before now.

@@ -5,17 +5,23 @@
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "CaptureSetup.h"
 #include "DeviceList.h"
+#include "FileUri.h"
+#include "FileWait.h"
 #include "MainDlg.h"
 #include "Resources.h"
 #include "TestDevices.h"
@@ -58,6 +64,10 @@ protected:
     {
         if (m_dlg) m_dlg->OnDestroy();
         for (const std::string& name : m_plugged) RemoveTestDevice(name);
+        if (!m_home.isNull()) {
+            qputenv("HOME", m_home);
+            qunsetenv("XDG_CONFIG_HOME");
+        }
     }
 
     // A camera plugged in or out while the window runs; those left in go at the end.
@@ -121,6 +131,7 @@ protected:
     std::string m_path;
     std::unique_ptr<CMainDlg> m_dlg;
     std::vector<std::string> m_plugged;
+    QByteArray m_home;  // HOME, while the test has moved it
 };
 
 TEST_F(CameraHotplug, ANamedCameraStartsWhereItNowSitsAndBothAreWrittenBack)
@@ -149,6 +160,40 @@ TEST_F(CameraHotplug, ANamedCameraStartsWhereItNowSitsAndBothAreWrittenBack)
     EXPECT_NE(settings.find("DEVICE2=" + std::to_string(bars) + "\n"), settings.npos) << settings;
     EXPECT_NE(settings.find(std::string("NAME2=") + kTestPatternBars + "\n"), settings.npos)
         << settings;
+}
+
+TEST_F(CameraHotplug, FilesComeBackByPathOrPositionAndAMissingOneIsTakenWhenItAppears)
+{
+    // The videos folder is $HOME/Videos while the config folder has no user-dirs file.
+    m_home = qgetenv("HOME");
+    qputenv("HOME", m_folder.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", m_folder.filePath("config").toUtf8());
+    const std::string clip = m_folder.filePath("Videos/Kovra/Clips/a.png").toStdString();
+    const std::string late = m_folder.filePath("late\nclip.mp4").toStdString();
+    QDir(m_folder.path()).mkpath("Videos/Kovra/Clips");
+    std::ofstream(clip) << "x";
+    ASSERT_EQ(mkfifo(late.c_str(), 0600), 0);  // not a regular file: waited for, never opened
+    const int first = static_cast<int>(VideoDeviceNames().size()) + 1;
+
+    // The late file was written first after the devices; the clips folder's a.png is listed
+    // ahead of it now. Camera B names a.png by its position.
+    Start("[CAMERA]\nDEVICE1=" + std::to_string(first) + "\nPATH1=" + FileUriOfPath(late) +
+          "\nDEVICE2=" + std::to_string(first) + "\n");
+    EXPECT_EQ(m_dlg->m_cameraA.heldPosition, first + 1);
+    EXPECT_EQ(m_dlg->m_cameraB.file, clip);
+    EXPECT_TRUE(WaitFor([&] { return m_dlg->m_cameraB.filesHanded == 1; }));
+    EXPECT_TRUE(WaitFor([&] { return m_dlg->m_cameraA.fileWait->Looks() >= 2; }));
+    EXPECT_TRUE(m_dlg->m_cameraA.fileMissing);
+    EXPECT_EQ(m_dlg->m_cameraA.filesHanded, 0u);
+
+    std::filesystem::remove(late);
+    std::ofstream(late) << "x";
+    EXPECT_TRUE(WaitFor([&] { return m_dlg->m_cameraA.filesHanded == 1; }));
+    m_dlg->OnDestroy();
+    const std::string settings = Settings();
+    for (const std::string& line : {"DEVICE1=" + std::to_string(first + 1),
+                                    "PATH1=" + FileUriOfPath(late), "PATH2=" + FileUriOfPath(clip)})
+        EXPECT_NE(settings.find(line + "\n"), settings.npos) << settings;
 }
 
 TEST_F(CameraHotplug, BothCamerasStartAtOnceWithinOneBoundAtSetUp)

@@ -108,6 +108,40 @@ TEST_F(CameraDeviceDlgTest, OpensOnTheCurrentPositionAndOkTakesTheSelection)
     EXPECT_EQ(m_dlg->result(), QDialog::Accepted);
 }
 
+TEST_F(CameraDeviceDlgTest, AFileEntryGivesItsPathAndOpenFileAsksForOne)
+{
+    std::string file = "/old.png";
+    std::string answer;  // what Open File's chooser gives
+    m_position = 1;
+    m_dlg = new CCameraDeviceDlg(m_position, m_name, m_main.get());
+    m_dlg->SetSources(
+        [] {
+            return SourceListing{{"Cam", "loop.mp4", kOpenFileEntry}, {"", "/c/loop.mp4", ""}};
+        },
+        [&] { return answer; }, file);
+    m_dlg->show();
+    m_combo = m_dlg->findChild<QComboBox*>(QString::number(CCameraDeviceDlg::IDC_DEVICE));
+    ASSERT_EQ(m_combo->count(), 4);
+    m_combo->setCurrentIndex(2);
+    m_dlg->OnOK();
+    EXPECT_EQ(m_position, 2);
+    EXPECT_EQ(file, "/c/loop.mp4");
+    EXPECT_EQ(m_name, "loop.mp4");
+
+    // Open File without a choice leaves the dialog open and everything as it was.
+    m_dlg->show();
+    m_combo->setCurrentIndex(3);
+    m_dlg->OnOK();
+    EXPECT_TRUE(m_dlg->isVisible());
+    EXPECT_EQ(file, "/c/loop.mp4");
+    answer = "/else/logo\xe9.png";
+    m_dlg->OnOK();
+    EXPECT_FALSE(m_dlg->isVisible());
+    EXPECT_EQ(m_position, 3);
+    EXPECT_EQ(file, answer);
+    EXPECT_EQ(m_name, "logo\xe9.png");
+}
+
 TEST_F(CameraDeviceDlgTest, TypedTextSelectsOnlyAnEntryItMatchesExactly)
 {
     Open(1);
