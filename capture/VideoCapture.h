@@ -109,11 +109,21 @@ public:
     struct Pipeline;
 
 private:
+    struct PipelineDismantler {
+        void operator()(Pipeline* pipeline) const;
+    };
+    bool OpenFile(std::unique_ptr<Pipeline, PipelineDismantler> graph);
+    // One line on standard error; always false.
+    bool FileFailed(const std::string& why);
+    bool ClipFailed(Pipeline& graph);
+
     std::unique_ptr<Pipeline> m_pGraph;   // the pipeline and its elements; empty when none
     std::unique_ptr<Pipeline> m_pOpened;  // between OpenSource and StartGraph
     std::unique_ptr<CGrabberCallback> m_pCallback;
     int m_nDevice = 0;
-    std::string m_file;  // the file played in place of the device; empty for the device
+    std::string m_file;     // the file played in place of the device; empty for the device
+    bool m_bStill = false;  // the frame is a still picture's, and no pipeline runs
+    std::string m_problem;  // why the file would not open; set by the build
     std::unique_ptr<uint8_t[]> m_pFrame;
     int m_nWidth = 0;
     int m_nHeight = 0;
