@@ -60,4 +60,10 @@ bool CClipFile::Open(const std::string& path, std::string& problem)
     return true;
 }
 
+bool CClipFile::Removed() const
+{
+    struct stat status {};
+    return m_fd >= 0 && ::fstat(m_fd, &status) == 0 && status.st_nlink == 0;
+}
+
 std::string CClipFile::ProcPath() const { return "/proc/self/fd/" + std::to_string(m_fd); }

@@ -18,6 +18,8 @@ public:
     // with the reason in `problem`, when it is missing or no regular file.
     bool Open(const std::string& path, std::string& problem);
     int Fd() const { return m_fd; }
+    // True once the file has no name left: deleted, or replaced by another under its name.
+    bool Removed() const;
     // The name under which any reader reaches this same open file (not the path again, which
     // may have been replaced since).
     std::string ProcPath() const;

@@ -31,6 +31,8 @@ constexpr int kPolls = 1000;
 constexpr GstClockTime kPoll = 10 * GST_MSECOND;
 using Clock = std::chrono::steady_clock;
 constexpr std::chrono::seconds kBuildBound{10};
+// A clip's first decoded stream within this, or it has none that plays.
+constexpr std::chrono::seconds kFirstStreamBound{3};
 
 // A new element of our own reference, or empty when the factory is missing.
 ElementPtr MakeElement(const char* factory)
@@ -236,9 +238,17 @@ struct CVideoCapture::Pipeline {
         bus.reset(gst_element_get_bus(pipeline.get()));
         if (gst_element_set_state(pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
             return ClipError();
+        // decodebin keeps back the errors of a demuxer it is still setting up (a file cut
+        // before its index), so the bus may never tell: a local file that shows no stream
+        // within the bound has none that plays.
+        const Clock::time_point noStreamBy = Clock::now() + kFirstStreamBound;
         for (GstState state = GST_STATE_VOID_PENDING; state != GST_STATE_PAUSED;) {
             if (Clock::now() >= deadline) {
                 Fail("no picture within 10 s");
+                return false;
+            }
+            if (decodedPads == 0 && Clock::now() >= noStreamBy) {
+                Fail("no playable stream");
                 return false;
             }
             std::string why;
@@ -385,7 +395,14 @@ struct CVideoCapture::Pipeline {
                 lost = true;
                 break;
             case GST_MESSAGE_SEGMENT_DONE:
-                if (loop) loop->Ended(true);
+                // A file deleted or replaced plays on from what was open; at its end it stops
+                // there, as an unplugged camera does, and its last frame stays.
+                if (loop && file.Removed()) {
+                    Fail("the file was removed");
+                    lost = true;
+                } else if (loop) {
+                    loop->Ended(true);
+                }
                 break;
             case GST_MESSAGE_EOS:
                 if (loop) loop->Ended(false);

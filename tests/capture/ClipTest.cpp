@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -156,6 +157,24 @@ TEST(Clip, LoopsFromItsLastFrameToItsFirstWithNoBlackBetween)
     EXPECT_NE(std::string::npos, order.find(seen)) << seen;
 }
 
+TEST(Clip, ADeletedClipStopsAtItsEndWithItsLastFrame)
+{
+    ASSERT_TRUE(std::filesystem::copy_file(In("colours.avi"), In("doomed.avi")));
+    auto clip = Play("doomed.avi");
+    ASSERT_TRUE(clip->BuildGraph(false, nullptr)) << clip->FileProblem();
+    ASSERT_EQ(0, unlink(In("doomed.avi").c_str()));
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
+    while (!clip->Lost() && Clock::now() < deadline) {
+    }
+    EXPECT_TRUE(clip->Lost());
+    // The demuxer ends its segment ahead of the sink, which shows what it holds up to the
+    // last frame, and that stays.
+    while (ColourAt(*clip) != 'W' && Clock::now() < deadline) {
+    }
+    EXPECT_EQ('W', ColourAt(*clip)) << "the last frame stays";
+    EXPECT_NE(std::string::npos, clip->FileProblem().find("removed"));
+}
+
 TEST(Clip, SpeedTwoGivesSegmentRateTwoAndReversePlaysMjpegBackwards)
 {
     auto clip = Play("colours.avi");
@@ -225,7 +244,8 @@ TEST(Clip, BadInputFailsWithItsReasonAndNeverBlocks)
         auto clip = Play(bad.name);
         const Clock::time_point start = Clock::now();
         EXPECT_FALSE(clip->BuildGraph(false, nullptr)) << bad.name;
-        EXPECT_LT(Clock::now() - start, std::chrono::seconds(5)) << bad.name;
+        // Within the 3 s a file gets to show a stream, with room for a loaded machine.
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(6)) << bad.name;
         EXPECT_NE(std::string::npos, clip->FileProblem().find(bad.says))
             << bad.name << ": " << clip->FileProblem();
         EXPECT_FALSE(clip->FileProblem().empty()) << bad.name;
