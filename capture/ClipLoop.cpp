@@ -60,9 +60,16 @@ void CClipLoop::Schedule(Job job)
         call, [](gpointer data) { delete static_cast<Call*>(data); });
 }
 
+void CClipLoop::Stop()
+{
+    std::lock_guard<std::mutex> apply(m_applyLock);
+    m_stopped = true;
+}
+
 void CClipLoop::Run(Job job)
 {
     std::lock_guard<std::mutex> apply(m_applyLock);
+    if (m_stopped) return;
     double speed = 1.0;
     bool paused = false;
     bool reversed = false;

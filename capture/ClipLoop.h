@@ -25,6 +25,10 @@ public:
     // was not taken). The next loop is sought on GStreamer's own thread, never the caller's.
     void Ended(bool segment);
 
+    // Before the pipeline stops: waits for a seek under way, and no later one touches the
+    // pipeline (a pause undone late would set a stopped pipeline playing again).
+    void Stop();
+
     // The performer's wishes, from any thread; each is applied on GStreamer's own thread.
     void SetSpeed(double speed);
     void TogglePause();
@@ -59,6 +63,7 @@ private:
     bool m_playingPaused = false;
     unsigned m_restarted = 0;
     gint64 m_duration = -1;
+    bool m_stopped = false;
 };
 
 #endif

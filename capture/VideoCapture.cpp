@@ -436,6 +436,7 @@ struct CVideoCapture::Pipeline {
     bool Stop()
     {
         if (!pipeline) return true;  // a file that never made one
+        if (loop) loop->Stop();
         for (int poll = 0; poll < kPolls; ++poll) {
             GstState state = GST_STATE_VOID_PENDING;
             if (gst_element_set_state(pipeline.get(), GST_STATE_NULL) != GST_STATE_CHANGE_FAILURE &&
