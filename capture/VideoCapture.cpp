@@ -659,7 +659,7 @@ double CVideoCapture::ClipSegmentRate() const
 
 void CVideoCapture::ChooseFormat(QWidget* owner)
 {
-    if (!m_pOpened) return;
+    if (!m_pOpened || !m_file.empty()) return;  // a file has its one format
     const Clock::time_point shown = Clock::now();
     m_pOpened->chosen.reset(ShowPinPages(m_pOpened->source.get(), "Capture", owner));
     m_pOpened->deadline += Clock::now() - shown;  // the performer's time is not the device's
@@ -734,6 +734,8 @@ bool CVideoCapture::CopyFrame(uint8_t* destination)
 
 bool CVideoCapture::ShowFilterPages(QWidget* owner)
 {
-    if (m_pGraph) ShowFilterPropertyPages(m_pGraph->source.get(), "Video Capture", owner);
+    // A file's reader has no controls for the performer.
+    if (m_pGraph && m_file.empty())
+        ShowFilterPropertyPages(m_pGraph->source.get(), "Video Capture", owner);
     return true;
 }
