@@ -43,7 +43,9 @@ bool CClipLoop::Begin()
     std::lock_guard<std::mutex> hold(m_applyLock);
     gint64 duration = -1;
     if (gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &duration)) m_duration = duration;
-    return Seek(1.0, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_SEGMENT), 0, -1);
+    // Each pass ends at the clip's duration, not at its last frame's start: the next pass
+    // then begins after the last frame has had its time, which is not skipped.
+    return Seek(1.0, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_SEGMENT), 0, m_duration);
 }
 
 void CClipLoop::Ended(bool segment) { Schedule(segment ? Job::Loop : Job::Rewind); }
@@ -85,12 +87,11 @@ void CClipLoop::Run(Job job)
     // The loop: a segment seek without a flush, so the last frame stays and the first
     // follows it with no gap. Backwards, the segment runs from the end to the start.
     if (job == Job::Loop) {
-        Seek(m_rate, GST_SEEK_FLAG_SEGMENT, 0, m_rate < 0 ? m_duration : -1);
+        Seek(m_rate, GST_SEEK_FLAG_SEGMENT, 0, m_duration);
         return;
     }
     if (job == Job::Rewind) {
-        Seek(m_rate, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_SEGMENT), 0,
-             m_rate < 0 ? m_duration : -1);
+        Seek(m_rate, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_SEGMENT), 0, m_duration);
         return;
     }
     if (paused != m_playingPaused) {
@@ -105,7 +106,7 @@ void CClipLoop::Run(Job job)
     // A rate seek from where it is now: forwards to the end, backwards to the start.
     const GstSeekFlags flags =
         GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_SEGMENT | GST_SEEK_FLAG_ACCURATE);
-    const bool sought = rate > 0 ? Seek(rate, flags, restart ? 0 : position, -1)
+    const bool sought = rate > 0 ? Seek(rate, flags, restart ? 0 : position, m_duration)
                                  : Seek(rate, flags, 0, restart ? m_duration : position);
     if (sought) {
         m_rate = rate;

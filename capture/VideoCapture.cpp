@@ -152,6 +152,7 @@ struct CVideoCapture::Pipeline {
     std::atomic<int> videoPads{0};
     // Every stream was found, none of them video: nothing would ever preroll.
     std::atomic<bool> noVideo{false};
+    bool endedEarly = false;  // the first segment ended while starting; the building thread's
 
     // What the bus watch and the streaming thread report.
     std::atomic<bool> lost{false};
@@ -346,7 +347,7 @@ struct CVideoCapture::Pipeline {
         SamplePtr first;
         std::string why;
         while (!first && Clock::now() < deadline) {
-            if (ErrorPosted(bus.get(), &why)) {
+            if (StartError(&why)) {
                 if (loop) ClipError(why);
                 return nullptr;
             }
@@ -354,12 +355,29 @@ struct CVideoCapture::Pipeline {
         }
         if (!first && loop) Fail("no picture within 10 s");
         for (GstState state = GST_STATE_VOID_PENDING; state != GST_STATE_PLAYING;) {
-            if (!first || Clock::now() >= deadline || ErrorPosted(bus.get())) return nullptr;
+            if (!first || Clock::now() >= deadline || StartError(nullptr)) return nullptr;
             if (gst_element_get_state(pipeline.get(), &state, nullptr, kPoll) ==
                 GST_STATE_CHANGE_FAILURE)
                 return nullptr;
         }
         return first;
+    }
+
+    // True when an error was posted while the pipeline starts. A short clip may end its first
+    // segment before the watch is in place: that end is kept for Run, never dropped (the
+    // clip would stop for good). Every other message is dropped on the way.
+    bool StartError(std::string* why)
+    {
+        const auto types = GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_SEGMENT_DONE);
+        while (MessagePtr message{gst_bus_pop_filtered(bus.get(), types)}) {
+            if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_SEGMENT_DONE) {
+                endedEarly = true;
+                continue;
+            }
+            if (why) *why = ErrorText(message.get());
+            return true;
+        }
+        return false;
     }
 
     // Hands the first sample, then every sample the sink renders, to the callback. The
@@ -383,6 +401,7 @@ struct CVideoCapture::Pipeline {
         gst_bus_set_sync_handler(bus.get(), OnBusMessage, this, nullptr);
         // Whatever was posted before the watch: an error among it counts as well.
         while (MessagePtr message{gst_bus_pop(bus.get())}) Watch(message.get());
+        if (loop && endedEarly) loop->Ended(true);
     }
 
     // Any thread: one message of the running pipeline. An error stops the frames (the last
