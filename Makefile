@@ -141,7 +141,7 @@ meshes-check: meshes-deps
 # seen to hang for good (libjack's thread in a condition wait, the closing thread on its lock).
 .PHONY: tsan tsan-jack
 TSAN_BUILD := build-tsan
-TSAN_TARGETS := common_tests capture_tests camera_starter_tests midi_tests midi_jack_tests \
+TSAN_TARGETS := common_tests capture_tests clip_tests camera_starter_tests midi_tests midi_jack_tests \
 	frame_memory_tests camera_hotplug_tests output_pipeline_tests
 TSAN_RUN := suppressions=$(CURDIR)/tests/tsan-suppressions.txt:halt_on_error=1:second_deadlock_stack=1
 tsan: deps

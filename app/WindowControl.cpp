@@ -2,6 +2,7 @@
 #include "WindowControl.h"
 
 #include "MainDlg.h"
+#include "VideoCapture.h"
 
 int WayOutOf(Action action)
 {
@@ -46,9 +47,31 @@ void CWindowControl::Memory(int camera, int key, bool pressed)
 
 void CWindowControl::Store(bool pressed) { m_window.Performance().SetRecord(pressed, m_source); }
 
+CVideoCapture* CWindowControl::Capture(int camera) const
+{
+    return (camera == 0 ? m_window.m_memA : m_window.m_memB).Capture();
+}
+
+void CWindowControl::SetClipSpeed(int camera, double speed)
+{
+    if (CVideoCapture* capture = Capture(camera)) capture->SetClipSpeed(speed);
+}
+
+void CWindowControl::RestartClip(int camera)
+{
+    if (CVideoCapture* capture = Capture(camera)) capture->RestartClip();
+}
+
 bool CWindowControl::IsOn(Action action) const
 {
     if (action == Action::FullScreen) return m_window.m_bFullScreen;
+    int camera = 0;
+    ClipControl clip = ClipControl::Speed;
+    if (ClipControlOf(action, camera, clip)) {
+        const CVideoCapture* capture = Capture(camera);
+        if (!capture) return false;
+        return clip == ClipControl::Pause ? capture->ClipPaused() : capture->ClipReversed();
+    }
     const int way = WayOutOf(action);
     return way >= 0 && m_window.PictureOut().Wanted(static_cast<CPictureOut::Way>(way));
 }
@@ -58,6 +81,15 @@ void CWindowControl::Toggle(Action action) { SetToggle(action, !IsOn(action)); }
 void CWindowControl::SetToggle(Action action, bool on)
 {
     if (IsOn(action) == on) return;
+    int camera = 0;
+    ClipControl clip = ClipControl::Speed;
+    if (ClipControlOf(action, camera, clip)) {
+        // The capture tells no one of its clip's state: no feedback follows it.
+        CVideoCapture* capture = Capture(camera);
+        if (capture && clip == ClipControl::Pause) capture->ToggleClipPause();
+        if (capture && clip == ClipControl::Reverse) capture->ToggleClipReverse();
+        return;
+    }
     const CControlFeedback::Acting acting(m_window.Feedback(), m_source);
     if (action == Action::FullScreen) {
         m_window.ToggleFullScreen();

@@ -1,5 +1,5 @@
 // What a controller or an OSC surface plays on the window: the performance state, the frame
-// memory, full screen and the ways out, one of these per source of control.
+// memory, full screen, the ways out and the cameras' clips, one of these per source of control.
 #ifndef KOVRA_APP_WINDOWCONTROL_H
 #define KOVRA_APP_WINDOWCONTROL_H
 
@@ -7,6 +7,7 @@
 #include "MidiPerformance.h"
 
 class CMainDlg;
+class CVideoCapture;
 
 // The way out (CPictureOut::Way) of SEND, STREAM or RECORD; -1 for any other action.
 int WayOutOf(Action action);
@@ -25,9 +26,13 @@ public:
     void Store(bool pressed) override;
     void Toggle(Action action) override;
     void SetToggle(Action action, bool on) override;
+    void SetClipSpeed(int camera, double speed) override;
+    void RestartClip(int camera) override;
 
 private:
     bool IsOn(Action action) const;
+    // The capture camera 0 (A) or 1 (B) runs, or null when it has none.
+    CVideoCapture* Capture(int camera) const;
 
     CMainDlg& m_window;
     const ChangeSource m_source;

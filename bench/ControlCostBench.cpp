@@ -39,6 +39,8 @@ public:
     void Store(bool pressed) override { performance.SetRecord(pressed, ChangeSource::Midi); }
     void Toggle(Action) override {}
     void SetToggle(Action, bool) override {}
+    void SetClipSpeed(int, double) override {}
+    void RestartClip(int) override {}
 };
 
 // Control Change 1 on channel 0, a new value each time.

@@ -10,15 +10,19 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <vector>
 
 #include "CaptureSetup.h"
+#include "ClipFile.h"
+#include "ClipLoop.h"
 #include "DeviceSource.h"
 #include "GstHandles.h"
 #include "PropertyPages.h"
 #include "SourcePad.h"
+#include "StillPicture.h"
 
 namespace {
 
@@ -27,6 +31,8 @@ constexpr int kPolls = 1000;
 constexpr GstClockTime kPoll = 10 * GST_MSECOND;
 using Clock = std::chrono::steady_clock;
 constexpr std::chrono::seconds kBuildBound{10};
+// A clip's first decoded stream within this, or it has none that plays.
+constexpr std::chrono::seconds kFirstStreamBound{3};
 
 // A new element of our own reference, or empty when the factory is missing.
 ElementPtr MakeElement(const char* factory)
@@ -58,10 +64,44 @@ void OnDecodedPad(GstElement*, GstPad* pad, gpointer convert)
     if (sink && !gst_pad_is_linked(sink.get())) gst_pad_link(pad, sink.get());
 }
 
-// True when an error was posted; every other message on the bus is dropped on the way.
-bool ErrorPosted(GstBus* bus)
+// The error's own words, for the line on standard error.
+std::string ErrorText(GstMessage* message)
 {
-    return MessagePtr(gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR)) != nullptr;
+    GError* error = nullptr;
+    gst_message_parse_error(message, &error, nullptr);
+    std::string text = error && error->message ? error->message : "error";
+    if (error) g_error_free(error);
+    return text;
+}
+
+// True when an error was posted, with its words in `why`; every other message on the bus is
+// dropped on the way.
+bool ErrorPosted(GstBus* bus, std::string* why = nullptr)
+{
+    MessagePtr error(gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR));
+    if (error && why) *why = ErrorText(error.get());
+    return error != nullptr;
+}
+
+void OnClipPad(GstElement*, GstPad* pad, gpointer pipeline);
+void OnClipPadsDone(GstElement*, gpointer pipeline);
+
+// Streaming thread: each decoder chosen, with the stream it decodes, noted for reverse (a
+// container's own caps say nothing of its frames); the choice stands.
+int OnClipDecoder(GstElement*, GstPad*, GstCaps* caps, GstElementFactory* factory, gpointer loop)
+{
+    if (gst_element_factory_list_is_type(factory, GST_ELEMENT_FACTORY_TYPE_DECODER))
+        static_cast<CClipLoop*>(loop)->NoteStream(caps);
+    return 0;  // GST_AUTOPLUG_SELECT_TRY
+}
+
+// The file's name on one line of standard error, whatever bytes it holds.
+std::string OneLine(const std::string& name)
+{
+    std::string line;
+    for (char c : name)
+        line += c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r") : std::string(1, c);
+    return line;
 }
 
 // The frame buffer's layout for a sample's format: BGR rows padded to a multiple of 4 bytes.
@@ -102,6 +142,18 @@ struct CVideoCapture::Pipeline {
     CapsPtr chosen;  // the format chosen in the dialog; empty when none was
     Clock::time_point deadline = Clock::now() + kBuildBound;  // of the build
 
+    // A clip's file, kept open as long as the pipeline reads it, and its playing.
+    CClipFile file;
+    std::shared_ptr<CClipLoop> loop;
+    // Why a clip stopped or would not start; under the sample lock.
+    std::string problem;
+    GstElement* clipConvert = nullptr;  // held by the pipeline
+    std::atomic<int> decodedPads{0};
+    std::atomic<int> videoPads{0};
+    // Every stream was found, none of them video: nothing would ever preroll.
+    std::atomic<bool> noVideo{false};
+    bool endedEarly = false;  // the first segment ended while starting; the building thread's
+
     // What the bus watch and the streaming thread report.
     std::atomic<bool> lost{false};
     std::atomic<bool> sizeChanged{false};
@@ -141,6 +193,96 @@ struct CVideoCapture::Pipeline {
         }
         gst_bin_add(Bin(), source.get());
         return true;
+    }
+
+    // A clip's file read through the descriptor opened here, in a new pipeline, with its
+    // playing; false, with the reason, when it is no regular file.
+    bool MakeFileSource(const std::string& path, std::string& why)
+    {
+        if (!file.Open(path, why)) return false;
+        pipeline = ElementPtr(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
+        source = MakeElement("filesrc");
+        if (!source) {
+            why = "no filesrc element";
+            return false;
+        }
+        g_object_set(source.get(), "location", file.ProcPath().c_str(), nullptr);
+        gst_bin_add(Bin(), source.get());
+        loop = std::make_shared<CClipLoop>(pipeline.get());
+        return true;
+    }
+
+    // The clip's decoder into the conversion, played at the clip's own rate.
+    bool LinkClip()
+    {
+        GstElement* convert = AddConversion();
+        GstElement* decode = Add("decodebin");
+        if (!convert || !decode) return false;
+        g_object_set(sink.get(), "sync", TRUE, nullptr);
+        clipConvert = convert;
+        g_signal_connect(decode, "pad-added", G_CALLBACK(OnClipPad), this);
+        g_signal_connect(decode, "no-more-pads", G_CALLBACK(OnClipPadsDone), this);
+        g_signal_connect(decode, "autoplug-select", G_CALLBACK(OnClipDecoder), loop.get());
+        return gst_element_link(source.get(), decode);
+    }
+
+    // Streaming thread or the building one: the first reason a clip gives stays.
+    void Fail(const std::string& why)
+    {
+        std::lock_guard<std::mutex> hold(sampleLock);
+        if (problem.empty()) problem = why;
+    }
+
+    // A clip's preroll and its first looping segment, before it plays. False on an error.
+    bool PrerollClip()
+    {
+        bus.reset(gst_element_get_bus(pipeline.get()));
+        if (gst_element_set_state(pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
+            return ClipError();
+        // decodebin keeps back the errors of a demuxer it is still setting up (a file cut
+        // before its index), so the bus may never tell: a local file that shows no stream
+        // within the bound has none that plays.
+        const Clock::time_point noStreamBy = Clock::now() + kFirstStreamBound;
+        for (GstState state = GST_STATE_VOID_PENDING; state != GST_STATE_PAUSED;) {
+            if (Clock::now() >= deadline) {
+                Fail("no picture within 10 s");
+                return false;
+            }
+            if (decodedPads == 0 && Clock::now() >= noStreamBy) {
+                Fail("no playable stream");
+                return false;
+            }
+            std::string why;
+            if (ErrorPosted(bus.get(), &why) || noVideo) return ClipError(why);
+            if (gst_element_get_state(pipeline.get(), &state, nullptr, kPoll) ==
+                GST_STATE_CHANGE_FAILURE)
+                return ClipError();
+        }
+        return loop->Begin() || ClipError("cannot loop");
+    }
+
+    // The reason a clip did not start: no video at all, or the pipeline's own words.
+    bool ClipError(std::string why = {})
+    {
+        if (why.empty()) ErrorPosted(bus.get(), &why);
+        Fail(noVideo || (decodedPads > 0 && videoPads == 0) ? "no video stream"
+             : why.empty()                                  ? "cannot be decoded"
+                                                            : why);
+        return false;
+    }
+
+    // Streaming thread: a clip's decoded stream. Only video joins the conversion; the rest
+    // (its sound) stays unlinked, which the demuxer takes as long as one stream is linked.
+    void ClipPad(GstPad* pad)
+    {
+        ++decodedPads;
+        CapsPtr caps(gst_pad_query_caps(pad, nullptr));
+        if (!caps || gst_caps_is_empty(caps.get()) ||
+            std::strncmp(gst_structure_get_name(gst_caps_get_structure(caps.get(), 0)), "video/",
+                         6) != 0)
+            return;
+        ++videoPads;
+        OnDecodedPad(nullptr, pad, clipConvert);
     }
 
     // The conversion to BGR at the device's own size (scaling is left to the program) and
@@ -198,21 +340,44 @@ struct CVideoCapture::Pipeline {
     // the PLAYING state takes longer than the polls allow.
     SamplePtr StartAndTakeFirst()
     {
+        if (loop && !PrerollClip()) return nullptr;
         bus.reset(gst_element_get_bus(pipeline.get()));
         if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
             return nullptr;
         SamplePtr first;
+        std::string why;
         while (!first && Clock::now() < deadline) {
-            if (ErrorPosted(bus.get())) return nullptr;
+            if (StartError(&why)) {
+                if (loop) ClipError(why);
+                return nullptr;
+            }
             first.reset(gst_app_sink_try_pull_sample(GST_APP_SINK(sink.get()), kPoll));
         }
+        if (!first && loop) Fail("no picture within 10 s");
         for (GstState state = GST_STATE_VOID_PENDING; state != GST_STATE_PLAYING;) {
-            if (!first || Clock::now() >= deadline || ErrorPosted(bus.get())) return nullptr;
+            if (!first || Clock::now() >= deadline || StartError(nullptr)) return nullptr;
             if (gst_element_get_state(pipeline.get(), &state, nullptr, kPoll) ==
                 GST_STATE_CHANGE_FAILURE)
                 return nullptr;
         }
         return first;
+    }
+
+    // True when an error was posted while the pipeline starts. A short clip may end its first
+    // segment before the watch is in place: that end is kept for Run, never dropped (the
+    // clip would stop for good). Every other message is dropped on the way.
+    bool StartError(std::string* why)
+    {
+        const auto types = GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_SEGMENT_DONE);
+        while (MessagePtr message{gst_bus_pop_filtered(bus.get(), types)}) {
+            if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_SEGMENT_DONE) {
+                endedEarly = true;
+                continue;
+            }
+            if (why) *why = ErrorText(message.get());
+            return true;
+        }
+        return false;
     }
 
     // Hands the first sample, then every sample the sink renders, to the callback. The
@@ -235,8 +400,34 @@ struct CVideoCapture::Pipeline {
         gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, this, nullptr);
         gst_bus_set_sync_handler(bus.get(), OnBusMessage, this, nullptr);
         // Whatever was posted before the watch: an error among it counts as well.
-        while (MessagePtr message{gst_bus_pop(bus.get())}) {
-            if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR) lost = true;
+        while (MessagePtr message{gst_bus_pop(bus.get())}) Watch(message.get());
+        if (loop && endedEarly) loop->Ended(true);
+    }
+
+    // Any thread: one message of the running pipeline. An error stops the frames (the last
+    // one stays); a clip's end brings its next loop.
+    void Watch(GstMessage* message)
+    {
+        switch (GST_MESSAGE_TYPE(message)) {
+            case GST_MESSAGE_ERROR:
+                if (loop) Fail(ErrorText(message));
+                lost = true;
+                break;
+            case GST_MESSAGE_SEGMENT_DONE:
+                // A file deleted or replaced plays on from what was open; at its end it stops
+                // there, as an unplugged camera does, and its last frame stays.
+                if (loop && file.Removed()) {
+                    Fail("the file was removed");
+                    lost = true;
+                } else if (loop) {
+                    loop->Ended(true);
+                }
+                break;
+            case GST_MESSAGE_EOS:
+                if (loop) loop->Ended(false);
+                break;
+            default:
+                break;
         }
     }
 
@@ -263,6 +454,8 @@ struct CVideoCapture::Pipeline {
     // thread has been joined. False when it never gets there.
     bool Stop()
     {
+        if (!pipeline) return true;  // a file that never made one
+        if (loop) loop->Stop();
         for (int poll = 0; poll < kPolls; ++poll) {
             GstState state = GST_STATE_VOID_PENDING;
             if (gst_element_set_state(pipeline.get(), GST_STATE_NULL) != GST_STATE_CHANGE_FAILURE &&
@@ -316,9 +509,16 @@ void Dismantle(PipelinePtr pipeline)
     if (pipeline && !pipeline->Stop()) KeepUntilExit(std::move(pipeline), nullptr);
 }
 
-struct PipelineDismantler {
-    void operator()(CVideoCapture::Pipeline* pipeline) const { Dismantle(PipelinePtr(pipeline)); }
-};
+void OnClipPad(GstElement*, GstPad* pad, gpointer pipeline)
+{
+    static_cast<CVideoCapture::Pipeline*>(pipeline)->ClipPad(pad);
+}
+
+void OnClipPadsDone(GstElement*, gpointer pipeline)
+{
+    auto* graph = static_cast<CVideoCapture::Pipeline*>(pipeline);
+    if (graph->videoPads == 0) graph->noVideo = true;
+}
 
 // Streaming thread, for every sample the sink renders.
 GstFlowReturn OnNewSample(GstAppSink* sink, gpointer pipeline)
@@ -334,8 +534,7 @@ GstFlowReturn OnNewSample(GstAppSink* sink, gpointer pipeline)
 GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer pipeline)
 {
     MessagePtr dropped(message);
-    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
-        static_cast<CVideoCapture::Pipeline*>(pipeline)->lost = true;
+    static_cast<CVideoCapture::Pipeline*>(pipeline)->Watch(message);
     return GST_BUS_DROP;
 }
 
@@ -366,6 +565,11 @@ void CGrabberCallback::SetBuffer(uint8_t* buffer, long size, int stride, std::mu
     m_pLock = lock;
 }
 
+void CVideoCapture::PipelineDismantler::operator()(Pipeline* pipeline) const
+{
+    Dismantle(PipelinePtr(pipeline));
+}
+
 CVideoCapture::CVideoCapture(int device)
     : m_pCallback(std::make_unique<CGrabberCallback>()), m_nDevice(device)
 {
@@ -391,15 +595,90 @@ bool CVideoCapture::OpenSource()
     if (!StopGraph()) return false;
     m_pFrame.reset();
     m_nWidth = m_nHeight = m_nFrameSize = 0;
+    m_bStill = false;
+    m_problem.clear();
     std::unique_ptr<Pipeline, PipelineDismantler> graph(new Pipeline);
+    if (!m_file.empty()) return OpenFile(std::move(graph));
     if (!graph->MakeSource(m_nDevice)) return false;
     m_pOpened.reset(graph.release());
     return true;
 }
 
+bool CVideoCapture::OpenFile(std::unique_ptr<Pipeline, PipelineDismantler> graph)
+{
+    std::string why;
+    if (!graph->MakeFileSource(m_file, why)) return FileFailed(why);
+    if (!IsStillPicture(graph->file.Fd())) {
+        m_pOpened.reset(graph.release());
+        return true;
+    }
+    // A still: decoded here, once; no pipeline runs for it.
+    StillFrame still;
+    if (!DecodeStill(graph->file.Fd(), kStillWidth, kStillHeight, still, why))
+        return FileFailed(why);
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_pFrame = std::move(still.bytes);
+    m_nWidth = still.width;
+    m_nHeight = still.height;
+    m_nFrameSize = still.size;
+    m_bStill = true;
+    return true;
+}
+
+bool CVideoCapture::FileFailed(const std::string& why)
+{
+    m_problem = why;
+    std::fprintf(stderr, "Cannot play \"%s\": %s\n", OneLine(m_file).c_str(), why.c_str());
+    return false;
+}
+
+void CVideoCapture::SetFile(const std::string& path) { m_file = path; }
+
+std::string CVideoCapture::FileProblem() const
+{
+    if (!m_problem.empty() || !m_pGraph) return m_problem;
+    std::lock_guard<std::mutex> hold(m_pGraph->sampleLock);
+    return m_pGraph->problem;
+}
+
+void CVideoCapture::SetClipSpeed(double speed)
+{
+    if (m_pGraph && m_pGraph->loop) m_pGraph->loop->SetSpeed(speed);
+}
+
+void CVideoCapture::ToggleClipPause()
+{
+    if (m_pGraph && m_pGraph->loop) m_pGraph->loop->TogglePause();
+}
+
+void CVideoCapture::RestartClip()
+{
+    if (m_pGraph && m_pGraph->loop) m_pGraph->loop->Restart();
+}
+
+void CVideoCapture::ToggleClipReverse()
+{
+    if (m_pGraph && m_pGraph->loop) m_pGraph->loop->ToggleReverse();
+}
+
+bool CVideoCapture::ClipPaused() const
+{
+    return m_pGraph && m_pGraph->loop && m_pGraph->loop->Paused();
+}
+
+bool CVideoCapture::ClipReversed() const
+{
+    return m_pGraph && m_pGraph->loop && m_pGraph->loop->Reversed();
+}
+
+double CVideoCapture::ClipSegmentRate() const
+{
+    return m_pGraph && m_pGraph->loop ? m_pGraph->loop->SegmentRate() : 0.0;
+}
+
 void CVideoCapture::ChooseFormat(QWidget* owner)
 {
-    if (!m_pOpened) return;
+    if (!m_pOpened || !m_file.empty()) return;  // a file has its one format
     const Clock::time_point shown = Clock::now();
     m_pOpened->chosen.reset(ShowPinPages(m_pOpened->source.get(), "Capture", owner));
     m_pOpened->deadline += Clock::now() - shown;  // the performer's time is not the device's
@@ -409,11 +688,16 @@ bool CVideoCapture::StartGraph()
 {
     // Any return before the end dismantles `graph`.
     std::unique_ptr<Pipeline, PipelineDismantler> graph(m_pOpened.release());
+    if (m_bStill) return true;
     if (!graph) return false;
-    if (!graph->LinkConverter(graph->chosen.get())) return false;
+    const bool clip = graph->loop != nullptr;
+    if (!(clip ? graph->LinkClip() : graph->LinkConverter(graph->chosen.get()))) {
+        if (clip) graph->Fail("cannot be decoded");
+        return ClipFailed(*graph);
+    }
     SamplePtr first = graph->StartAndTakeFirst();
     FrameFormat format;
-    if (!first || !ReadFrameFormat(first.get(), format)) return false;
+    if (!first || !ReadFrameFormat(first.get(), format)) return ClipFailed(*graph);
     m_pFrame.reset(new (std::nothrow) uint8_t[format.size]());  // black until the first copy
     if (!m_pFrame) return false;
     m_nWidth = format.width;
@@ -425,6 +709,17 @@ bool CVideoCapture::StartGraph()
     graph->Run(first.get(), m_pCallback.get(), format);
     m_pGraph.reset(graph.release());
     return true;
+}
+
+bool CVideoCapture::ClipFailed(Pipeline& graph)
+{
+    if (!graph.loop) return false;
+    std::string why;
+    {
+        std::lock_guard<std::mutex> hold(graph.sampleLock);
+        why = graph.problem.empty() ? "cannot be decoded" : graph.problem;
+    }
+    return FileFailed(why);
 }
 
 bool CVideoCapture::StopGraph()
@@ -458,6 +753,8 @@ bool CVideoCapture::CopyFrame(uint8_t* destination)
 
 bool CVideoCapture::ShowFilterPages(QWidget* owner)
 {
-    if (m_pGraph) ShowFilterPropertyPages(m_pGraph->source.get(), "Video Capture", owner);
+    // A file's reader has no controls for the performer.
+    if (m_pGraph && m_file.empty())
+        ShowFilterPropertyPages(m_pGraph->source.get(), "Video Capture", owner);
     return true;
 }

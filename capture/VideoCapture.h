@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 
 class QWidget;
 
@@ -40,6 +41,30 @@ public:
     virtual ~CVideoCapture();
     CVideoCapture(const CVideoCapture&) = delete;
     CVideoCapture& operator=(const CVideoCapture&) = delete;
+
+    // Plays the file at `path` (a clip or a still picture) in place of the device, from the
+    // next OpenSource or BuildGraph on; an empty path goes back to the device. The file is
+    // opened without blocking and only when it is a regular file. A clip loops at its own
+    // rate; a still is decoded once. Everything else about the capture (the frame buffer, Lost,
+    // the sizes) is as for a camera. A file that cannot play fails the build, with one line on
+    // standard error saying why (FileProblem).
+    void SetFile(const std::string& path);
+    const std::string& File() const { return m_file; }
+    // Why the file last failed to play, or stopped; empty when it plays (or there is none).
+    std::string FileProblem() const;
+
+    // The clip's controls; nothing where the capture plays no clip. Any thread: the seeks run
+    // on GStreamer's own threads, and each applies the newest wish. Speed is clamped to
+    // 0.25..4. Reverse needs a clip whose frames stand alone (MJPEG, a picture sequence); any
+    // other is left playing forwards, with one line on standard error.
+    void SetClipSpeed(double speed);
+    void ToggleClipPause();
+    void RestartClip();
+    void ToggleClipReverse();
+    bool ClipPaused() const;
+    bool ClipReversed() const;
+    // The running clip's segment rate as the sink sees it (a segment query); 0 when none.
+    double ClipSegmentRate() const;
 
     // Builds and runs the pipeline; true when it runs. With showPinPages the device's
     // formats are offered in a dialog owned by `owner` before the connection is made, and
@@ -84,10 +109,21 @@ public:
     struct Pipeline;
 
 private:
+    struct PipelineDismantler {
+        void operator()(Pipeline* pipeline) const;
+    };
+    bool OpenFile(std::unique_ptr<Pipeline, PipelineDismantler> graph);
+    // One line on standard error; always false.
+    bool FileFailed(const std::string& why);
+    bool ClipFailed(Pipeline& graph);
+
     std::unique_ptr<Pipeline> m_pGraph;   // the pipeline and its elements; empty when none
     std::unique_ptr<Pipeline> m_pOpened;  // between OpenSource and StartGraph
     std::unique_ptr<CGrabberCallback> m_pCallback;
     int m_nDevice = 0;
+    std::string m_file;     // the file played in place of the device; empty for the device
+    bool m_bStill = false;  // the frame is a still picture's, and no pipeline runs
+    std::string m_problem;  // why the file would not open; set by the build
     std::unique_ptr<uint8_t[]> m_pFrame;
     int m_nWidth = 0;
     int m_nHeight = 0;

@@ -1,12 +1,16 @@
 // The actions' names and kinds; see Action.h.
 #include "Action.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 
 namespace {
 
 constexpr int kMemA = static_cast<int>(Action::MemA1);
 constexpr int kMemB = static_cast<int>(Action::MemB1);
+constexpr int kClipA = static_cast<int>(Action::ClipASpeed);
+constexpr int kClipControls = 4;  // per camera
 
 }  // namespace
 
@@ -28,7 +32,17 @@ ActionKind KindOf(Action action)
         case Action::Send:
         case Action::Stream:
         case Action::Record:
+        case Action::ClipAPause:
+        case Action::ClipBPause:
+        case Action::ClipAReverse:
+        case Action::ClipBReverse:
             return ActionKind::Toggle;
+        case Action::ClipASpeed:
+        case Action::ClipBSpeed:
+            return ActionKind::Value;
+        case Action::ClipARestart:
+        case Action::ClipBRestart:
+            return ActionKind::Step;
         default:
             return ActionKind::Held;  // the frame-memory keys and STORE
     }
@@ -39,10 +53,14 @@ std::string ActionName(Action action)
     static const char* const kFixed[] = {"EFFECT",  "EFFECTUP",  "EFFECTDOWN", "CTRL1",    "CTRL2",
                                          "CTRL1UP", "CTRL1DOWN", "CTRL2UP",    "CTRL2DOWN"};
     static const char* const kAfterMemory[] = {"STORE", "FULLSCREEN", "SEND", "STREAM", "RECORD"};
+    static const char* const kClip[] = {"SPEED", "PAUSE", "RESTART", "REVERSE"};
     int camera = 0;
     int key = 0;
     if (MemoryKeyOf(action, camera, key))
         return std::string(camera == 0 ? "MEMA" : "MEMB") + std::to_string(key + 1);
+    ClipControl control = ClipControl::Speed;
+    if (ClipControlOf(action, camera, control))
+        return std::string(camera == 0 ? "CLIPA" : "CLIPB") + kClip[static_cast<int>(control)];
     const int index = static_cast<int>(action);
     if (index < kMemA) return kFixed[index];
     return kAfterMemory[index - static_cast<int>(Action::Store)];
@@ -73,4 +91,26 @@ bool MemoryKeyOf(Action action, int& camera, int& key)
     camera = index < kMemB ? 0 : 1;
     key = index - (camera == 0 ? kMemA : kMemB);
     return true;
+}
+
+Action ClipAction(int camera, ClipControl control)
+{
+    return static_cast<Action>(kClipA + camera * kClipControls + static_cast<int>(control));
+}
+
+bool ClipControlOf(Action action, int& camera, ClipControl& control)
+{
+    const int index = static_cast<int>(action) - kClipA;
+    if (index < 0 || index >= 2 * kClipControls) return false;
+    camera = index / kClipControls;
+    control = static_cast<ClipControl>(index % kClipControls);
+    return true;
+}
+
+double ClipSpeedOfValue(int value)
+{
+    const int v = std::clamp(value, 0, 127);
+    // 64 steps down to a quarter, 63 up to four times.
+    const double octaves = v < 64 ? (v - 64) / 64.0 : (v - 64) / 63.0;
+    return std::pow(kClipMaxSpeed, octaves);
 }

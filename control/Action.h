@@ -22,8 +22,16 @@ enum class Action : int {
     Send,
     Stream,
     Record,
+    ClipASpeed,  // CLIPASPEED..CLIPAREVERSE: the clip camera A plays
+    ClipAPause,
+    ClipARestart,
+    ClipAReverse,
+    ClipBSpeed,  // CLIPBSPEED..CLIPBREVERSE: camera B's
+    ClipBPause,
+    ClipBRestart,
+    ClipBReverse,
 };
-constexpr int kActionCount = static_cast<int>(Action::Record) + 1;
+constexpr int kActionCount = static_cast<int>(Action::ClipBReverse) + 1;
 constexpr int kMemoryKeys = 8;  // per camera
 
 enum class ActionKind {
@@ -46,5 +54,22 @@ Action MemoryAction(int camera, int key);
 
 // The camera and key of a frame-memory action; false for any other action.
 bool MemoryKeyOf(Action action, int& camera, int& key);
+
+// A clip's controls, in the order of their actions.
+enum class ClipControl : int { Speed, Pause, Restart, Reverse };
+
+// The clip action of camera 0 (A) or 1 (B).
+Action ClipAction(int camera, ClipControl control);
+
+// The camera and control of a clip action; false for any other action.
+bool ClipControlOf(Action action, int& camera, ClipControl& control);
+
+// The clip's slowest and fastest speeds.
+constexpr double kClipMinSpeed = 0.25;
+constexpr double kClipMaxSpeed = 4.0;
+
+// A MIDI value 0..127 as a clip's speed: 0.25 at 0, 1 at 64, 4 at 127, evenly apart in
+// ratio on each side of 64 (a value outside is clamped first).
+double ClipSpeedOfValue(int value);
 
 #endif

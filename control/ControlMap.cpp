@@ -14,7 +14,11 @@ void Act(Action action, const ControlMessage& message, Edge edge, ControlTarget&
             if (message.kind == Kind::NoteOff ||
                 (message.kind == Kind::NoteOn && edge != Edge::Press))
                 return;
-            if (action == Action::Effect)
+            int camera = 0;
+            ClipControl clip = ClipControl::Speed;
+            if (ClipControlOf(action, camera, clip))
+                target.SetClipSpeed(camera, ClipSpeedOfValue(message.value));
+            else if (action == Action::Effect)
                 target.SetEffect(message.value);
             else
                 target.SetCtrl(action == Action::Ctrl1 ? 1 : 2, message.value);
@@ -22,6 +26,12 @@ void Act(Action action, const ControlMessage& message, Edge edge, ControlTarget&
         }
         case ActionKind::Step: {
             if (edge != Edge::Press) return;
+            int camera = 0;
+            ClipControl clip = ClipControl::Speed;
+            if (ClipControlOf(action, camera, clip)) {
+                target.RestartClip(camera);
+                return;
+            }
             const int delta = (action == Action::EffectUp || action == Action::Ctrl1Up ||
                                action == Action::Ctrl2Up)
                                   ? 1

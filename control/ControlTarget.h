@@ -1,6 +1,6 @@
-// What the control map acts on: the performance state, the frame memory, full screen and the
-// ways out, behind one interface that the program implements for each source of control.
-// Called on the thread that interprets the messages (the window's).
+// What the control map acts on: the performance state, the frame memory, full screen, the
+// ways out and the clips, behind one interface that the program implements for each source of
+// control. Called on the thread that interprets the messages (the window's).
 #ifndef KOVRA_CONTROL_CONTROLTARGET_H
 #define KOVRA_CONTROL_CONTROLTARGET_H
 
@@ -20,6 +20,11 @@ public:
     virtual void Toggle(Action action) = 0;
     // The same set on or off, as OSC can ask; setting the state it has already changes nothing.
     virtual void SetToggle(Action action, bool on) = 0;
+    // The clip camera 0 (A) or 1 (B) plays: its speed (0.25..4; the implementation clamps),
+    // and a start from its beginning. Its pause and reverse are toggles (CLIPAPAUSE and the
+    // like, through Toggle and SetToggle). Nothing where the camera plays no clip.
+    virtual void SetClipSpeed(int camera, double speed) = 0;
+    virtual void RestartClip(int camera) = 0;
 
 protected:
     ~ControlTarget() = default;

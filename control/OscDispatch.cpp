@@ -47,6 +47,37 @@ bool MemoryKeyOfAddress(const char* rest, int& camera, int& key)
     return true;
 }
 
+// /kovra/clip/a/... or /kovra/clip/b/...: speed `f` 0.25..4 (or `i`), pause and reverse as
+// the other toggles, restart with no argument.
+OscResult Clip(const char* rest, const char* types, lo_arg** argv, ControlTarget& target)
+{
+    if ((rest[0] != 'a' && rest[0] != 'b') || rest[1] != '/') return OscResult::UnknownAddress;
+    const int camera = rest[0] == 'a' ? 0 : 1;
+    const char* control = rest + 2;
+    if (std::strcmp(control, "speed") == 0) {
+        double speed = 0.0;
+        if (Is(types, "f"))
+            speed = argv[0]->f;
+        else if (Is(types, "i"))
+            speed = argv[0]->i;
+        else
+            return OscResult::WrongType;
+        if (std::isnan(speed)) return OscResult::WrongType;
+        target.SetClipSpeed(camera, std::clamp(speed, kClipMinSpeed, kClipMaxSpeed));
+        return OscResult::Acted;
+    }
+    if (std::strcmp(control, "restart") == 0) {
+        if (!Is(types, "")) return OscResult::WrongType;
+        target.RestartClip(camera);
+        return OscResult::Acted;
+    }
+    if (std::strcmp(control, "pause") == 0)
+        return Toggle(ClipAction(camera, ClipControl::Pause), types, argv, target);
+    if (std::strcmp(control, "reverse") == 0)
+        return Toggle(ClipAction(camera, ClipControl::Reverse), types, argv, target);
+    return OscResult::UnknownAddress;
+}
+
 }  // namespace
 
 OscResult DispatchOsc(const char* path, const char* types, lo_arg** argv, bool outputsAllowed,
@@ -67,6 +98,7 @@ OscResult DispatchOsc(const char* path, const char* types, lo_arg** argv, bool o
     }
     if (std::strcmp(name, "ctrl1") == 0) return SetCtrl(1, types, argv, target);
     if (std::strcmp(name, "ctrl2") == 0) return SetCtrl(2, types, argv, target);
+    if (std::strncmp(name, "clip/", 5) == 0) return Clip(name + 5, types, argv, target);
 
     int camera = 0;
     int key = 0;

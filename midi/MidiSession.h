@@ -109,6 +109,8 @@ private:
         void Store(bool pressed) override;
         void Toggle(Action) override {}
         void SetToggle(Action, bool) override {}
+        void SetClipSpeed(int, double) override {}  // no window, no cameras
+        void RestartClip(int) override {}
 
     private:
         MidiPerformance& m_performance;
@@ -125,6 +127,11 @@ private:
         void Store(bool pressed) override { Target().Store(pressed); }
         void Toggle(Action action) override { Target().Toggle(action); }
         void SetToggle(Action action, bool on) override { Target().SetToggle(action, on); }
+        void SetClipSpeed(int camera, double speed) override
+        {
+            Target().SetClipSpeed(camera, speed);
+        }
+        void RestartClip(int camera) override { Target().RestartClip(camera); }
 
     private:
         ControlTarget& Target();

@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -39,6 +40,8 @@
 #include "RecordingEffects.h"
 #include "Resources.h"
 #include "UdpSocket.h"
+#include "VideoCapture.h"
+#include "WindowControl.h"
 
 namespace {
 
@@ -202,6 +205,36 @@ TEST_F(MidiWindow, SetupOpensAndStartsOnlyAnIdWithinTheGuard)
     EXPECT_EQ(m_driver.calls, (Calls{"open 1", "start", "reset", "close"}));
     EXPECT_EQ(m_driver.unprepares, 32);
     EXPECT_FALSE(Input().IsOpen());
+}
+
+TEST_F(MidiWindow, ClipControlsReachTheCameraThatPlaysAClipAndNoOther)
+{
+    Open(0);
+    const std::string clip = QDir(m_dir.path()).filePath("clip.avi").toStdString();
+    ASSERT_EQ(0, std::system(("gst-launch-1.0 -q videotestsrc num-buffers=10 ! "
+                              "video/x-raw,width=64,height=48,framerate=10/1 ! jpegenc ! avimux ! "
+                              "filesink location=" +
+                              clip + " >/dev/null 2>&1")
+                                 .c_str()));
+    auto capture = std::make_unique<CVideoCapture>(0);
+    capture->SetFile(clip);
+    ASSERT_TRUE(capture->BuildGraph(false, nullptr)) << capture->FileProblem();
+    ASSERT_TRUE(m_dlg->m_memA.Open(std::move(capture)));
+    CVideoCapture& playing = *m_dlg->m_memA.Capture();
+
+    CWindowControl control(*m_dlg, ChangeSource::Osc);
+    control.SetClipSpeed(0, 2.0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return playing.ClipSegmentRate() == 2.0; }, 10000));
+    control.Toggle(Action::ClipAPause);
+    EXPECT_TRUE(playing.ClipPaused());
+    control.SetToggle(Action::ClipAPause, true);
+    EXPECT_TRUE(playing.ClipPaused()) << "set, not flipped";
+    // Camera B plays nothing: its controls do nothing, and A's clip is left alone.
+    control.Toggle(Action::ClipBPause);
+    control.SetClipSpeed(1, 0.5);
+    control.RestartClip(1);
+    EXPECT_TRUE(playing.ClipPaused());
+    EXPECT_EQ(2.0, playing.ClipSegmentRate());
 }
 
 TEST_F(MidiWindow, AnIdEqualToTheCountFailsWithItsMessageAndAnIdBeyondIsSkipped)

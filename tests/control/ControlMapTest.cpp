@@ -45,6 +45,19 @@ TEST_F(ControlMapTest, ValueActionsTakeTheValueAndANoteOnlyWhenStruck)
     EXPECT_EQ(Send(Kind::Control, 3, 7, 33), Calls{}) << "another channel";
 }
 
+TEST_F(ControlMapTest, ClipControlsTakeASpeedOnARatioScaleAndStepAndToggleAsTheOthers)
+{
+    Bind(Type::Control, 0, 20, {Action::ClipASpeed});
+    Bind(Type::Note, 0, 60, {Action::ClipBRestart, Action::ClipBPause, Action::ClipAReverse});
+    EXPECT_EQ(Send(Kind::Control, 0, 20, 0), Calls{"clip 0 speed 0.250"});
+    EXPECT_EQ(Send(Kind::Control, 0, 20, 32), Calls{"clip 0 speed 0.500"});
+    EXPECT_EQ(Send(Kind::Control, 0, 20, 64), Calls{"clip 0 speed 1.000"});
+    EXPECT_EQ(Send(Kind::Control, 0, 20, 127), Calls{"clip 0 speed 4.000"});
+    EXPECT_EQ(Send(Kind::NoteOn, 0, 60, 90),
+              (Calls{"toggle CLIPAREVERSE", "toggle CLIPBPAUSE", "clip 1 restart"}));
+    EXPECT_EQ(Send(Kind::NoteOff, 0, 60), Calls{});
+}
+
 TEST_F(ControlMapTest, AControllerPressesWhenRisingToSixtyFourAndReleasesBelow)
 {
     Bind(Type::Control, 0, 64, {Action::Store});

@@ -90,6 +90,11 @@ TEST(OscReceiver, EveryAddressActsOverLoopbackAndBadPacketsAreCounted)
         {Osc("/kovra/send", "i", 1), "set SEND on"},
         {Osc("/kovra/stream"), "toggle STREAM"},
         {Osc("/kovra/record", "i", 0), "set RECORD off"},
+        {Osc("/kovra/clip/a/speed", "f", 2.0), "clip 0 speed 2.000"},
+        {Osc("/kovra/clip/b/speed", "f", 9.0), "clip 1 speed 4.000"},
+        {Osc("/kovra/clip/a/pause"), "toggle CLIPAPAUSE"},
+        {Osc("/kovra/clip/b/restart"), "clip 1 restart"},
+        {Osc("/kovra/clip/b/reverse"), "toggle CLIPBREVERSE"},
     };
     Packet oversized = Osc("/kovra/store", "i", 1);  // a valid start, cut where it is taken
     oversized.resize(OscReceiver::kMaxPacketBytes + 1);
@@ -98,6 +103,8 @@ TEST(OscReceiver, EveryAddressActsOverLoopbackAndBadPacketsAreCounted)
                                      Osc("/kovra/ctrl1", "s"),
                                      Osc("/kovra/store"),
                                      Osc("/kovra/memory/a/9", "i", 1),
+                                     Osc("/kovra/clip/c/pause"),
+                                     Osc("/kovra/clip/a/speed", "s"),
                                      Osc("/other", "i", 1),
                                      Packet{'/', 'k', 'o'},
                                      oversized};

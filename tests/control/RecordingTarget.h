@@ -2,6 +2,7 @@
 #ifndef KOVRA_TESTS_CONTROL_RECORDINGTARGET_H
 #define KOVRA_TESTS_CONTROL_RECORDINGTARGET_H
 
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +32,14 @@ public:
     {
         Add("set " + ActionName(action) + (on ? " on" : " off"));
     }
+
+    void SetClipSpeed(int camera, double speed) override
+    {
+        char text[64];
+        std::snprintf(text, sizeof text, "clip %d speed %.3f", camera, speed);
+        Add(text);
+    }
+    void RestartClip(int camera) override { Add("clip " + std::to_string(camera) + " restart"); }
 
     std::vector<std::string> Take() { return std::exchange(m_calls, {}); }
 
