@@ -35,9 +35,11 @@ void CMainDlg::PlayFileEntry(const CameraSlot& slot)
     memo.fileWait->Wait(memo.file, [this, index = slot.index] {
         CameraMemo& found = Slot(index).memo;
         found.fileMissing = false;
-        // The capture's file mode takes the path here (CVideoCapture::SetFile before its
-        // graph is built); until then the camera keeps showing its placeholder.
         ++found.filesHanded;
+        // Started on the worker; one that cannot play says why and keeps its choice, with the
+        // placeholder showing.
+        found.starting = true;
+        m_pStarter->StartFile(index, ++found.ticket, found.file, found.heldPosition);
     });
 }
 

@@ -123,7 +123,10 @@ void CMainDlg::WatchCamera(const CameraSlot& slot)
         // rebuild fail, the next listing that shows the camera tries once more.
         memo.starting = memo.armed = true;
         m_pStarter->Dispose(memo.name, slot.device, slot.memory.Detach());
-        m_pStarter->Start(slot.index, ++memo.ticket, memo.name, slot.device);
+        if (memo.file.empty())
+            m_pStarter->Start(slot.index, ++memo.ticket, memo.name, slot.device);
+        else
+            m_pStarter->StartFile(slot.index, ++memo.ticket, memo.file, slot.device);
     } else if (capture && capture->Lost()) {
         // Unplugged: the last picture stays, and the camera is waited for by its name.
         m_pStarter->Dispose(memo.name, slot.device, slot.memory.Detach());
@@ -251,7 +254,8 @@ void CMainDlg::OnCameraDevice(const CameraSlot& slot, int otherDevice)
 void CMainDlg::OnCameraPin(const CameraSlot& slot)
 {
     // A camera that is away may have left its position to another device.
-    if (slot.device == 0 || slot.memo.absent || !m_pStarter) return;
+    // A file has no formats to choose.
+    if (slot.device == 0 || slot.memo.absent || !slot.memo.file.empty() || !m_pStarter) return;
     CameraMemo& memo = slot.memo;
     memo.starting = false;
     const unsigned ticket = ++memo.ticket;

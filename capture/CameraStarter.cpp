@@ -253,6 +253,19 @@ CCameraStarter::PendingPtr CCameraStarter::Start(int slot, unsigned ticket, cons
                         });
 }
 
+CCameraStarter::PendingPtr CCameraStarter::StartFile(int slot, unsigned ticket,
+                                                     const std::string& path, int position)
+{
+    return m_core->Post("file:" + path, position, [slot, ticket, path, position](Result& result) {
+        result.slot = slot;
+        result.ticket = ticket;
+        result.position = position;
+        auto capture = std::make_unique<CVideoCapture>(0);
+        capture->SetFile(path);
+        if (capture->BuildGraph(false, nullptr)) result.capture = std::move(capture);
+    });
+}
+
 CCameraStarter::PendingPtr CCameraStarter::Open(int slot, unsigned ticket, const std::string& name,
                                                 int position)
 {

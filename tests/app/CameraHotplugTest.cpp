@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -171,7 +172,9 @@ TEST_F(CameraHotplug, FilesComeBackByPathOrPositionAndAMissingOneIsTakenWhenItAp
     const std::string clip = m_folder.filePath("Videos/Kovra/Clips/a.png").toStdString();
     const std::string late = m_folder.filePath("late\nclip.mp4").toStdString();
     QDir(m_folder.path()).mkpath("Videos/Kovra/Clips");
-    std::ofstream(clip) << "x";
+    QImage green(64, 48, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    ASSERT_TRUE(green.save(QString::fromStdString(clip)));
     ASSERT_EQ(mkfifo(late.c_str(), 0600), 0);  // not a regular file: waited for, never opened
     const int first = static_cast<int>(VideoDeviceNames().size()) + 1;
 
@@ -182,6 +185,8 @@ TEST_F(CameraHotplug, FilesComeBackByPathOrPositionAndAMissingOneIsTakenWhenItAp
     EXPECT_EQ(m_dlg->m_cameraA.heldPosition, first + 1);
     EXPECT_EQ(m_dlg->m_cameraB.file, clip);
     EXPECT_TRUE(WaitFor([&] { return m_dlg->m_cameraB.filesHanded == 1; }));
+    EXPECT_TRUE(WaitFor([&] { return m_dlg->m_memB.Capture() != nullptr; })) << "a.png plays";
+    EXPECT_EQ(m_dlg->m_memB.Capture()->File(), clip);
     EXPECT_TRUE(WaitFor([&] { return m_dlg->m_cameraA.fileWait->Looks() >= 2; }));
     EXPECT_TRUE(m_dlg->m_cameraA.fileMissing);
     EXPECT_EQ(m_dlg->m_cameraA.filesHanded, 0u);
@@ -189,6 +194,10 @@ TEST_F(CameraHotplug, FilesComeBackByPathOrPositionAndAMissingOneIsTakenWhenItAp
     std::filesystem::remove(late);
     std::ofstream(late) << "x";
     EXPECT_TRUE(WaitFor([&] { return m_dlg->m_cameraA.filesHanded == 1; }));
+    // No clip inside: it cannot play, and stays chosen.
+    EXPECT_TRUE(WaitFor([&] { return !m_dlg->m_cameraA.starting; }));
+    EXPECT_EQ(m_dlg->m_memA.Capture(), nullptr);
+    EXPECT_EQ(m_dlg->m_cameraA.file, late);
     m_dlg->OnDestroy();
     const std::string settings = Settings();
     for (const std::string& line : {"DEVICE1=" + std::to_string(first + 1),
