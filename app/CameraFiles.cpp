@@ -39,7 +39,8 @@ void CMainDlg::PlayFileEntry(const CameraSlot& slot)
         // Started on the worker; one that cannot play says why and keeps its choice, with the
         // placeholder showing.
         found.starting = true;
-        m_pStarter->StartFile(index, ++found.ticket, found.file, found.heldPosition);
+        m_pStarter->StartFile(index, ++found.ticket, found.file, found.heldPosition,
+                              m_picture.width, m_picture.height);
     });
 }
 

@@ -126,7 +126,8 @@ void CMainDlg::WatchCamera(const CameraSlot& slot)
         if (memo.file.empty())
             m_pStarter->Start(slot.index, ++memo.ticket, memo.name, slot.device);
         else
-            m_pStarter->StartFile(slot.index, ++memo.ticket, memo.file, slot.device);
+            m_pStarter->StartFile(slot.index, ++memo.ticket, memo.file, slot.device,
+                                  m_picture.width, m_picture.height);
     } else if (capture && capture->Lost()) {
         // Unplugged: the last picture stays, and the camera is waited for by its name.
         m_pStarter->Dispose(memo.name, slot.device, slot.memory.Detach());

@@ -254,14 +254,16 @@ CCameraStarter::PendingPtr CCameraStarter::Start(int slot, unsigned ticket, cons
 }
 
 CCameraStarter::PendingPtr CCameraStarter::StartFile(int slot, unsigned ticket,
-                                                     const std::string& path, int position)
+                                                     const std::string& path, int position,
+                                                     int width, int height)
 {
-    return m_core->Post("file:" + path, position, [slot, ticket, path, position](Result& result) {
+    return m_core->Post("file:" + path, position, [=](Result& result) {
         result.slot = slot;
         result.ticket = ticket;
         result.position = position;
         auto capture = std::make_unique<CVideoCapture>(0);
         capture->SetFile(path);
+        capture->SetStillSize(width, height);
         if (capture->BuildGraph(false, nullptr)) result.capture = std::move(capture);
     });
 }

@@ -72,9 +72,10 @@ public:
     // listing shows it now (with no name, the one at `position`). The result comes to
     // `started` unless TakeWhenDone takes it first.
     PendingPtr Start(int slot, unsigned ticket, const std::string& name, int position);
-    // Plays the file at `path`, listed at `position`, on a lane of its own; the result comes
-    // to `started` with no name.
-    PendingPtr StartFile(int slot, unsigned ticket, const std::string& path, int position);
+    // Plays the file at `path`, listed at `position`, on a lane of its own, a still decoded at
+    // `width` x `height`; the result comes to `started` with no name.
+    PendingPtr StartFile(int slot, unsigned ticket, const std::string& path, int position,
+                         int width, int height);
     // Opens the device at `position` (its source only, for the format dialog) on its camera's
     // lane; TakeWhenDone gives the opened capture.
     PendingPtr Open(int slot, unsigned ticket, const std::string& name, int position);

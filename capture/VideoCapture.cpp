@@ -614,7 +614,7 @@ bool CVideoCapture::OpenFile(std::unique_ptr<Pipeline, PipelineDismantler> graph
     }
     // A still: decoded here, once; no pipeline runs for it.
     StillFrame still;
-    if (!DecodeStill(graph->file.Fd(), kStillWidth, kStillHeight, still, why))
+    if (!DecodeStill(graph->file.Fd(), m_nStillWidth, m_nStillHeight, still, why))
         return FileFailed(why);
     std::lock_guard<std::mutex> hold(m_lock);
     m_pFrame = std::move(still.bytes);

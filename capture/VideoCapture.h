@@ -50,6 +50,12 @@ public:
     // standard error saying why (FileProblem).
     void SetFile(const std::string& path);
     const std::string& File() const { return m_file; }
+    // The size a still picture is decoded at, the picture's (512 x 384 unless told).
+    void SetStillSize(int width, int height)
+    {
+        m_nStillWidth = width;
+        m_nStillHeight = height;
+    }
     // Why the file last failed to play, or stopped; empty when it plays (or there is none).
     std::string FileProblem() const;
 
@@ -121,7 +127,9 @@ private:
     std::unique_ptr<Pipeline> m_pOpened;  // between OpenSource and StartGraph
     std::unique_ptr<CGrabberCallback> m_pCallback;
     int m_nDevice = 0;
-    std::string m_file;     // the file played in place of the device; empty for the device
+    std::string m_file;       // the file played in place of the device; empty for the device
+    int m_nStillWidth = 512;  // a still's decoded size
+    int m_nStillHeight = 384;
     bool m_bStill = false;  // the frame is a still picture's, and no pipeline runs
     std::string m_problem;  // why the file would not open; set by the build
     std::unique_ptr<uint8_t[]> m_pFrame;
