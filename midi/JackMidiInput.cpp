@@ -25,11 +25,14 @@ CJackMidiInput::Result CJackMidiInput::Open(const char* clientName, const char* 
     if (!jack_port_by_name(m_client, source.c_str())) {
         result = Result::kNoPort;
     } else if (m_port && jack_set_process_callback(m_client, &Process, this) == 0 &&
-               jack_activate(m_client) == 0 &&
-               jack_connect(m_client, source.c_str(), jack_port_name(m_port)) == 0) {
-        // A device that only sends plays on without feedback.
+               jack_activate(m_client) == 0) {
+        // The output first: once the input is connected the sender may play, and the caller
+        // starts the input only when this returns. A device that only sends plays on without
+        // feedback.
         if (m_outPort && ConnectOutput(source)) m_out = m_outPort;
-        return Result::kOpened;
+        if (jack_connect(m_client, source.c_str(), jack_port_name(m_port)) == 0)
+            return Result::kOpened;
+        m_out = nullptr;
     }
     jack_client_close(m_client);
     m_client = nullptr;
