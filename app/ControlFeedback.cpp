@@ -52,6 +52,14 @@ int CControlFeedback::ValueOf(Action action) const
     int key = 0;
     if (MemoryKeyOf(action, camera, key))
         return (camera == 0 ? m_window.m_memA : m_window.m_memB).Filled(key) ? 1 : 0;
+    ClipControl clip = ClipControl::Speed;
+    if (ClipControlOf(action, camera, clip)) {
+        const CVideoCapture* capture = (camera == 0 ? m_window.m_memA : m_window.m_memB).Capture();
+        if (clip == ClipControl::Speed) return ValueOfClipSpeed(capture ? capture->ClipSpeed() : 1);
+        const bool on = capture && (clip == ClipControl::Pause ? capture->ClipPaused()
+                                                               : capture->ClipReversed());
+        return on ? 1 : 0;
+    }
     switch (action) {
         case Action::Effect:
             return p.Effect();
@@ -92,12 +100,15 @@ void CControlFeedback::SendOsc(Action action, int value)
     if (!m_osc.IsOpen()) return;
     int camera = 0;
     int key = 0;
+    ClipControl clip = ClipControl::Speed;
     if (action == Action::Effect) {
         m_osc.SendEffect(value);
     } else if (action == Action::Ctrl1 || action == Action::Ctrl2) {
         m_osc.SendCtrl(action == Action::Ctrl1 ? 1 : 2, value);
     } else if (MemoryKeyOf(action, camera, key)) {
         m_osc.SendMemory(camera, key, value != 0);
+    } else if (ClipControlOf(action, camera, clip)) {
+        m_osc.SendClip(camera, clip, value);
     } else {
         m_osc.SendToggle(action, value != 0);
     }

@@ -54,7 +54,11 @@ CVideoCapture* CWindowControl::Capture(int camera) const
 
 void CWindowControl::SetClipSpeed(int camera, double speed)
 {
-    if (CVideoCapture* capture = Capture(camera)) capture->SetClipSpeed(speed);
+    CVideoCapture* capture = Capture(camera);
+    if (!capture) return;
+    capture->SetClipSpeed(speed);
+    const Action action = ClipAction(camera, ClipControl::Speed);
+    m_window.Feedback().Changed(action, m_window.Feedback().ValueOf(action), m_source);
 }
 
 void CWindowControl::RestartClip(int camera)
@@ -84,10 +88,12 @@ void CWindowControl::SetToggle(Action action, bool on)
     int camera = 0;
     ClipControl clip = ClipControl::Speed;
     if (ClipControlOf(action, camera, clip)) {
-        // The capture tells no one of its clip's state: no feedback follows it.
+        // The capture tells no one of its clip's state: the feedback follows it from here.
         CVideoCapture* capture = Capture(camera);
-        if (capture && clip == ClipControl::Pause) capture->ToggleClipPause();
-        if (capture && clip == ClipControl::Reverse) capture->ToggleClipReverse();
+        if (!capture) return;
+        if (clip == ClipControl::Pause) capture->ToggleClipPause();
+        if (clip == ClipControl::Reverse) capture->ToggleClipReverse();
+        m_window.Feedback().Changed(action, IsOn(action) ? 1 : 0, m_source);
         return;
     }
     const CControlFeedback::Acting acting(m_window.Feedback(), m_source);

@@ -173,6 +173,12 @@ void CClipLoop::ToggleReverse()
     Schedule(Job::Apply);
 }
 
+double CClipLoop::Speed() const
+{
+    std::lock_guard<std::mutex> hold(m_wishLock);
+    return m_speed;
+}
+
 bool CClipLoop::Paused() const
 {
     std::lock_guard<std::mutex> hold(m_wishLock);

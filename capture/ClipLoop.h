@@ -34,6 +34,7 @@ public:
     void TogglePause();
     void Restart();
     void ToggleReverse();
+    double Speed() const;
     bool Paused() const;
     bool Reversed() const;
     // The sink's segment rate, or 0 when it does not say.

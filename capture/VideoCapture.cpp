@@ -661,6 +661,11 @@ void CVideoCapture::ToggleClipReverse()
     if (m_pGraph && m_pGraph->loop) m_pGraph->loop->ToggleReverse();
 }
 
+double CVideoCapture::ClipSpeed() const
+{
+    return m_pGraph && m_pGraph->loop ? m_pGraph->loop->Speed() : 1.0;
+}
+
 bool CVideoCapture::ClipPaused() const
 {
     return m_pGraph && m_pGraph->loop && m_pGraph->loop->Paused();

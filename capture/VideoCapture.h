@@ -67,6 +67,7 @@ public:
     void ToggleClipPause();
     void RestartClip();
     void ToggleClipReverse();
+    double ClipSpeed() const;  // 1 where no clip plays
     bool ClipPaused() const;
     bool ClipReversed() const;
     // The running clip's segment rate as the sink sees it (a segment query); 0 when none.

@@ -114,3 +114,11 @@ double ClipSpeedOfValue(int value)
     const double octaves = v < 64 ? (v - 64) / 64.0 : (v - 64) / 63.0;
     return std::pow(kClipMaxSpeed, octaves);
 }
+
+int ValueOfClipSpeed(double speed)
+{
+    if (!(speed > 0)) return 64;
+    const double octaves =
+        std::log(std::clamp(speed, kClipMinSpeed, kClipMaxSpeed)) / std::log(kClipMaxSpeed);
+    return 64 + static_cast<int>(std::lround(octaves * (octaves < 0 ? 64 : 63)));
+}

@@ -71,5 +71,7 @@ constexpr double kClipMaxSpeed = 4.0;
 // A MIDI value 0..127 as a clip's speed: 0.25 at 0, 1 at 64, 4 at 127, evenly apart in
 // ratio on each side of 64 (a value outside is clamped first).
 double ClipSpeedOfValue(int value);
+// The MIDI value whose speed is nearest `speed`: ValueOfClipSpeed(ClipSpeedOfValue(v)) is v.
+int ValueOfClipSpeed(double speed);
 
 #endif

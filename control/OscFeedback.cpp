@@ -14,7 +14,16 @@ struct MessageDeleter {
 };
 using Message = std::unique_ptr<std::remove_pointer_t<lo_message>, MessageDeleter>;
 
-constexpr size_t kMaxMessageBytes = 64;  // the longest address and one int take 32
+constexpr size_t kMaxMessageBytes = 64;  // the longest address and one argument take 32
+
+// The message's bytes, or 0 when it does not fit.
+size_t Serialise(lo_message message, const std::string& path, char (&bytes)[kMaxMessageBytes])
+{
+    size_t size = 0;
+    if (lo_message_length(message, path.c_str()) > sizeof bytes) return 0;
+    lo_message_serialise(message, path.c_str(), bytes, &size);
+    return size;
+}
 
 }  // namespace
 
@@ -48,15 +57,34 @@ void OscFeedback::SendToggle(Action action, bool on)
     if (name != nullptr) Send(std::string("/kovra/") + name, on ? 1 : 0);
 }
 
+void OscFeedback::SendClip(int camera, ClipControl control, int value)
+{
+    const std::string path = std::string("/kovra/clip/") + (camera == 0 ? "a/" : "b/");
+    if (control == ClipControl::Speed)
+        Send(path + "speed", static_cast<float>(ClipSpeedOfValue(value)));
+    else if (control != ClipControl::Restart)
+        Send(path + (control == ClipControl::Pause ? "pause" : "reverse"), value != 0 ? 1 : 0);
+}
+
 void OscFeedback::Send(const std::string& path, int value)
 {
-    if (!IsOpen()) return;
     const Message message(lo_message_new());
-    if (!message || lo_message_add_int32(message.get(), value) != 0) return;
+    if (!IsOpen() || !message || lo_message_add_int32(message.get(), value) != 0) return;
     char bytes[kMaxMessageBytes];
-    size_t size = 0;
-    if (lo_message_length(message.get(), path.c_str()) > sizeof bytes) return;
-    lo_message_serialise(message.get(), path.c_str(), bytes, &size);
+    SendBytes(bytes, Serialise(message.get(), path, bytes));
+}
+
+void OscFeedback::Send(const std::string& path, float value)
+{
+    const Message message(lo_message_new());
+    if (!IsOpen() || !message || lo_message_add_float(message.get(), value) != 0) return;
+    char bytes[kMaxMessageBytes];
+    SendBytes(bytes, Serialise(message.get(), path, bytes));
+}
+
+void OscFeedback::SendBytes(const char* bytes, size_t size)
+{
+    if (size == 0) return;
     // A refused or full socket drops the message: the next change sends the value again.
     if (::send(m_socket.Fd(), bytes, size, MSG_DONTWAIT | MSG_NOSIGNAL) ==
         static_cast<ssize_t>(size))

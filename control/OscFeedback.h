@@ -24,12 +24,16 @@ public:
     void SendMemory(int camera, int key, bool filled);
     // FULLSCREEN, SEND, STREAM, RECORD or STORE (the record flag): `i` 1 on, 0 off.
     void SendToggle(Action action, bool on);
+    // A clip's speed (`f`, from its MIDI value 0..127), or its pause or reverse (`i` 1 on).
+    void SendClip(int camera, ClipControl control, int value);
 
     uint64_t Sent() const { return m_sent; }
     uint64_t Dropped() const { return m_dropped; }
 
 private:
     void Send(const std::string& path, int value);
+    void Send(const std::string& path, float value);
+    void SendBytes(const char* bytes, size_t size);
 
     UdpSocket m_socket;
     uint64_t m_sent = 0;

@@ -56,6 +56,10 @@ TEST_F(ControlMapTest, ClipControlsTakeASpeedOnARatioScaleAndStepAndToggleAsTheO
     EXPECT_EQ(Send(Kind::NoteOn, 0, 60, 90),
               (Calls{"toggle CLIPAREVERSE", "toggle CLIPBPAUSE", "clip 1 restart"}));
     EXPECT_EQ(Send(Kind::NoteOff, 0, 60), Calls{});
+    // Feedback sends a speed back as the value that set it, so the controller is not echoed.
+    for (int value = 0; value < 128; ++value)
+        EXPECT_EQ(ValueOfClipSpeed(ClipSpeedOfValue(value)), value);
+    EXPECT_EQ(ValueOfClipSpeed(100.0), 127);
 }
 
 TEST_F(ControlMapTest, AControllerPressesWhenRisingToSixtyFourAndReleasesBelow)

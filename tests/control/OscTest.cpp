@@ -244,9 +244,11 @@ TEST(OscFeedback, ValuesArriveAtTheFeedbackAddress)
     feedback.SendCtrl(2, 99);
     feedback.SendMemory(1, 2, true);
     feedback.SendToggle(Action::Record, false);
+    feedback.SendClip(1, ClipControl::Pause, 1);
+    feedback.SendClip(0, ClipControl::Speed, 127);
 
     Calls received;
-    while (received.size() < 4) {
+    while (received.size() < 6) {
         // However long the next datagram takes; ctest's timeout bounds it.
         pollfd ready{listener.Fd(), POLLIN, 0};
         ASSERT_EQ(::poll(&ready, 1, -1), 1);
@@ -254,13 +256,15 @@ TEST(OscFeedback, ValuesArriveAtTheFeedbackAddress)
         const ssize_t size = ::recv(listener.Fd(), bytes, sizeof bytes, 0);
         lo_message message = lo_message_deserialise(bytes, static_cast<size_t>(size), nullptr);
         ASSERT_NE(message, nullptr);
-        ASSERT_STREQ(lo_message_get_types(message), "i");
-        received.push_back(std::string(bytes) + " " +
-                           std::to_string(lo_message_get_argv(message)[0]->i));
+        const lo_arg* value = lo_message_get_argv(message)[0];
+        received.push_back(std::string(bytes) + " " + lo_message_get_types(message) + " " +
+                           (*lo_message_get_types(message) == 'f' ? std::to_string(value->f)
+                                                                  : std::to_string(value->i)));
         lo_message_free(message);
     }
-    EXPECT_EQ(received, (Calls{"/kovra/effect 7", "/kovra/ctrl2 99", "/kovra/memory/b/3 1",
-                               "/kovra/record 0"}));
+    EXPECT_EQ(received, (Calls{"/kovra/effect i 7", "/kovra/ctrl2 i 99", "/kovra/memory/b/3 i 1",
+                               "/kovra/record i 0", "/kovra/clip/b/pause i 1",
+                               "/kovra/clip/a/speed f 4.000000"}));
 }
 
 // Random bytes and valid messages with bytes flipped, cut or added: nothing crashes, every
