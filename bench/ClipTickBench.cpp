@@ -3,7 +3,8 @@
 // Ctrl 1 = Ctrl 2 = 64, on a 1920x1080 picture area, at PICTURE 384, 720 and 1080 (a window of
 // its own for each, as the size is read at the start): once both clips play, the ticks a second
 // (the median of four 2 s windows), the tick's own work (median and 99th percentile of every
-// tick seen meanwhile), and the process's CPU share with the rest of the machine's beside it.
+// tick seen meanwhile), the process's CPU share with the rest of the machine's beside it, and
+// the frame path's part of the work (both pictures made from the clips' frames, timed alone).
 // Needs a screen larger than 1920x1080 with the window's frame and menus:
 // KOVRA_SCREEN=2000x1300x24 scripts/on-virtual-display ...
 #include <benchmark/benchmark.h>
@@ -88,6 +89,22 @@ Figures Measure(CMainDlg& dlg)
             std::max(0.0, 100.0 * (machine - cpu) / seconds)};
 }
 
+// The frame path's share of a tick: both cameras' newest frames made into pictures (the copy
+// out of the capture, the conversion and the scaling to PICTURE), between ticks, ms, median.
+double FramePathMs(CMainDlg& dlg)
+{
+    std::vector<double> times;
+    while (times.size() < 21) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QElapsedTimer clock;
+        clock.start();
+        dlg.m_memA.Update();
+        dlg.m_memB.Update();
+        times.push_back(clock.nsecsElapsed() / 1e6);
+    }
+    return Median(times);
+}
+
 void BM_TwoClips(benchmark::State& state, const char* picture)
 {
     const Clips& clips = TheClips();
@@ -126,6 +143,7 @@ void BM_TwoClips(benchmark::State& state, const char* picture)
         state.counters["tick_work_p99_ms"] = figures.workP99;
         state.counters["cpu_percent"] = figures.cpuPercent;
         state.counters["other_cpu_percent"] = figures.otherCpuPercent;
+        state.counters["frame_path_ms"] = FramePathMs(*dlg);
     }
     // The size the frame memory makes the picture at (the GL's, from the set-up on).
     state.SetLabel("picture " + std::to_string(dlg->m_memA.m_nTargetWidth) + "x" +
