@@ -49,22 +49,29 @@ Clock::duration Span(double ms)
         std::chrono::duration<double, std::milli>(ms));
 }
 
+// A pipeline of the bench's own, stopped and given back with its owner.
+struct PipelineStop {
+    void operator()(GstElement* pipeline) const
+    {
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        gst_object_unref(pipeline);
+    }
+};
+
 // The clip's length as the loop takes it (the pipeline's duration query), ms; 0 when unknown.
 double ClipLengthMs(const std::string& path)
 {
     GError* error = nullptr;
-    GstElement* pipeline = gst_parse_launch(
-        ("filesrc location=\"" + path + "\" ! decodebin ! fakesink").c_str(), &error);
+    std::unique_ptr<GstElement, PipelineStop> pipeline(gst_parse_launch(
+        ("filesrc location=\"" + path + "\" ! decodebin ! fakesink").c_str(), &error));
     if (error) g_error_free(error);
-    if (!pipeline) return 0;
-    gint64 duration = -1;
-    gst_element_set_state(pipeline, GST_STATE_PAUSED);
-    if (gst_element_get_state(pipeline, nullptr, nullptr, 5 * GST_SECOND) !=
+    gint64 duration = 0;
+    if (!pipeline ||
+        gst_element_set_state(pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE ||
+        gst_element_get_state(pipeline.get(), nullptr, nullptr, 5 * GST_SECOND) !=
             GST_STATE_CHANGE_SUCCESS ||
-        !gst_element_query_duration(pipeline, GST_FORMAT_TIME, &duration))
-        duration = 0;
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
+        !gst_element_query_duration(pipeline.get(), GST_FORMAT_TIME, &duration))
+        return 0;
     return duration / 1e6;
 }
 
@@ -151,7 +158,6 @@ public:
                 m_origin, arrival.at - Span(arrival.pass * m_passMs + arrival.index * kFrameMs));
     }
     bool Known() const { return m_passMs > 0; }
-    double PassLengthMs() const { return m_passMs; }
     // The latest moment at or before `now` (with a little slack for the origin's own error)
     // when frame n was due.
     Clock::time_point Due(int n, Clock::time_point now) const
