@@ -57,6 +57,9 @@ bench: build
 	@$(BUILD)/bench/kovra_framepath_bench --benchmark_repetitions=5 \
 	  --benchmark_report_aggregates_only=true
 	@$(BUILD)/bench/kovra_camera_latency_bench
+	@$(BUILD)/bench/kovra_clip_bench --benchmark_counters_tabular=true
+	@KOVRA_SCREEN=2000x1300x24 scripts/on-virtual-display $(BUILD)/bench/kovra_clip_tick_bench \
+	  --benchmark_counters_tabular=true
 	@scripts/on-virtual-display $(BUILD)/bench/kovra_camera_hotplug_bench
 	@$(BUILD)/bench/kovra_control_bench --benchmark_repetitions=5 \
 	  --benchmark_report_aggregates_only=true

@@ -6,18 +6,19 @@
 
 #include "MainDlg.h"
 
-double Median(std::vector<double> values)
-{
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
 int DevicePosition(const std::vector<std::string>& names, const char* name)
 {
     const auto found = std::find(names.begin(), names.end(), name);
     return found == names.end() ? 0 : static_cast<int>(found - names.begin()) + 1;
+}
+
+bool SizePicture(CMainDlg& dlg, int width, int height)
+{
+    QWidget* picture = dlg.centralWidget();
+    const auto exact = [&] { return picture->width() == width && picture->height() == height; };
+    if (exact()) return true;
+    dlg.resize(dlg.width() + width - picture->width(), dlg.height() + height - picture->height());
+    return QTest::qWaitFor(exact, 5000);
 }
 
 std::unique_ptr<CMainDlg> OpenBenchWindow(const std::string& settings, std::string& error)
@@ -35,7 +36,7 @@ std::unique_ptr<CMainDlg> OpenBenchWindow(const std::string& settings, std::stri
         return nullptr;
     }
     if (!QTest::qWaitFor([&] { return dlg->m_memA.Capture() && dlg->m_memB.Capture(); }, 30000)) {
-        error = "the test-pattern cameras did not start";
+        error = "the cameras did not start";
         return nullptr;
     }
     dlg->Performance().SetCtrl1(64, ChangeSource::Dialog);

@@ -84,17 +84,6 @@ CMainDlg* OpenStage(std::string& error)
     return stage.dlg.get();
 }
 
-// Makes the main window's picture area exactly width x height; false when the screen is too
-// small for it.
-bool SizePicture(CMainDlg& dlg, int width, int height)
-{
-    QWidget* picture = dlg.centralWidget();
-    const auto exact = [&] { return picture->width() == width && picture->height() == height; };
-    if (exact()) return true;
-    dlg.resize(dlg.width() + width - picture->width(), dlg.height() + height - picture->height());
-    return QTest::qWaitFor(exact, 5000);
-}
-
 // Turns the event loop for `ms`, counting the frame loop's ticks (its counter restarts every
 // 5 s); the rate is taken between the first and the last tick seen.
 double TicksPerSecond(CMainDlg& dlg, int ms)

@@ -52,44 +52,6 @@ const char* const kWayNames[CPictureOut::kWays] = {"send", "stream", "record"};
 // The way's line at its stop, as the program gives it.
 const char* const kWayDone[CPictureOut::kWays] = {"sent to other programs", "streamed", "recorded"};
 
-double Percentile99(std::vector<double> values)
-{
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const auto rank = static_cast<size_t>(std::ceil(0.99 * static_cast<double>(values.size())));
-    return values[std::max<size_t>(rank, 1) - 1];
-}
-
-// The process's own CPU time so far (every thread: the tick, GStreamer's, llvmpipe's), seconds.
-double CpuSeconds()
-{
-    std::ifstream file("/proc/self/stat");
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    // The fields after the command's name in parentheses, the state (field 3) first.
-    std::istringstream fields(text.substr(text.rfind(')') + 1));
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    for (int number = 3; number <= 15 && fields >> field; ++number) {
-        if (number == 14) utime = std::stoull(field);
-        if (number == 15) stime = std::stoull(field);
-    }
-    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-// The CPU time every process on the machine has spent so far, seconds; less the program's own,
-// it tells how busy the rest of the machine was (the ways' clients and daemons among it).
-double MachineCpuSeconds()
-{
-    std::ifstream file("/proc/stat");
-    std::string name;
-    file >> name;  // "cpu": the sum over all cores
-    unsigned long long busy = 0, value = 0;
-    // user nice system idle iowait irq softirq steal: all but idle and iowait are work.
-    for (int field = 0; field < 8 && file >> value; ++field)
-        if (field != 3 && field != 4) busy += value;
-    return static_cast<double>(busy) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 // Standard error caught in a file while the benchmark runs, so that the ways' lines of frames
 // sent and dropped can be read; each case's part goes on to the real standard error after it.
 class StderrCatch {
@@ -276,17 +238,6 @@ void SetOutSize(CMainDlg& dlg, int width, int height)
     WriteSettings(*g_stage, width, height);
     IniProfile profile(g_stage->settings);
     dlg.PictureOut().ExchangeSettings(profile, true);
-}
-
-// Makes the main window's picture area exactly width x height; false when the screen is too
-// small for it.
-bool SizePicture(CMainDlg& dlg, int width, int height)
-{
-    QWidget* picture = dlg.centralWidget();
-    const auto exact = [&] { return picture->width() == width && picture->height() == height; };
-    if (exact()) return true;
-    dlg.resize(dlg.width() + width - picture->width(), dlg.height() + height - picture->height());
-    return QTest::qWaitFor(exact, 5000);
 }
 
 struct Figures {

@@ -51,6 +51,34 @@ bool CClipLoop::Begin()
     return Seek(1.0, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_SEGMENT), 0, m_duration);
 }
 
+GstEvent* CClipLoop::AtSink(GstEvent* event)
+{
+    std::lock_guard<std::mutex> hold(m_sinkLock);
+    if (GST_EVENT_TYPE(event) == GST_EVENT_FLUSH_STOP) m_havePass = false;
+    if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT) return nullptr;
+    const GstSegment* segment = nullptr;
+    gst_event_parse_segment(event, &segment);
+    if (segment->format != GST_FORMAT_TIME) return nullptr;
+    const guint32 seqnum = gst_event_get_seqnum(event);
+    GstSegment pass;
+    gst_segment_copy_into(segment, &pass);
+    if (m_havePass && seqnum == m_passSeqnum) {
+        pass.base = m_pass.base;  // the same pass told again
+    } else if (m_havePass) {
+        // The last pass's end: its stop going forwards, its start going backwards.
+        const guint64 end = gst_segment_to_running_time(
+            &m_pass, GST_FORMAT_TIME, m_pass.rate > 0 ? m_pass.stop : m_pass.start);
+        if (GST_CLOCK_TIME_IS_VALID(end) && end > pass.base) pass.base = end;
+    }
+    gst_segment_copy_into(&pass, &m_pass);
+    m_passSeqnum = seqnum;
+    m_havePass = true;
+    if (pass.base == segment->base) return nullptr;
+    GstEvent* replaced = gst_event_new_segment(&pass);
+    gst_event_set_seqnum(replaced, seqnum);
+    return replaced;
+}
+
 void CClipLoop::Ended(bool segment) { Schedule(segment ? Job::Loop : Job::Rewind); }
 
 void CClipLoop::Schedule(Job job)

@@ -25,6 +25,13 @@ public:
     // was not taken). The next loop is sought on GStreamer's own thread, never the caller's.
     void Ended(bool segment);
 
+    // Any streaming thread, each event on its way into the sink: a pass that follows the last
+    // without a flush is made to start where the last one ended, its whole length on. Some
+    // demuxers (MP4's, Matroska's) start it at the last frame's start instead, so that the last
+    // frame and the next pass's first fall due together and the last is hardly seen. Returns
+    // the event to pass on in its place, or null to pass it on as it is.
+    GstEvent* AtSink(GstEvent* event);
+
     // Before the pipeline stops: waits for a seek under way, and no later one touches the
     // pipeline (a pause undone late would set a stopped pipeline playing again).
     void Stop();
@@ -65,6 +72,11 @@ private:
     unsigned m_restarted = 0;
     gint64 m_duration = -1;
     bool m_stopped = false;
+    // The pass the sink plays, as it was passed on; none after a flush.
+    std::mutex m_sinkLock;
+    GstSegment m_pass;
+    guint32 m_passSeqnum = GST_SEQNUM_INVALID;
+    bool m_havePass = false;
 };
 
 #endif

@@ -86,6 +86,17 @@ bool ErrorPosted(GstBus* bus, std::string* why = nullptr)
 void OnClipPad(GstElement*, GstPad* pad, gpointer pipeline);
 void OnClipPadsDone(GstElement*, gpointer pipeline);
 
+// Any streaming thread: an event on its way into a clip's sink, which the loop may retime.
+GstPadProbeReturn OnClipSinkEvent(GstPad*, GstPadProbeInfo* info, gpointer loop)
+{
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GstEvent* replaced = static_cast<CClipLoop*>(loop)->AtSink(event)) {
+        gst_event_unref(event);
+        GST_PAD_PROBE_INFO_DATA(info) = replaced;
+    }
+    return GST_PAD_PROBE_OK;
+}
+
 // Streaming thread: each decoder chosen, with the stream it decodes, noted for reverse (a
 // container's own caps say nothing of its frames); the choice stands.
 int OnClipDecoder(GstElement*, GstPad*, GstCaps* caps, GstElementFactory* factory, gpointer loop)
@@ -223,6 +234,13 @@ struct CVideoCapture::Pipeline {
         g_signal_connect(decode, "pad-added", G_CALLBACK(OnClipPad), this);
         g_signal_connect(decode, "no-more-pads", G_CALLBACK(OnClipPadsDone), this);
         g_signal_connect(decode, "autoplug-select", G_CALLBACK(OnClipDecoder), loop.get());
+        // The loop lives as long as the pipeline, so as long as its probe.
+        PadPtr sinkPad(gst_element_get_static_pad(sink.get(), "sink"));
+        if (!sinkPad) return false;
+        gst_pad_add_probe(
+            sinkPad.get(),
+            GstPadProbeType(GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+            OnClipSinkEvent, loop.get(), nullptr);
         return gst_element_link(source.get(), decode);
     }
 

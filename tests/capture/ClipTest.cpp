@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CaptureSetup.h"
@@ -32,15 +33,16 @@ bool Launch(const std::string& line)
     return std::system(("gst-launch-1.0 -q " + line + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// Red, green, blue, white: `frames` frames each at 10 a second, through `encode`.
+// Red, green, blue, white: `frames` frames each at `rate` a second, through `encode`.
 const char* const kColours[] = {"0xffff0000", "0xff00ff00", "0xff0000ff", "0xffffffff"};
-std::string ColourSequence(const std::string& encode, const std::string& file, int frames = 3)
+std::string ColourSequence(const std::string& encode, const std::string& file, int frames = 3,
+                           int rate = 10)
 {
     std::string line = "concat name=c ! videoconvert ! " + encode + " location=\"" + file + "\"";
     for (const char* colour : kColours)
         line += " videotestsrc num-buffers=" + std::to_string(frames) +
                 " pattern=solid-color foreground-color=" + colour +
-                " ! video/x-raw,width=64,height=48,framerate=10/1 ! c.";
+                " ! video/x-raw,width=64,height=48,framerate=" + std::to_string(rate) + "/1 ! c.";
     return line;
 }
 
@@ -56,6 +58,8 @@ void MakeClips()
     ASSERT_TRUE(Launch(ColourSequence("x264enc ! mp4mux ! filesink", In("colours.mp4"))));
     // So short that its first pass may end before the capture watches for the end.
     ASSERT_TRUE(Launch(ColourSequence("jpegenc ! avimux ! filesink", In("short.avi"), 1)));
+    // One frame of each colour, a quarter of a second each.
+    ASSERT_TRUE(Launch(ColourSequence("x264enc ! mp4mux ! filesink", In("quarters.mp4"), 1, 4)));
     // A name with a space, UTF-8 and a line break.
     ASSERT_TRUE(Launch(ball + "x264enc ! mp4mux ! filesink location=" + In("clip.mp4")));
     ASSERT_EQ(0, std::rename(In("clip.mp4").c_str(), In("clip a\nü.mp4").c_str()));
@@ -164,6 +168,31 @@ TEST(Clip, LoopsFromItsLastFrameToItsFirstWithNoBlackBetween)
         const std::string order = "RGBWRGBWRGBW";
         EXPECT_NE(std::string::npos, order.find(seen)) << name << ": " << seen;
     }
+}
+
+TEST(Clip, ItsLastFrameShowsForItsWholeTimeBeforeTheFirstComesRound)
+{
+    // H.264 in MP4, whose demuxer would start each pass at the last frame's start: the last
+    // frame and the next pass's first would then fall due together.
+    auto clip = Play("quarters.mp4");
+    ASSERT_TRUE(clip->BuildGraph(false, nullptr)) << clip->FileProblem();
+    std::vector<double> whiteMs;  // from white's arrival to red's, each time round
+    char last = ColourAt(*clip);
+    Clock::time_point whiteSince;
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
+    while (whiteMs.size() < 2 && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const char now = ColourAt(*clip);
+        if (now == last) continue;
+        const Clock::time_point at = Clock::now();
+        if (now == 'W') whiteSince = at;
+        if (now == 'R' && last == 'W' && whiteSince != Clock::time_point())
+            whiteMs.push_back(std::chrono::duration<double, std::milli>(at - whiteSince).count());
+        last = now;
+    }
+    ASSERT_EQ(2u, whiteMs.size()) << "the clip went round twice";
+    // Far more than the moment the first frame takes to follow when both fall due together.
+    for (double shown : whiteMs) EXPECT_GT(shown, 125.0) << "white's 250 ms";
 }
 
 TEST(Clip, ADeletedClipStopsAtItsEndWithItsLastFrame)
