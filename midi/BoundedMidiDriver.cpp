@@ -102,14 +102,14 @@ unsigned CBoundedMidiDriver::GetNumDevs()
         parts.push_back(names);
     }
     for (std::size_t i = 0; i < tasks.size(); ++i) {
-        std::vector<std::string>& lane = m_lanes[tasks[i].first].names;
-        if (tasks[i].second->Wait(deadline)) {
-            lane = std::move(*parts[i]);
+        Lane& lane = m_lanes[tasks[i].first];
+        lane.unanswered = !tasks[i].second->Wait(deadline);
+        if (!lane.unanswered) {
+            lane.names = std::move(*parts[i]);
             // What its notices told of is taken.
-            for (QSocketNotifier* notice : m_lanes[tasks[i].first].notices)
-                notice->setEnabled(true);
+            for (QSocketNotifier* notice : lane.notices) notice->setEnabled(true);
         } else {
-            lane.clear();
+            lane.names.clear();
         }
     }
     Combine();
@@ -141,6 +141,7 @@ void CBoundedMidiDriver::List(const std::string& backend)
     job.done = [this, backend, names] {
         Lane& lane = m_lanes[backend];
         lane.listing.reset();
+        lane.unanswered = false;
         lane.names = std::move(*names);
         for (QSocketNotifier* notice : lane.notices) notice->setEnabled(true);  // taken
         Combine();
@@ -158,6 +159,7 @@ void CBoundedMidiDriver::List(const std::string& backend)
     if (!lane.listing->Refused()) return;
     // Hung: no ports from it until it has returned, told now, on the event loop's turn.
     lane.listing.reset();
+    lane.unanswered = true;
     lane.names.clear();
     QMetaObject::invokeMethod(
         &m_context,
@@ -202,7 +204,7 @@ int CBoundedMidiDriver::Open(MidiHandle* handle, unsigned id, MidiReceiver* rece
     auto result = std::make_shared<OpenResult>();
     CWorker::Job job = MakeOpen(backend, id, receiver, result);
     job.timeout = m_bound;
-    if (!m_worker.Post(backend, std::move(job))->Wait(Clock::now() + m_bound)) return kNoDriver;
+    if (!m_worker.Post(backend, std::move(job))->Wait(Clock::now() + m_bound)) return MIDI_LATE;
     *handle = result->handle;
     if (result->handle) m_open[result->handle] = backend;
     return result->result;
@@ -233,7 +235,7 @@ void CBoundedMidiDriver::OpenLater(unsigned id, MidiReceiver* receiver, Opened d
     m_opening = m_worker.Post(backend, std::move(job));
     if (m_opening->Refused()) {
         AbandonOpening();
-        done(kNoDriver, nullptr);
+        done(MIDI_LATE, nullptr);
     }
 }
 
@@ -278,6 +280,7 @@ bool CBoundedMidiDriver::Announces()
 {
     if (!m_driver->Announces()) return false;
     for (const auto& entry : m_lanes) {
+        if (entry.second.unanswered) return false;
         for (const QSocketNotifier* notice : entry.second.notices) {
             if (!notice->isEnabled()) return false;
         }

@@ -36,7 +36,8 @@ public:
     // From the last listing this driver handed out (GetNumDevs or ListLater).
     std::string GetDeviceName(unsigned id) override;
     // Opens the device of that listing, found again by its stored name in a fresh listing
-    // of its back end; kNoDriver when late (an open that succeeds afterwards is closed again).
+    // of its back end; MIDI_LATE when late or its lane is still hung (an open that succeeds
+    // afterwards is closed again).
     int Open(MidiHandle* handle, unsigned id, MidiReceiver* receiver) override;
     int PrepareHeader(MidiHandle handle, MidiHeader* header) override;
     int AddBuffer(MidiHandle handle, MidiHeader* header) override;
@@ -49,15 +50,17 @@ public:
     // refused as hung counts as no ports). A back end whose listing is still on its way is
     // listed once more after it.
     void ListLater(Listed done) override;
-    // The open of Open in the background; given up (and closed again once it returns) when
-    // another listing or open begins, or when this driver goes.
+    // The open of Open in the background (MIDI_LATE when its lane is hung); given up (and
+    // closed again once it returns) when another listing or open begins, or when this driver
+    // goes.
     void OpenLater(unsigned id, MidiReceiver* receiver, Opened done) override;
     // Close's back end part in the background, bounded like the rest.
     int CloseLater(MidiHandle handle) override;
     // Watches the driver's notices on this thread's event loop.
     void Watch(std::function<void()> changed) override;
-    // Also false while a notice waits for its back end's listing: one that overran never
-    // hands its names over, and the caller then looks again by itself.
+    // Also false while a notice waits for its back end's listing, and while a back end's
+    // last listing did not answer in time: one that overran never hands its names over, and
+    // the caller then looks again by itself.
     bool Announces() override;
     bool Lost(MidiHandle handle) override { return m_driver->Lost(handle); }
     bool HasOutput(MidiHandle handle) override { return m_driver->HasOutput(handle); }
@@ -77,6 +80,7 @@ private:
     struct Lane {
         CWorker::TaskPtr listing;  // the background listing on its way
         bool again = false;        // a change came meanwhile
+        bool unanswered = false;   // its last listing was late or refused: names unknown
         std::vector<std::string> names;
         std::vector<QSocketNotifier*> notices;
     };

@@ -12,6 +12,9 @@
 #include <vector>
 
 constexpr int MIDI_NOERROR = 0;
+// An open whose back end did not answer in time: neither opened nor refused, and worth
+// trying again once that back end is free.
+constexpr int MIDI_LATE = 12;
 
 // One buffer for system-exclusive data. While queued it belongs to the driver, which fills
 // it and hands it back through the receiver.

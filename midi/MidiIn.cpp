@@ -31,7 +31,9 @@ void CMidiIn::ListLater(MidiDriver::Listed done) const
 bool CMidiIn::Open(MidiReceiver* window)
 {
     const unsigned id = m_pDeviceId ? static_cast<unsigned>(*m_pDeviceId) : 0;
-    if (!m_pDriver || m_pDriver->Open(&m_hDevice, id, window) != MIDI_NOERROR) {
+    const int result = m_pDriver ? m_pDriver->Open(&m_hDevice, id, window) : -1;  // no driver
+    m_bOpenLate = result == MIDI_LATE;
+    if (result != MIDI_NOERROR) {
         m_hDevice = nullptr;
         Report(IDS_MIDI_OPEN_ERROR);
         return false;
@@ -39,18 +41,20 @@ bool CMidiIn::Open(MidiReceiver* window)
     return true;
 }
 
-void CMidiIn::OpenLater(MidiReceiver* window, std::function<void(bool opened)> done)
+void CMidiIn::OpenLater(MidiReceiver* window, std::function<void(bool opened)> done, bool quiet)
 {
     const unsigned id = m_pDeviceId ? static_cast<unsigned>(*m_pDeviceId) : 0;
     m_hDevice = nullptr;
+    m_bOpenLate = false;
     if (!m_pDriver) {
-        Report(IDS_MIDI_OPEN_ERROR);
+        if (!quiet) Report(IDS_MIDI_OPEN_ERROR);
         done(false);
         return;
     }
-    m_pDriver->OpenLater(id, window, [this, done](int result, MidiHandle handle) {
+    m_pDriver->OpenLater(id, window, [this, done, quiet](int result, MidiHandle handle) {
+        m_bOpenLate = result == MIDI_LATE;
         if (result != MIDI_NOERROR) {
-            Report(IDS_MIDI_OPEN_ERROR);
+            if (!quiet) Report(IDS_MIDI_OPEN_ERROR);
             done(false);
             return;
         }

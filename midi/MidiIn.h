@@ -36,8 +36,11 @@ public:
 
     bool Open(MidiReceiver* window);
     // The open of the hotplug, which never waits (see MidiDriver::OpenLater): `done` learns
-    // whether it opened, on the user-interface thread; a failure is reported as Open's is.
-    void OpenLater(MidiReceiver* window, std::function<void(bool opened)> done);
+    // whether it opened, on the user-interface thread; a failure is reported as Open's is,
+    // unless `quiet` (an open tried again after one that was late, which was reported).
+    void OpenLater(MidiReceiver* window, std::function<void(bool opened)> done, bool quiet = false);
+    // Whether the last open failed only because its back end did not answer in time.
+    bool OpenWasLate() const { return m_bOpenLate; }
     int Start();
     bool AddBuffers();
     void Stop();
@@ -77,6 +80,7 @@ private:
     const int* m_pDeviceId = nullptr;
     std::array<MidiHeader, MIDI_BUFFER_COUNT> m_headers{};
     int m_bStarted = 0;
+    bool m_bOpenLate = false;
     const unsigned* m_pFilter = nullptr;
     MidiDriver* m_pDriver = nullptr;
     std::function<void(int)> m_report;

@@ -147,14 +147,17 @@ void CMidiSession::OpenInput(const std::vector<std::string>* listing)
         const unsigned n = m_midiIn.GetNumDevs();
         for (unsigned id = 0; id < n; ++id) names.push_back(m_midiIn.GetDeviceName(id));
     }
-    if (!Resolve(names)) return;
-    if (!InRange(static_cast<unsigned>(names.size())) || !m_midiIn.Open(this)) return;
-    m_midiIn.Start();
-    if (m_strMidiName.empty()) {
-        // Opened by its position: remembered by its name from now on.
+    if (!Resolve(names) || !InRange(static_cast<unsigned>(names.size()))) return;
+    const bool opened = m_midiIn.Open(this);
+    // A slow moment of its back end must not cost the controller: the watch tries it again.
+    m_bMidiLate = !opened && m_midiIn.OpenWasLate();
+    if (m_strMidiName.empty() && (opened || m_bMidiLate)) {
+        // Opened by its position (or about to be): remembered by its name from now on.
         m_strMidiName = StoredPortName(names, static_cast<unsigned>(m_nMidiDevice));
         m_nMidiRemembered = m_nMidiDevice;
     }
+    if (!opened) return;
+    m_midiIn.Start();
     // Its mapping file read now, which may have changed since, not on its first message.
     m_bMapStale = true;
     RefreshMap();
@@ -166,6 +169,7 @@ void CMidiSession::CloseInput()
     // Whatever is open, whatever the device count says now: a device left open would go on
     // writing into the buffers that the next start replaces.
     m_bMidiOpening = false;  // an open on its way is given up by the driver's next call
+    m_bMidiLate = false;
     m_bLookOwed = false;
     if (!m_midiIn.IsOpen()) return;
     m_midiIn.Stop();
@@ -182,7 +186,7 @@ void CMidiSession::Look()
         m_bLookOwed = true;
         return;
     }
-    if (!m_midiIn.IsOpen() && !m_bMidiAbsent) return;
+    if (!m_midiIn.IsOpen() && !m_bMidiAbsent && !m_bMidiLate) return;
     m_bListing = true;
     m_midiIn.ListLater([this](const std::vector<std::string>& names) { OnListed(names); });
     ArmLook();  // also when no answer comes (a back end still on an earlier listing)
@@ -203,7 +207,8 @@ void CMidiSession::OnListed(const std::vector<std::string>& names)
         m_look.start(0);
         return;
     }
-    if (!m_midiIn.IsOpen() && !m_bMidiOpening && m_bMidiAbsent && present && Resolve(names)) {
+    if (!m_midiIn.IsOpen() && !m_bMidiOpening && (m_bMidiAbsent || m_bMidiLate) && present &&
+        Resolve(names)) {
         StartLater();
     }
     ArmLook();
@@ -214,8 +219,9 @@ void CMidiSession::ArmLook()
     const MidiDriver* driver = m_midiIn.Driver();
     const bool awaited = m_bWatching && m_bMidiAbsent && !m_strMidiName.empty();
     // A listing that overran its bound never answers, and the notice that asked for it is
-    // spent: a look that got no answer is asked again, whatever is open or awaited.
-    const bool unanswered = m_bWatching && m_bListing;
+    // spent: a look that got no answer is asked again, whatever is open or awaited. So is an
+    // open that got none: its back end, once free, announces nothing that would ask again.
+    const bool unanswered = m_bWatching && (m_bListing || m_bMidiLate);
     if (driver && ((awaited && !m_midiIn.Driver()->Announces()) || unanswered)) {
         if (!m_look.isActive()) m_look.start(kLookAgainMs);
     } else {
@@ -225,21 +231,27 @@ void CMidiSession::ArmLook()
 
 void CMidiSession::StartLater()
 {
-    // The open runs in the background, so the frame loop goes on meanwhile.
+    // The open runs in the background, so the frame loop goes on meanwhile. One tried again
+    // after a late one is not reported again: that one was.
     m_bMidiOpening = true;
-    m_midiIn.OpenLater(this, [this](bool opened) {
-        if (!m_bMidiOpening) {  // given up meanwhile (the dialog, the end)
-            if (opened) m_midiIn.CloseLater();
-            return;
-        }
-        m_bMidiOpening = false;
-        if (opened) m_midiIn.Start();
-        m_bMapStale = true;
-        RefreshMap();
-        SendWholeState();
-        if (std::exchange(m_bLookOwed, false)) Look();
-        ArmLook();
-    });
+    const bool again = m_bMidiLate;
+    m_midiIn.OpenLater(
+        this,
+        [this](bool opened) {
+            if (!m_bMidiOpening) {  // given up meanwhile (the dialog, the end)
+                if (opened) m_midiIn.CloseLater();
+                return;
+            }
+            m_bMidiOpening = false;
+            m_bMidiLate = !opened && m_midiIn.OpenWasLate();
+            if (opened) m_midiIn.Start();
+            m_bMapStale = true;
+            RefreshMap();
+            SendWholeState();
+            if (std::exchange(m_bLookOwed, false)) Look();
+            ArmLook();
+        },
+        again);
 }
 
 void CMidiSession::Unplugged()

@@ -1,5 +1,6 @@
 // The MIDI driver with bounded waits over a driver of the tests' own whose listing and open
-// hang until the test lets them go; and the names under which devices are remembered.
+// hang until the test lets them go; the session over it when its set-up is slow; and the
+// names under which devices are remembered.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,14 +13,34 @@
 
 #include "BoundedMidiDriver.h"
 #include "MidiPortNames.h"
+#include "MidiSession.h"
+#include "Performance.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-// Two ports. While held, GetNumDevs and Open wait inside the call until released.
+// Two ports. While held, GetNumDevs and Open wait inside the call until released; while
+// opens are held, Open alone does. Tells of its changes, as JACK's watch does.
 class HangingDriver : public MidiDriver {
 public:
+    void HoldOpens(bool held)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bOpensHeld = held;
+        m_released.notify_all();
+    }
+    // Opens that say no, as a device that went or a server that is stopping does.
+    void RefuseOpens(bool refuse)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bRefuse = refuse;
+    }
+    int Opens()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nOpens;
+    }
     void Hold()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -59,10 +80,13 @@ public:
     int Open(MidiHandle* handle, unsigned, MidiReceiver*) override
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        Wait(lock);
+        ++m_nOpens;
+        Wait(lock, true);
+        if (m_bRefuse) return 6;
         *handle = this;
         return MIDI_NOERROR;
     }
+    bool Announces() override { return true; }
     int PrepareHeader(MidiHandle, MidiHeader*) override { return MIDI_NOERROR; }
     int AddBuffer(MidiHandle, MidiHeader*) override { return MIDI_NOERROR; }
     int Start(MidiHandle) override { return MIDI_NOERROR; }
@@ -76,16 +100,19 @@ public:
     }
 
 private:
-    void Wait(std::unique_lock<std::mutex>& lock)
+    void Wait(std::unique_lock<std::mutex>& lock, bool open = false)
     {
         ++m_nInside;
-        m_released.wait(lock, [this] { return !m_bHeld; });
+        m_released.wait(lock, [&] { return !m_bHeld && !(open && m_bOpensHeld); });
         --m_nInside;
     }
 
     std::mutex m_mutex;
     std::condition_variable m_released;
     bool m_bHeld = false;
+    bool m_bOpensHeld = false;
+    bool m_bRefuse = false;
+    int m_nOpens = 0;
     int m_nListings = 0;
     int m_nInside = 0;
     int m_nCloses = 0;
@@ -149,7 +176,7 @@ TEST(BoundedMidiDriver, AnOpenThatReturnsTooLateIsClosedAgain)
     ASSERT_EQ(driver.GetNumDevs(), 2u);
     inner->Hold();
     MidiHandle handle = &receiver;
-    EXPECT_EQ(driver.Open(&handle, 1, &receiver), CBoundedMidiDriver::kNoDriver);
+    EXPECT_EQ(driver.Open(&handle, 1, &receiver), MIDI_LATE);
     EXPECT_EQ(handle, nullptr);
     inner->Release();
     EXPECT_TRUE(Eventually([&] { return inner->Closes() == 1; }));
@@ -197,6 +224,75 @@ TEST(BoundedMidiDriver, TheBackgroundListingNeverWaitsAndAHungOneIsLeftBehindAtT
     inner->Release();
     EXPECT_TRUE(Eventually([&] { return inner.use_count() == 1; })) << "its thread let go";
     EXPECT_FALSE(listed) << "nothing is handed to a driver that went";
+}
+
+// The session over the bounded driver, whose back end is slow while the program sets up:
+// the remembered device is port 1, and no port ever comes or goes.
+class SlowSetUp : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_session.SetDriver(&m_driver);
+        m_session.SetReporter([this](int message) { m_reports.push_back(message); });
+        m_session.SetName(StoredPortName({"JACK: port0", "JACK: port1"}, 1));
+    }
+    void TearDown() override
+    {
+        m_inner->Release();
+        m_inner->HoldOpens(false);
+        m_session.Finish();
+    }
+    // Until every job posted on the lane so far has run and handed its result over.
+    void Settle()
+    {
+        CWorker::Job job;
+        ASSERT_TRUE(m_worker.Post("midi", job)->Wait(std::chrono::steady_clock::now() + 30s));
+        QCoreApplication::processEvents();
+    }
+
+    std::shared_ptr<HangingDriver> m_inner = std::make_shared<HangingDriver>();
+    CWorker m_worker;
+    CBoundedMidiDriver m_driver{m_worker, m_inner, 100ms};
+    CPerformance m_performance;
+    CMidiSession m_session{m_performance};
+    std::vector<int> m_reports;
+};
+
+TEST_F(SlowSetUp, AnOpenThatWasLateIsTriedAgainOnceItsLaneIsFreeAndReportedOnlyOnce)
+{
+    m_inner->HoldOpens(true);
+    m_session.Begin();
+    EXPECT_FALSE(m_session.Input().IsOpen());
+    EXPECT_EQ(m_reports, std::vector<int>{IDS_MIDI_OPEN_ERROR});
+    m_inner->HoldOpens(false);
+    ASSERT_TRUE(Eventually([&] { return m_session.Input().IsStarted(); }));
+    EXPECT_EQ(m_inner->Opens(), 2);
+    EXPECT_EQ(m_inner->Closes(), 1) << "the late open is closed again, the second one kept";
+    EXPECT_EQ(m_reports.size(), 1u);
+
+    // Late again, and then the device says no: that answer raises no second message.
+    m_session.Finish();
+    m_inner->HoldOpens(true);
+    m_session.Begin();
+    EXPECT_EQ(m_reports.size(), 2u);
+    m_inner->RefuseOpens(true);
+    m_inner->HoldOpens(false);
+    ASSERT_TRUE(Eventually([&] { return m_inner->Opens() == 4; }));
+    Settle();
+    EXPECT_FALSE(m_session.Input().IsOpen());
+    EXPECT_EQ(m_reports.size(), 2u);
+}
+
+TEST_F(SlowSetUp, AListingThatWasLateIsAskedAgainAndItsDeviceOpens)
+{
+    m_inner->Hold();
+    m_session.Begin();
+    EXPECT_FALSE(m_session.Input().IsOpen());
+    m_inner->Release();
+    ASSERT_TRUE(Eventually([&] { return m_session.Input().IsStarted(); }));
+    EXPECT_EQ(m_session.Device(), 1);
+    EXPECT_EQ(m_inner->Opens(), 1);
+    EXPECT_TRUE(m_reports.empty()) << "a device not yet listed is awaited, not an error";
 }
 
 // ALSA's and JACK's ports, each back end on a lane of its own; JACK's listing hangs while
