@@ -179,7 +179,7 @@ TEST(Clip, ItsLastFrameShowsForItsWholeTimeBeforeTheFirstComesRound)
     std::vector<double> whiteMs;  // from white's arrival to red's, each time round
     char last = ColourAt(*clip);
     Clock::time_point whiteSince;
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(30);
     while (whiteMs.size() < 2 && Clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         const char now = ColourAt(*clip);
@@ -191,8 +191,9 @@ TEST(Clip, ItsLastFrameShowsForItsWholeTimeBeforeTheFirstComesRound)
         last = now;
     }
     ASSERT_EQ(2u, whiteMs.size()) << "the clip went round twice";
-    // Far more than the moment the first frame takes to follow when both fall due together.
-    for (double shown : whiteMs) EXPECT_GT(shown, 125.0) << "white's 250 ms";
+    // When both fall due together white shows for about 2 ms. The bound leaves 200 ms of its
+    // 250 to a poll that sees white late on a loaded machine.
+    for (double shown : whiteMs) EXPECT_GT(shown, 50.0) << "white's 250 ms";
 }
 
 TEST(Clip, ADeletedClipStopsAtItsEndWithItsLastFrame)
