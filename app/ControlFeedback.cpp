@@ -21,6 +21,9 @@ void CControlFeedback::Begin(const std::string& oscFeedback)
         memory.SetFilledHandler([this, camera](int key, bool filled) {
             Changed(MemoryAction(camera, key), filled ? 1 : 0, ChangeSource::Keys);
         });
+        for (int i = 0; i < 3; ++i)
+            m_clips[camera][i] = ValueOf(ClipAction(camera, kClipStates[i]));
+        memory.SetCaptureHandler([this, camera] { FollowClips(camera); });
     }
     m_window.FullScreen().SetChanged([this] { FollowToggles(); });
     for (int i = 0; i < 4; ++i) m_toggles[i] = ValueOf(kToggles[i]);
@@ -40,8 +43,10 @@ void CControlFeedback::Begin(const std::string& oscFeedback)
 CControlFeedback::~CControlFeedback()
 {
     QObject::disconnect(m_performanceChanged);
-    m_window.m_memA.SetFilledHandler(nullptr);
-    m_window.m_memB.SetFilledHandler(nullptr);
+    for (CFrameMemory* memory : {&m_window.m_memA, &m_window.m_memB}) {
+        memory->SetFilledHandler(nullptr);
+        memory->SetCaptureHandler(nullptr);
+    }
     m_window.Midi().SetFeedbackState(nullptr);
 }
 
@@ -92,6 +97,17 @@ void CControlFeedback::FollowToggles()
         if (value == m_toggles[i]) continue;
         m_toggles[i] = value;
         Changed(kToggles[i], value, m_acting);
+    }
+}
+
+void CControlFeedback::FollowClips(int camera, const Action* pressed)
+{
+    for (int i = 0; i < 3; ++i) {
+        const Action action = ClipAction(camera, kClipStates[i]);
+        const int value = ValueOf(action);
+        if (value == m_clips[camera][i] && !(pressed && *pressed == action)) continue;
+        m_clips[camera][i] = value;
+        Changed(action, value, m_acting);
     }
 }
 

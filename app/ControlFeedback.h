@@ -38,6 +38,11 @@ public:
     // Full screen or a way out may have changed: those that did are told, as made by the
     // control acting now.
     void FollowToggles();
+    // A clip's speed, pause or reverse of camera 0 (A) or 1 (B) may have changed (a control,
+    // or another clip or none playing now): those that did are told, as made by the control
+    // acting now. A toggle that was pressed goes back even when unchanged (a refused reverse),
+    // as a press carries no state.
+    void FollowClips(int camera, const Action* pressed = nullptr);
 
     // While a control of `source` toggles (see CWindowControl), its changes are its own.
     class Acting {
@@ -67,6 +72,9 @@ private:
     static constexpr Action kToggles[] = {Action::FullScreen, Action::Send, Action::Stream,
                                           Action::Record};
     int m_toggles[4] = {};  // the toggles' states last told
+    static constexpr ClipControl kClipStates[] = {ClipControl::Speed, ClipControl::Pause,
+                                                  ClipControl::Reverse};
+    int m_clips[2][3] = {};  // each camera's clip states last told
     ChangeSource m_acting = ChangeSource::Keys;
 };
 

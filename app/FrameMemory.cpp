@@ -38,10 +38,16 @@ bool CFrameMemory::Open(std::unique_ptr<CVideoCapture> capture)
     m_pCapture = std::move(capture);
     m_nShown = -1;
     m_nStamp.fill(-1);
+    if (m_captureChanged) m_captureChanged();
     return true;
 }
 
-std::unique_ptr<CVideoCapture> CFrameMemory::Detach() { return std::move(m_pCapture); }
+std::unique_ptr<CVideoCapture> CFrameMemory::Detach()
+{
+    std::unique_ptr<CVideoCapture> capture = std::move(m_pCapture);
+    if (capture && m_captureChanged) m_captureChanged();
+    return capture;
+}
 
 void CFrameMemory::Close()
 {
@@ -52,6 +58,7 @@ void CFrameMemory::Close()
     if (m_pCapture) {
         m_pCapture->StopGraph();  // whatever it says, the object goes
         m_pCapture.reset();
+        if (m_captureChanged) m_captureChanged();
     }
     m_nShown = -1;
     m_nStamp.fill(-1);

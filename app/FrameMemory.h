@@ -81,6 +81,10 @@ public:
         m_filledChanged = std::move(handler);
     }
 
+    // The handler hears of each change of the capture held: opened, closed or detached (the
+    // clip controls' feedback follows the clip that plays).
+    void SetCaptureHandler(std::function<void()> handler) { m_captureChanged = std::move(handler); }
+
     int Shown() const { return m_nShown; }
     bool IsOpen() const { return m_pCapture != nullptr; }
     CVideoCapture* Capture() const { return m_pCapture.get(); }
@@ -100,6 +104,7 @@ private:
     std::array<int, kKeys> m_nStamp = {-1, -1, -1, -1, -1, -1, -1, -1};
     std::array<bool, kKeys> m_bFilled{};
     std::function<void(int, bool)> m_filledChanged;
+    std::function<void()> m_captureChanged;
     void SetFilled(int key, bool filled);
 };
 

@@ -56,9 +56,9 @@ void CWindowControl::SetClipSpeed(int camera, double speed)
 {
     CVideoCapture* capture = Capture(camera);
     if (!capture) return;
+    const CControlFeedback::Acting acting(m_window.Feedback(), m_source);
     capture->SetClipSpeed(speed);
-    const Action action = ClipAction(camera, ClipControl::Speed);
-    m_window.Feedback().Changed(action, m_window.Feedback().ValueOf(action), m_source);
+    m_window.Feedback().FollowClips(camera);
 }
 
 void CWindowControl::RestartClip(int camera)
@@ -91,9 +91,10 @@ void CWindowControl::SetToggle(Action action, bool on)
         // The capture tells no one of its clip's state: the feedback follows it from here.
         CVideoCapture* capture = Capture(camera);
         if (!capture) return;
+        const CControlFeedback::Acting acting(m_window.Feedback(), m_source);
         if (clip == ClipControl::Pause) capture->ToggleClipPause();
         if (clip == ClipControl::Reverse) capture->ToggleClipReverse();
-        m_window.Feedback().Changed(action, IsOn(action) ? 1 : 0, m_source);
+        m_window.Feedback().FollowClips(camera, &action);
         return;
     }
     const CControlFeedback::Acting acting(m_window.Feedback(), m_source);

@@ -207,9 +207,14 @@ TEST_F(MidiWindow, SetupOpensAndStartsOnlyAnIdWithinTheGuard)
     EXPECT_FALSE(Input().IsOpen());
 }
 
-TEST_F(MidiWindow, ClipControlsReachTheCameraThatPlaysAClipAndNoOther)
+TEST_F(MidiWindow, ClipControlsReachTheCameraThatPlaysAClipAndNoOtherAndLightThePad)
 {
-    Open(0);
+    m_driver.names = {"JACK: pads:out"};
+    const QString file = QString::fromStdString(MappingFilePath(SettingsFile(), "JACK: pads:out"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
+    std::ofstream(file.toStdString()) << "[BINDINGS]\nNOTE 1 40=CLIPAPAUSE\n";
+    m_driver.output = true;
+    Open(0, 0, 1, 2, "JACK: pads:out");
     const std::string clip = QDir(m_dir.path()).filePath("clip.avi").toStdString();
     ASSERT_EQ(0, std::system(("gst-launch-1.0 -q videotestsrc num-buffers=10 ! "
                               "video/x-raw,width=64,height=48,framerate=10/1 ! jpegenc ! avimux ! "
@@ -225,8 +230,10 @@ TEST_F(MidiWindow, ClipControlsReachTheCameraThatPlaysAClipAndNoOther)
     CWindowControl control(*m_dlg, ChangeSource::Osc);
     control.SetClipSpeed(0, 2.0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return playing.ClipSegmentRate() == 2.0; }, 10000));
+    m_driver.sent.clear();
     control.Toggle(Action::ClipAPause);
     EXPECT_TRUE(playing.ClipPaused());
+    EXPECT_EQ(m_driver.sent, std::vector<uint32_t>{0x7F2890}) << "the pad shows the pause";
     control.SetToggle(Action::ClipAPause, true);
     EXPECT_TRUE(playing.ClipPaused()) << "set, not flipped";
     // Camera B plays nothing: its controls do nothing, and A's clip is left alone.
@@ -235,6 +242,9 @@ TEST_F(MidiWindow, ClipControlsReachTheCameraThatPlaysAClipAndNoOther)
     control.RestartClip(1);
     EXPECT_TRUE(playing.ClipPaused());
     EXPECT_EQ(2.0, playing.ClipSegmentRate());
+    // With the clip gone nothing is paused, and the pad goes dark.
+    m_dlg->m_memA.Close();
+    EXPECT_EQ(m_driver.sent.back(), 0x002890u);
 }
 
 TEST_F(MidiWindow, AnIdEqualToTheCountFailsWithItsMessageAndAnIdBeyondIsSkipped)
