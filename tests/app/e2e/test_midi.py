@@ -26,6 +26,17 @@ from kovra_driver import (
 BLACK = (0, 0, 0)
 
 
+def send_until(test, k, sender, messages, status):
+    """Connected comes before a reopened input has started, which drops what comes meanwhile:
+    the messages are sent again until the title shows the status (effect, Ctrl 1, Ctrl 2)."""
+    def played():
+        sender.send(*messages)
+        return k.wait_status(*status, timeout=1.0)
+
+    title = poll(played, lambda t: status_of(t)[:3] == status, 30.0)
+    test.assertEqual(status_of(title)[:3], status, title)
+
+
 class MidiTest(KovraTestCase):
     def setUp(self):
         super().setUp()
@@ -102,14 +113,8 @@ class MidiTest(KovraTestCase):
         poll(lambda: k.window_named("^MIDI Device$"), lambda w: w is None, 30.0)
         self.assertTrue(self.sender.ask("connected"), "not reconnected after the dialog")
 
-        # Connected comes before the input has started, which drops what comes meanwhile:
-        # sent again until it acts. On channel 0 still, the effect would stay at 3.
-        def played():
-            self.sender.send("c0 03", "c1 04")
-            return k.wait_status(4, 0, 0, timeout=1.0)
-
-        title = poll(played, lambda t: status_of(t)[:3] == (4, 0, 0), 30.0)
-        self.assertEqual(status_of(title)[:3], (4, 0, 0), title)
+        # On channel 0 still, the effect would stay at 3.
+        send_until(self, k, self.sender, ("c0 03", "c1 04"), (4, 0, 0))
         k.keys("Escape")
         self.assertEqual(k.wait_exit(), 0)
         midi = read_ini(k.ini_text())["MIDI"]
@@ -214,8 +219,7 @@ class MidiLearnTest(KovraTestCase):
         xdo("key", "--window", str(k.win), "x")
         self.assertStatus(k, 1, 0, 0)
 
-        self.pads.send("b2 07 64")  # the learned Ctrl 2
-        self.assertStatus(k, 1, 0, 100)
+        send_until(self, k, self.pads, ("b2 07 64",), (1, 0, 100))  # the learned Ctrl 2
         self.pads.send("b0 01 7f")  # effect 1 at Ctrl 1 = 127: camera A alone
         self.assertStatus(k, 1, 127, 100)
         rect = k.picture()
