@@ -68,7 +68,9 @@ class ClipsTest(KovraTestCase):
             k = Kovra(self, ini=ini).open()
             k.keys("x")  # effect 1 at Ctrl 1 = 0 shows camera B alone
             self.assertStatus(k, 1, 0, 0)
-            seen = self.seen_colours(k, 6).lstrip("?")  # the placeholder before the clip
+            # What shows before the clip's first frame (the placeholder, the effect's first frame
+            # while it starts) is no seam: the checks begin at the first colour.
+            seen = self.seen_colours(k, 7).lstrip("?K")
             self.assertNotIn("K", seen, f"{run} run: a black picture between frames")
             self.assertTrue(seen and seen in "RGBWRGBWRGBWRGBW", f"{run} run: {seen}")
             self.assertIn("WR", seen, f"{run} run: no loop from the last frame to the first")
