@@ -3,6 +3,7 @@
 #ifndef KOVRA_BENCH_BENCHWINDOW_H
 #define KOVRA_BENCH_BENCHWINDOW_H
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,5 +23,21 @@ std::unique_ptr<CMainDlg> OpenBenchWindow(const std::string& settings, std::stri
 // Makes the main window's picture area exactly width x height; false when the screen is too
 // small for it.
 bool SizePicture(CMainDlg& dlg, int width, int height);
+
+// Turns the event loop for `ms`, counting the frame loop's ticks (its counter restarts every
+// 5 s); the rate is taken between the first and the last tick seen. Each tick's own work goes
+// to `work` where given; `eachTurn` runs after every turn of the event loop.
+double TicksPerSecond(CMainDlg& dlg, int ms, std::vector<double>* work = nullptr,
+                      const std::function<void()>& eachTurn = {});
+
+// The running frame loop over `windows` windows of `ms`.
+struct RunningFigures {
+    double ticksPerSecond = 0;           // the median of the windows' rates
+    double workMedian = 0, workP99 = 0;  // ms, of every tick seen
+    double cpuPercent = 0;               // the process's, of one core
+    double otherCpuPercent = 0;          // the rest of the machine's, of one core
+};
+RunningFigures MeasureRunning(CMainDlg& dlg, int windows, int ms,
+                              const std::function<void()>& eachTurn = {});
 
 #endif

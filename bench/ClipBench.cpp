@@ -95,6 +95,15 @@ const Clips& TheClips()
 }
 
 // The clip at `path` playing through the capture; null, with the reason, when it does not.
+// The clips, or null with the benchmark skipped when they could not be made.
+const Clips* MadeClips(benchmark::State& state)
+{
+    const Clips& clips = TheClips();
+    if (clips.made) return &clips;
+    state.SkipWithError("the clip could not be made (gst-launch-1.0, x264enc, mp4mux)");
+    return nullptr;
+}
+
 std::unique_ptr<CVideoCapture> Play(const std::string& path, benchmark::State& state)
 {
     auto capture = std::make_unique<CVideoCapture>(0);
@@ -174,11 +183,9 @@ private:
 
 void BM_ClipFrameAgeAtTick(benchmark::State& state)
 {
-    const Clips& clips = TheClips();
-    if (!clips.made) {
-        state.SkipWithError("the clip could not be made (gst-launch-1.0, x264enc, mp4mux)");
-        return;
-    }
+    const Clips* made = MadeClips(state);
+    if (!made) return;
+    const Clips& clips = *made;
     for (auto _ : state) {
         const std::unique_ptr<CVideoCapture> capture = Play(clips.scroll, state);
         if (!capture) return;
@@ -206,11 +213,9 @@ void BM_ClipFrameAgeAtTick(benchmark::State& state)
 
 void BM_ClipSeam(benchmark::State& state)
 {
-    const Clips& clips = TheClips();
-    if (!clips.made) {
-        state.SkipWithError("the clip could not be made (gst-launch-1.0, x264enc, mp4mux)");
-        return;
-    }
+    const Clips* made = MadeClips(state);
+    if (!made) return;
+    const Clips& clips = *made;
     for (auto _ : state) {
         const std::unique_ptr<CVideoCapture> capture = Play(clips.scroll, state);
         if (!capture) return;
@@ -243,11 +248,9 @@ void BM_ClipSeam(benchmark::State& state)
 // `picture`: the PICTURE the ticks make the picture at, or null for the clip alone.
 void BM_ClipCpu(benchmark::State& state, const char* picture)
 {
-    const Clips& clips = TheClips();
-    if (!clips.made) {
-        state.SkipWithError("the clip could not be made (gst-launch-1.0, x264enc, mp4mux)");
-        return;
-    }
+    const Clips* made = MadeClips(state);
+    if (!made) return;
+    const Clips& clips = *made;
     for (auto _ : state) {
         std::unique_ptr<CVideoCapture> capture = Play(clips.hd, state);
         if (!capture) return;

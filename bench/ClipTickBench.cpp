@@ -49,45 +49,6 @@ const Clips& TheClips()
 }
 
 // Turns the event loop for `ms`, noting every tick's rate window and own work.
-struct Figures {
-    double ticksPerSecond = 0, workMedian = 0, workP99 = 0, cpuPercent = 0, otherCpuPercent = 0;
-};
-Figures Measure(CMainDlg& dlg)
-{
-    std::vector<double> rates, work;
-    QElapsedTimer wall;
-    wall.start();
-    const double cpuStart = CpuSeconds();
-    const double machineStart = MachineCpuSeconds();
-    for (int window = 0; window < kRateWindows; ++window) {
-        QElapsedTimer clock;
-        clock.start();
-        int last = dlg.m_nFrameCount;
-        long ticks = 0;
-        qint64 firstNs = -1, lastNs = 0;
-        while (clock.elapsed() < kRateWindowMs) {
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-            const int now = dlg.m_nFrameCount;
-            if (now == last) continue;
-            const qint64 at = clock.nsecsElapsed();
-            work.push_back(dlg.FrameLoop().LastTickMs());
-            if (firstNs < 0) {
-                firstNs = at;  // the ticks count from this one on
-            } else {
-                // The counter restarts every 5 s at the tick that ends the 5 s, which counts as 0.
-                ticks += now >= last ? now - last : now + 1;
-                lastNs = at;
-            }
-            last = now;
-        }
-        rates.push_back(ticks > 0 ? ticks * 1e9 / static_cast<double>(lastNs - firstNs) : 0.0);
-    }
-    const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
-    const double cpu = CpuSeconds() - cpuStart;
-    const double machine = MachineCpuSeconds() - machineStart;
-    return {Median(rates), Median(work), Percentile99(work), 100.0 * cpu / seconds,
-            std::max(0.0, 100.0 * (machine - cpu) / seconds)};
-}
 
 // The frame path's share of a tick: both cameras' newest frames made into pictures (the copy
 // out of the capture, the conversion and the scaling to PICTURE), between ticks, ms, median.
@@ -137,7 +98,7 @@ void BM_TwoClips(benchmark::State& state, const char* picture)
     dlg->Performance().SetEffect(kEffect, ChangeSource::Dialog);
     QTest::qWait(kSettleMs);
     for (auto _ : state) {
-        const Figures figures = Measure(*dlg);
+        const RunningFigures figures = MeasureRunning(*dlg, kRateWindows, kRateWindowMs);
         state.counters["ticks_per_s"] = figures.ticksPerSecond;
         state.counters["tick_work_median_ms"] = figures.workMedian;
         state.counters["tick_work_p99_ms"] = figures.workP99;

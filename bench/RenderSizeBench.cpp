@@ -84,32 +84,6 @@ CMainDlg* OpenStage(std::string& error)
     return stage.dlg.get();
 }
 
-// Turns the event loop for `ms`, counting the frame loop's ticks (its counter restarts every
-// 5 s); the rate is taken between the first and the last tick seen.
-double TicksPerSecond(CMainDlg& dlg, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    int last = dlg.m_nFrameCount;
-    long ticks = 0;
-    qint64 firstNs = -1, lastNs = 0;
-    while (clock.elapsed() < ms) {
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        const int now = dlg.m_nFrameCount;
-        if (now == last) continue;
-        const qint64 at = clock.nsecsElapsed();
-        if (firstNs < 0) {
-            firstNs = at;  // the ticks count from this one on
-        } else {
-            // The tick that restarts the counter counts as 0.
-            ticks += now >= last ? now - last : now + 1;
-            lastNs = at;
-        }
-        last = now;
-    }
-    return ticks > 0 ? ticks * 1e9 / static_cast<double>(lastNs - firstNs) : 0.0;
-}
-
 struct Figures {
     double ticksPerSecond = 0;
     double draw = 0, upscale = 0, swap = 0, work = 0;  // ms, medians of timed ticks

@@ -240,13 +240,6 @@ void SetOutSize(CMainDlg& dlg, int width, int height)
     dlg.PictureOut().ExchangeSettings(profile, true);
 }
 
-struct Figures {
-    double ticksPerSecond = 0;
-    double workMedian = 0, workP99 = 0;  // ms
-    double cpuPercent = 0;               // of one core
-    double otherCpuPercent = 0;          // the rest of the machine's, of one core
-};
-
 // Where a tick's time goes, ms, medians of timed ticks: each part finished before the next
 // starts, which slows those ticks, so they are measured apart from the rate.
 struct Parts {
@@ -279,51 +272,6 @@ Parts MeasureParts(CMainDlg& dlg, const std::vector<Client*>& clients)
     }
     loop.SetTimed(false);
     return {Median(draw), Median(show), Median(readback), Median(swap)};
-}
-
-// The running frame loop over `windows` windows of `ms`: the rate of each, taken between the
-// first and the last tick seen in it, the work of every tick seen, and the CPU time over all.
-Figures Measure(CMainDlg& dlg, int windows, int ms, const std::vector<Client*>& clients)
-{
-    Figures figures;
-    std::vector<double> rates, work;
-    QElapsedTimer wall;
-    wall.start();
-    const double cpuStart = CpuSeconds();
-    const double machineStart = MachineCpuSeconds();
-    for (int window = 0; window < windows; ++window) {
-        QElapsedTimer clock;
-        clock.start();
-        int last = dlg.m_nFrameCount;
-        long ticks = 0;
-        qint64 firstNs = -1, lastNs = 0;
-        while (clock.elapsed() < ms) {
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-            for (Client* client : clients) client->Drain();
-            const int now = dlg.m_nFrameCount;
-            if (now == last) continue;
-            const qint64 at = clock.nsecsElapsed();
-            work.push_back(dlg.FrameLoop().LastTickMs());
-            if (firstNs < 0) {
-                firstNs = at;  // the ticks count from this one on
-            } else {
-                // The counter restarts every 5 s at the tick that ends the 5 s, which counts as 0.
-                ticks += now >= last ? now - last : now + 1;
-                lastNs = at;
-            }
-            last = now;
-        }
-        rates.push_back(ticks > 0 ? ticks * 1e9 / static_cast<double>(lastNs - firstNs) : 0.0);
-    }
-    const double cpu = CpuSeconds() - cpuStart;
-    const double machine = MachineCpuSeconds() - machineStart;
-    const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
-    figures.ticksPerSecond = Median(rates);
-    figures.workMedian = Median(work);
-    figures.workP99 = Percentile99(work);
-    figures.cpuPercent = 100.0 * cpu / seconds;
-    figures.otherCpuPercent = std::max(0.0, 100.0 * (machine - cpu) / seconds);
-    return figures;
 }
 
 // The frames a way sent and dropped, by its line at the stop in `text`; false without one.
@@ -446,11 +394,14 @@ void BM_WaysOut(benchmark::State& state, std::vector<Way> ways, Size outSize, Si
         restarts += client->Restarts();
         reading.push_back(client.get());
     }
-    Figures figures;
+    RunningFigures figures;
     Parts parts;
     if (error.empty()) {
-        Measure(*dlg, 1, kSettleMs, reading);
-        figures = Measure(*dlg, kRateWindows, kRateWindowMs, reading);
+        const auto drain = [&reading] {
+            for (Client* client : reading) client->Drain();
+        };
+        MeasureRunning(*dlg, 1, kSettleMs, drain);
+        figures = MeasureRunning(*dlg, kRateWindows, kRateWindowMs, drain);
         parts = MeasureParts(*dlg, reading);
     }
     // Only the ways that came on give a line at their stop.
