@@ -21,7 +21,7 @@ void CControlFeedback::Begin(const std::string& oscFeedback)
         memory.SetFilledHandler([this, camera](int key, bool filled) {
             Changed(MemoryAction(camera, key), filled ? 1 : 0, ChangeSource::Keys);
         });
-        for (int i = 0; i < 3; ++i)
+        for (size_t i = 0; i < std::size(kClipStates); ++i)
             m_clips[camera][i] = ValueOf(ClipAction(camera, kClipStates[i]));
         memory.SetCaptureHandler([this, camera] { FollowClips(camera); });
     }
@@ -102,7 +102,7 @@ void CControlFeedback::FollowToggles()
 
 void CControlFeedback::FollowClips(int camera, const Action* pressed)
 {
-    for (int i = 0; i < 3; ++i) {
+    for (size_t i = 0; i < std::size(kClipStates); ++i) {
         const Action action = ClipAction(camera, kClipStates[i]);
         const int value = ValueOf(action);
         if (value == m_clips[camera][i] && !(pressed && *pressed == action)) continue;

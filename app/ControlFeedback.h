@@ -5,6 +5,7 @@
 #define KOVRA_APP_CONTROLFEEDBACK_H
 
 #include <QMetaObject>
+#include <iterator>
 #include <string>
 
 #include "Action.h"
@@ -74,7 +75,7 @@ private:
     int m_toggles[4] = {};  // the toggles' states last told
     static constexpr ClipControl kClipStates[] = {ClipControl::Speed, ClipControl::Pause,
                                                   ClipControl::Reverse};
-    int m_clips[2][3] = {};  // each camera's clip states last told
+    int m_clips[2][std::size(kClipStates)] = {};  // each camera's clip states last told
     ChangeSource m_acting = ChangeSource::Keys;
 };
 
