@@ -115,6 +115,15 @@ public:
     std::function<void()> onReset;
 };
 
+// A UDP port free a moment ago: another process may take it before the window binds it.
+int FreePort()
+{
+    UdpSocket probe;
+    std::string error;
+    EXPECT_TRUE(probe.Bind("127.0.0.1", 0, error)) << error;
+    return probe.LocalPort();
+}
+
 class MidiWindow : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
@@ -143,6 +152,21 @@ protected:
         m_dlg->Midi().SetReporter([this](int message) { m_reports.push_back(message); });
         m_dlg->m_settingsPath = path;
         ASSERT_TRUE(m_dlg->Setup());
+    }
+
+    // A window whose OSC listens on a port found free, tried again on another while a port
+    // was taken meanwhile; `more` adds to the [OSC] section. Answers the port.
+    int OpenWithOsc(const std::string& more = "")
+    {
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            const int port = FreePort();
+            m_moreSettings = "[OSC]\nPORT=" + std::to_string(port) + "\n" + more;
+            Open(0);
+            if (!m_dlg || m_dlg->Osc()) return port;
+            m_dlg->close();
+            m_dlg.reset();
+        }
+        return 0;
     }
 
     // Sends from a reader thread of its own, in one batch, through the hand-off the real
@@ -448,15 +472,6 @@ TEST_F(MidiWindow, TheDevicesMappingFileChangesWhatAMessageDoesAndOtherDevicesPl
     EXPECT_EQ(m_dlg->Performance().Ctrl2(), 0);
 }
 
-// A free UDP port of the test's own.
-int FreePort()
-{
-    UdpSocket probe;
-    std::string error;
-    EXPECT_TRUE(probe.Bind("127.0.0.1", 0, error)) << error;
-    return probe.LocalPort();
-}
-
 // One OSC message with one int to 127.0.0.1:port.
 void SendOsc(int port, const char* path, int value)
 {
@@ -495,9 +510,7 @@ bool Has(const std::vector<std::string>& got, const std::string& message)
 
 TEST_F(MidiWindow, AnOscDatagramSetsTheEffectInTheTitle)
 {
-    const int port = FreePort();
-    m_moreSettings = "[OSC]\nPORT=" + std::to_string(port) + "\n";
-    Open(0);
+    const int port = OpenWithOsc();
     ASSERT_NE(m_dlg->Osc(), nullptr);
 
     SendOsc(port, "/kovra/effect", 3);
@@ -553,13 +566,6 @@ TEST_F(MidiWindow, ALearnListListensToTheChosenDeviceWhileThePictureGoesOnAndOkW
 
 TEST_F(MidiWindow, TheDialogsOscPortOpensOscAfterOkAndIsWrittenBack)
 {
-    int port = 0;
-    {
-        UdpSocket probe;
-        std::string error;
-        ASSERT_TRUE(probe.Bind("127.0.0.1", 0, error)) << error;
-        port = probe.LocalPort();
-    }
     Open(0);
     EXPECT_EQ(m_dlg->Osc(), nullptr);
     const auto setPort = [](const std::string& text) {
@@ -568,15 +574,18 @@ TEST_F(MidiWindow, TheDialogsOscPortOpensOscAfterOkAndIsWrittenBack)
             dialog.OnOK();
         };
     };
-    RunMidiCommand(setPort(std::to_string(port)));
+    int port = 0;
+    for (int attempt = 0; attempt < 20 && !m_dlg->Osc(); ++attempt) {
+        port = FreePort();  // taken meanwhile by another process: another is tried
+        RunMidiCommand(setPort(std::to_string(port)));
+    }
     ASSERT_NE(m_dlg->Osc(), nullptr);
     EXPECT_EQ(m_dlg->Osc()->Port(), port);
     m_dlg->close();
     IniProfile profile(SettingsFile());
     EXPECT_EQ(profile.GetInt("OSC", "PORT", -1), port);
 
-    m_moreSettings = "[OSC]\nPORT=" + std::to_string(port) + "\n";
-    Open(0);
+    OpenWithOsc();
     ASSERT_NE(m_dlg->Osc(), nullptr);
     RunMidiCommand(setPort("0"));
     EXPECT_EQ(m_dlg->Osc(), nullptr);
@@ -587,10 +596,8 @@ TEST_F(MidiWindow, OscFeedbackHasTheWholeStateAtTheOpenThenEachChangeButNotOscsO
     UdpSocket listener;
     std::string error;
     ASSERT_TRUE(listener.Bind("127.0.0.1", 0, error)) << error;
-    const int port = FreePort();
-    m_moreSettings = "[OSC]\nPORT=" + std::to_string(port) +
-                     "\nFEEDBACK=127.0.0.1:" + std::to_string(listener.LocalPort()) + "\n";
-    Open(0);
+    const int port =
+        OpenWithOsc("FEEDBACK=127.0.0.1:" + std::to_string(listener.LocalPort()) + "\n");
     ASSERT_NE(m_dlg->Osc(), nullptr);
 
     std::vector<std::string> got;
