@@ -148,10 +148,12 @@ void CMidiSession::OpenInput(const std::vector<std::string>* listing)
         for (unsigned id = 0; id < n; ++id) names.push_back(m_midiIn.GetDeviceName(id));
     }
     if (!Resolve(names) || !InRange(static_cast<unsigned>(names.size()))) return;
+    const bool named = !m_strMidiName.empty();
     const bool opened = m_midiIn.Open(this);
-    // A slow moment of its back end must not cost the controller: the watch tries it again.
-    m_bMidiLate = !opened && m_midiIn.OpenWasLate();
-    if (m_strMidiName.empty() && (opened || m_bMidiLate)) {
+    // A slow moment of its back end must not cost the controller, nor must a refusal of the
+    // device remembered by name and listed: the watch tries it again.
+    m_bMidiAgain = !opened && (m_midiIn.OpenWasLate() || named);
+    if (!named && (opened || m_bMidiAgain)) {
         // Opened by its position (or about to be): remembered by its name from now on.
         m_strMidiName = StoredPortName(names, static_cast<unsigned>(m_nMidiDevice));
         m_nMidiRemembered = m_nMidiDevice;
@@ -169,7 +171,7 @@ void CMidiSession::CloseInput()
     // Whatever is open, whatever the device count says now: a device left open would go on
     // writing into the buffers that the next start replaces.
     m_bMidiOpening = false;  // an open on its way is given up by the driver's next call
-    m_bMidiLate = false;
+    m_bMidiAgain = false;
     m_bLookOwed = false;
     if (!m_midiIn.IsOpen()) return;
     m_midiIn.Stop();
@@ -186,7 +188,7 @@ void CMidiSession::Look()
         m_bLookOwed = true;
         return;
     }
-    if (!m_midiIn.IsOpen() && !m_bMidiAbsent && !m_bMidiLate) return;
+    if (!m_midiIn.IsOpen() && !m_bMidiAbsent && !m_bMidiAgain) return;
     m_bListing = true;
     m_midiIn.ListLater([this](const std::vector<std::string>& names) { OnListed(names); });
     ArmLook();  // also when no answer comes (a back end still on an earlier listing)
@@ -207,7 +209,7 @@ void CMidiSession::OnListed(const std::vector<std::string>& names)
         m_look.start(0);
         return;
     }
-    if (!m_midiIn.IsOpen() && !m_bMidiOpening && (m_bMidiAbsent || m_bMidiLate) && present &&
+    if (!m_midiIn.IsOpen() && !m_bMidiOpening && (m_bMidiAbsent || m_bMidiAgain) && present &&
         Resolve(names)) {
         StartLater();
     }
@@ -220,8 +222,8 @@ void CMidiSession::ArmLook()
     const bool awaited = m_bWatching && m_bMidiAbsent && !m_strMidiName.empty();
     // A listing that overran its bound never answers, and the notice that asked for it is
     // spent: a look that got no answer is asked again, whatever is open or awaited. So is an
-    // open that got none: its back end, once free, announces nothing that would ask again.
-    const bool unanswered = m_bWatching && (m_bListing || m_bMidiLate);
+    // open that got none, or a refusal: its back end announces nothing that would ask again.
+    const bool unanswered = m_bWatching && (m_bListing || m_bMidiAgain);
     if (driver && ((awaited && !m_midiIn.Driver()->Announces()) || unanswered)) {
         if (!m_look.isActive()) m_look.start(kLookAgainMs);
     } else {
@@ -232,9 +234,9 @@ void CMidiSession::ArmLook()
 void CMidiSession::StartLater()
 {
     // The open runs in the background, so the frame loop goes on meanwhile. One tried again
-    // after a late one is not reported again: that one was.
+    // again after a late or refused one is not reported again: that one was.
     m_bMidiOpening = true;
-    const bool again = m_bMidiLate;
+    const bool again = m_bMidiAgain;
     m_midiIn.OpenLater(
         this,
         [this](bool opened) {
@@ -243,7 +245,7 @@ void CMidiSession::StartLater()
                 return;
             }
             m_bMidiOpening = false;
-            m_bMidiLate = !opened && m_midiIn.OpenWasLate();
+            m_bMidiAgain = !opened;  // the device of the name: late or refused, tried again
             if (opened) m_midiIn.Start();
             m_bMapStale = true;
             RefreshMap();

@@ -147,11 +147,11 @@ private:
     // stored and no device of it is present.
     bool Resolve(const std::vector<std::string>& names);
     // A notice or the look-again timer: a listing, when anything is open or awaited (absent,
-    // or its open had no answer in time).
+    // or its open had no answer in time or said no).
     void Look();
     void OnListed(const std::vector<std::string>& names);
     // The look again in a second, while a device is awaited and the driver does not tell, and
-    // while an open had no answer (its back end, once free, tells of nothing new).
+    // while an open had no answer or said no (its back end tells of nothing new).
     void ArmLook();
     void Unplugged();
     void StartLater();
@@ -188,7 +188,7 @@ private:
     bool m_bMidiOldOrder = false;  // DEVICE came without NAME: an id of the listing of before
     bool m_bWatching = false;      // between Begin and Finish, outside the dialog
     bool m_bMidiOpening = false;   // the watch's open is on its way
-    bool m_bMidiLate = false;      // the last open had no answer in time: it is tried again
+    bool m_bMidiAgain = false;     // the last open was late, or the named one said no: again
     bool m_bListing = false;       // a look was asked for and its names have not come
     bool m_bLookOwed = false;      // a notice came while the open was on its way
     bool m_bMidiHeld[2][8] = {};   // frame-memory keys that MIDI notes hold down

@@ -81,6 +81,7 @@ protected:
     JackServer m_server;
     std::unique_ptr<CBoundedMidiDriver> m_driver;
     QTemporaryDir m_dir;
+    std::vector<int> m_reports;  // the messages a failing call would show
     std::unique_ptr<CMainDlg> m_dlg;
 };
 
@@ -163,6 +164,7 @@ TEST_F(MidiHotplug, AfterAQuickRestartOfTheServerThePortComesBackAndExitIsClean)
     m_driver =
         std::make_unique<CBoundedMidiDriver>(m_dlg->Worker(), std::make_shared<CRtMidiDriver>());
     m_dlg->Midi().SetDriver(m_driver.get());
+    m_dlg->Midi().SetReporter([this](int message) { m_reports.push_back(message); });
     m_dlg->m_settingsPath = path;
     ASSERT_TRUE(m_dlg->Setup());
     for (int round = 0; round < 3; ++round) {
@@ -175,7 +177,8 @@ TEST_F(MidiHotplug, AfterAQuickRestartOfTheServerThePortComesBackAndExitIsClean)
         })) << "round "
             << round << " open " << m_dlg->Midi().Input().IsOpen() << " lost "
             << (m_dlg->Midi().Input().IsOpen() && m_dlg->Midi().Input().IsLost()) << " device "
-            << m_dlg->Midi().Device() << " started " << m_dlg->Midi().Input().IsStarted();
+            << m_dlg->Midi().Device() << " started " << m_dlg->Midi().Input().IsStarted()
+            << " messages " << m_reports.size() << " listed " << m_driver->GetNumDevs();
         if (round == 2) break;
         // Killed and started again at once, and the sender with it.
         ASSERT_TRUE(m_server.Restart(round == 0 ? SIGKILL : SIGTERM, 100ms));

@@ -283,6 +283,18 @@ TEST_F(SlowSetUp, AnOpenThatWasLateIsTriedAgainOnceItsLaneIsFreeAndReportedOnlyO
     EXPECT_EQ(m_reports.size(), 2u);
 }
 
+TEST_F(SlowSetUp, ARefusedOpenOfTheListedDeviceIsTriedAgainQuietlyUntilItOpens)
+{
+    m_inner->RefuseOpens(true);
+    m_session.Begin();
+    EXPECT_FALSE(m_session.Input().IsOpen());
+    ASSERT_TRUE(Eventually([&] { return m_inner->Opens() >= 3; })) << "not tried again";
+    m_inner->RefuseOpens(false);
+    ASSERT_TRUE(Eventually([&] { return m_session.Input().IsStarted(); }));
+    EXPECT_EQ(m_session.Device(), 1);
+    EXPECT_EQ(m_reports, std::vector<int>{IDS_MIDI_OPEN_ERROR});
+}
+
 TEST_F(SlowSetUp, AListingThatWasLateIsAskedAgainAndItsDeviceOpens)
 {
     m_inner->Hold();
