@@ -124,6 +124,17 @@ int FreePort()
     return probe.LocalPort();
 }
 
+// Hands `bind` ports found free until it takes one, as another process may take a port in
+// between; answers the port taken, or 0.
+int OnAFreePort(const std::function<bool(int port)>& bind)
+{
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const int port = FreePort();
+        if (bind(port)) return port;
+    }
+    return 0;
+}
+
 class MidiWindow : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
@@ -154,19 +165,18 @@ protected:
         ASSERT_TRUE(m_dlg->Setup());
     }
 
-    // A window whose OSC listens on a port found free, tried again on another while a port
-    // was taken meanwhile; `more` adds to the [OSC] section. Answers the port.
+    // A window whose OSC listens on a free port; `more` adds to the [OSC] section. Answers
+    // the port.
     int OpenWithOsc(const std::string& more = "")
     {
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            const int port = FreePort();
+        return OnAFreePort([&](int port) {
             m_moreSettings = "[OSC]\nPORT=" + std::to_string(port) + "\n" + more;
             Open(0);
-            if (!m_dlg || m_dlg->Osc()) return port;
+            if (m_dlg->Osc()) return true;
             m_dlg->close();
             m_dlg.reset();
-        }
-        return 0;
+            return false;
+        });
     }
 
     // Sends from a reader thread of its own, in one batch, through the hand-off the real
@@ -574,11 +584,10 @@ TEST_F(MidiWindow, TheDialogsOscPortOpensOscAfterOkAndIsWrittenBack)
             dialog.OnOK();
         };
     };
-    int port = 0;
-    for (int attempt = 0; attempt < 20 && !m_dlg->Osc(); ++attempt) {
-        port = FreePort();  // taken meanwhile by another process: another is tried
-        RunMidiCommand(setPort(std::to_string(port)));
-    }
+    const int port = OnAFreePort([&](int candidate) {
+        RunMidiCommand(setPort(std::to_string(candidate)));
+        return m_dlg->Osc() != nullptr;
+    });
     ASSERT_NE(m_dlg->Osc(), nullptr);
     EXPECT_EQ(m_dlg->Osc()->Port(), port);
     m_dlg->close();
